@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// Every modal message box of the program goes through here, so that a test can watch what
+// the operator would be told and answer it without a real dialog.
+namespace tarvex::app::message_box {
+
+enum class Icon { Exclamation, Information };
+
+using Observer = std::function<void(Icon icon, const QString& title, const QString& text)>;
+
+// With an observer set, boxes are handed to it instead of being shown. Pass {} to reset.
+void setObserver(Observer observer);
+
+// Shows a modal box with one OK button; returns when it has been dismissed.
+void show(QWidget* parent, Icon icon, const QString& title, const QString& text);
+
+} // namespace tarvex::app::message_box

@@ -1,0 +1,143 @@
+#include "app/message_edit.h"
+
+#include "app/wire_text.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextDocument>
+
+namespace tarvex::app {
+namespace {
+
+// The document's line breaks: "\n" in its plain text, U+2029 in a selection.
+bool isLineBreak(QChar character)
+{
+    return character == u'\n' || character == QChar::ParagraphSeparator ||
+           character == QChar::LineSeparator;
+}
+
+int wireLengthOf(QStringView text)
+{
+    int length = 0;
+    for (const QChar character : text)
+        length += isLineBreak(character) ? 2 : 1;
+    return length;
+}
+
+// Other programs put CR LF or a lone CR on the clipboard; each is one line break here.
+QString withPlainLineBreaks(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+// The longest beginning of the text that fits in room.
+QString cutToFit(const QString& text, int room)
+{
+    int length = 0;
+    qsizetype end = 0;
+    for (; end < text.size(); ++end) {
+        length += isLineBreak(text[end]) ? 2 : 1;
+        if (length > room)
+            break;
+    }
+    return text.left(end);
+}
+
+bool isLineBreakKey(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// The same test the text control uses before it inserts a key's text.
+bool insertsText(const QKeyEvent* event)
+{
+    return !event->text().isEmpty() && event->text().front().isPrint();
+}
+
+} // namespace
+
+MessageEdit::MessageEdit(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTabChangesFocus(true);
+}
+
+QString MessageEdit::messageText() const
+{
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+int MessageEdit::wireLength() const
+{
+    return wireLengthOf(messageText());
+}
+
+int MessageEdit::room() const
+{
+    return kLimit - wireLength() + wireLengthOf(textCursor().selectedText());
+}
+
+bool MessageEdit::accepts(const QString& text) const
+{
+    return isWireText(text) && wireLengthOf(text) <= room();
+}
+
+void MessageEdit::insertLineBreak()
+{
+    insertPlainText(QStringLiteral("\n"));
+    ensureCursorVisible();
+}
+
+void MessageEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (isLineBreakKey(event)) {
+        // Shift+Enter too gives an ordinary break, the only kind the unit knows.
+        if (accepts(QStringLiteral("\n")))
+            insertLineBreak();
+        event->accept();
+        return;
+    }
+    if (insertsText(event) && !accepts(event->text())) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void MessageEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    const QString commit = event->commitString();
+    if (commit.isEmpty() || accepts(commit)) {
+        QPlainTextEdit::inputMethodEvent(event);
+        return;
+    }
+    // Keep the composition going but drop the text it would commit.
+    QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());
+    QPlainTextEdit::inputMethodEvent(&withoutCommit);
+}
+
+bool MessageEdit::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source->hasText() && isWireText(source->text());
+}
+
+void MessageEdit::insertFromMimeData(const QMimeData* source)
+{
+    if (!canInsertFromMimeData(source))
+        return;
+    // Like a line edit: a paste longer than the room left is cut to fit.
+    const QString fitting = cutToFit(withPlainLineBreaks(source->text()), room());
+    if (fitting.isEmpty())
+        return;
+    QMimeData fitted;
+    fitted.setText(fitting);
+    QPlainTextEdit::insertFromMimeData(&fitted);
+}
+
+} // namespace tarvex::app

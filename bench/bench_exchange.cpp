@@ -1,0 +1,104 @@
+// Wall time against CPU time of the program's waits: a waiting program must use no CPU.
+// Runs against tarvex-sim on a pseudo-terminal with the real 200 ms reply wait.
+#include "discovery/port_scan.h"
+#include "link/link.h"
+#include "link/serial_port.h"
+#include "protocol/commands.h"
+#include "sim/simulated_unit.h"
+#include "transfer/configuration.h"
+#include "transfer/configuration_transfer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+void measure(const char* name, const std::function<void()>& work)
+{
+    QElapsedTimer wall;
+    const double cpuBefore = processCpuSeconds();
+    wall.start();
+    work();
+    const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+    const double cpuSeconds = processCpuSeconds() - cpuBefore;
+    std::printf("%-28s wall %7.3f s   cpu %7.4f s   cpu/wall %6.3f %%\n", name, wallSeconds,
+                cpuSeconds, 100.0 * cpuSeconds / wallSeconds);
+}
+
+void measureScans()
+{
+    using namespace tarvex;
+    link::SerialPort nothing(link::PortMap::pinned({}));
+    link::Link nothingLink(nothing);
+    measure("scan, no number opens", [&] { discovery::Connect(nothingLink); });
+
+    link::SerialPort system(link::PortMap::system());
+    link::Link systemLink(system);
+    int probes = 0;
+    QObject::connect(&systemLink, &link::Link::waitStarted, [&probes] { ++probes; });
+    measure("scan, this PC's ports", [&] { discovery::Connect(systemLink); });
+    std::printf("%-28s %d probes of 200 ms\n", "", probes);
+
+    sim::UnitOptions silentOptions;
+    silentOptions.silent = true;
+    sim::SimulatedUnit silent(silentOptions);
+    sim::SimulatedUnit unit(sim::UnitOptions{});
+    if (!silent.start() || !unit.start())
+        return;
+    link::SerialPort demo(
+        link::PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}));
+    link::Link demoLink(demo);
+    measure("scan, demo units in-process", [&] { discovery::Connect(demoLink); });
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir scratch;
+    QProcess sim;
+    sim.start(QStringLiteral(TARVEX_SIM_PATH),
+              {QStringLiteral("--state"), scratch.filePath(QStringLiteral("state.json"))});
+    if (!sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "tarvex-sim did not start\n");
+        return 1;
+    }
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    using namespace tarvex;
+    link::SerialPort cm(link::PortMap::pinned({{1, device}}));
+    link::Link exchange(cm);
+
+    measure("scan, unit on port 1", [&] { discovery::Connect(exchange); });
+    measureScans();
+    measure("13 exchanges", [&] {
+        for (int i = 0; i < 13; ++i)
+            exchange.SendAndWait(protocol::phoneCountRead());
+    });
+    transfer::PlainConfigurationView configuration;
+    configuration.values = {3, {}, {true, false, true, false, false, false, false, true}};
+    configuration.values.phones.fill(QStringLiteral("0123456789"));
+    measure("download (count 3)", [&] { transfer::writeConfiguration(exchange, configuration); });
+    configuration.values.phoneCount = 10;
+    measure("download (count 10)", [&] { transfer::writeConfiguration(exchange, configuration); });
+    measure("upload", [&] { transfer::readConfiguration(exchange, configuration); });
+
+    sim.terminate();
+    sim.waitForFinished();
+    return 0;
+}

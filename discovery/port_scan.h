@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarvex::link {
+class Link;
+}
+
+namespace tarvex::discovery {
+
+struct ScanResult
+{
+    bool found = false;
+    int portNumber = 0;               // the unit's port, left open
+    QString reply;                    // the identify reply that matched
+    QStringList refusedForPermission; // devices the system would not let us open
+};
+
+// Finds the unit among port numbers 1 to 255: pass 1 learns which numbers open (no writes),
+// pass 2 sends the identify query to each of those in ascending order and stops at the first
+// reply that begins with "KTX", leaving that port open. Every serial failure is passed over;
+// a probe only matches on a reply it wrote for and read itself. Throws link::LinkAborted when
+// the program closes during a wait.
+ScanResult Connect(link::Link& link);
+
+// The text shown in the status label: the first seven characters of the identity.
+QString identityCaption(const ScanResult& result);
+
+// How to get access to the refused devices, for the status label's tooltip; empty when none.
+QString permissionHint(const QStringList& devices);
+
+} // namespace tarvex::discovery

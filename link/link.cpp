@@ -1,0 +1,79 @@
+#include "link/link.h"
+
+#include "link/link_errors.h"
+
+#include <QEventLoop>
+
+namespace tarvex::link {
+namespace {
+// Distinct from the code a quitting application makes every loop return.
+constexpr int kTickCode = 1;
+constexpr int kAbortCode = 2;
+} // namespace
+
+Link::Link(Port& port, std::chrono::milliseconds replyWait, QObject* parent)
+    : QObject(parent), cm(port)
+{
+    tmrWait.setSingleShot(true);
+    tmrWait.setTimerType(Qt::PreciseTimer);
+    tmrWait.setInterval(replyWait);
+    connect(&tmrWait, &QTimer::timeout, this, &Link::onTick);
+}
+
+Link::~Link()
+{
+    abort();
+}
+
+QString Link::SendAndWait(const QString& line)
+{
+    if (aborted_)
+        throw LinkAborted();
+    strCommand = line;
+    if (!cm.WriteText(line))
+        throw LinkError(cm.deviceName(), cm.errorString());
+    if (!Wait())
+        throw LinkAborted();
+    const std::optional<QString> reply = cm.ReadAll();
+    if (!reply)
+        throw LinkError(cm.deviceName(), cm.errorString());
+    strReply = *reply;
+    return strReply;
+}
+
+bool Link::Wait()
+{
+    Q_ASSERT_X(!loop_, "Link::Wait", "exchanges must not nest");
+    if (aborted_)
+        return false;
+    blnTimeUp = false;
+    tmrWait.start();
+    emit waitStarted();
+    QEventLoop loop;
+    loop_ = &loop;
+    const int code = loop.exec();
+    loop_ = nullptr;
+    if (code != kTickCode) {
+        tmrWait.stop();
+        aborted_ = true;
+    }
+    return !aborted_;
+}
+
+void Link::abort()
+{
+    aborted_ = true;
+    tmrWait.stop();
+    if (loop_)
+        loop_->exit(kAbortCode);
+}
+
+void Link::onTick()
+{
+    blnTimeUp = true;
+    tmrWait.stop();
+    if (loop_)
+        loop_->exit(kTickCode);
+}
+
+} // namespace tarvex::link

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace tarvex::link {
+
+// The operations the program needs of a serial port, by port number. Every operation reports
+// failure in its result; errorString() then gives the reason. The scan and the exchange work
+// on this interface, so a test can stand an in-memory port in for the real one.
+class Port : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual bool SetPortNumber(int number) = 0; // refused while open and outside 1..255
+    virtual bool SetOpen(bool open) = 0;        // opens with the fixed line settings, or closes
+    virtual bool IsOpen() const = 0;
+    virtual bool WriteText(const QString& text) = 0; // queues the bytes, returns at once
+    virtual std::optional<QString> ReadAll() = 0;    // everything received and not yet read
+
+    virtual int portNumber() const = 0;
+    virtual QString deviceName() const = 0;
+    virtual QString errorString() const = 0;
+    // True when the last failed open was refused for lack of permission.
+    virtual bool openRefusedForPermission() const = 0;
+
+signals:
+    // The device went away while open (unplugged adapter, closed terminal). The port is
+    // already closed when this is emitted, and it is emitted once per loss.
+    void deviceLost(const QString& device, const QString& reason);
+};
+
+} // namespace tarvex::link

@@ -1,0 +1,106 @@
+#include "link/port_map.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace tarvex::link {
+namespace {
+
+int groupOf(const QString& name)
+{
+    if (name.startsWith(QLatin1String("ttyUSB")))
+        return 0;
+    if (name.startsWith(QLatin1String("ttyACM")))
+        return 1;
+    return 2;
+}
+
+// Splits "ttyS10" into "ttyS" and 10 so that ttyS2 sorts before ttyS10.
+std::pair<QString, qlonglong> splitTrailingNumber(const QString& name)
+{
+    qsizetype digitsFrom = name.size();
+    while (digitsFrom > 0 && name.at(digitsFrom - 1).isDigit())
+        --digitsFrom;
+    const QString digits = name.mid(digitsFrom);
+    return {name.left(digitsFrom), digits.isEmpty() ? -1 : digits.toLongLong()};
+}
+
+bool naturalLess(const QString& a, const QString& b)
+{
+    const auto [prefixA, numberA] = splitTrailingNumber(a);
+    const auto [prefixB, numberB] = splitTrailingNumber(b);
+    if (prefixA != prefixB)
+        return prefixA < prefixB;
+    if (numberA != numberB)
+        return numberA < numberB;
+    return a < b;
+}
+
+} // namespace
+
+QStringList PortMap::systemOrder(QStringList names)
+{
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int groupA = groupOf(a), groupB = groupOf(b);
+        return groupA != groupB ? groupA < groupB : naturalLess(a, b);
+    });
+    return names;
+}
+
+PortMap PortMap::system()
+{
+    PortMap map;
+#ifdef Q_OS_WIN
+    map.kind_ = Kind::Windows;
+#else
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    int number = kFirstPortNumber;
+    for (const QString& name : systemOrder(names)) {
+        if (number > kLastPortNumber)
+            break;
+        map.devices_.insert(number++, name);
+    }
+#endif
+    return map;
+}
+
+PortMap PortMap::pinned(QMap<int, QString> devices)
+{
+    PortMap map;
+    map.devices_ = std::move(devices);
+    return map;
+}
+
+std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QString* error)
+{
+    QMap<int, QString> devices;
+    for (const QString& value : values) {
+        const qsizetype equals = value.indexOf(u'=');
+        bool isNumber = false;
+        const int number = equals > 0 ? value.left(equals).toInt(&isNumber) : 0;
+        const QString device = equals > 0 ? value.mid(equals + 1) : QString();
+        if (!isNumber || number < kFirstPortNumber || number > kLastPortNumber ||
+            device.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("--port takes N=DEVICE with N from 1 to 255, not \"%1\"")
+                             .arg(value);
+            return std::nullopt;
+        }
+        devices.insert(number, device);
+    }
+    return pinned(devices);
+}
+
+QString PortMap::deviceFor(int number) const
+{
+    if (number < kFirstPortNumber || number > kLastPortNumber)
+        return {};
+    if (kind_ == Kind::Windows)
+        return QStringLiteral("COM%1").arg(number);
+    return devices_.value(number);
+}
+
+} // namespace tarvex::link

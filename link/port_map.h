@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tarvex::link {
+
+inline constexpr int kFirstPortNumber = 1;
+inline constexpr int kLastPortNumber = 255;
+
+// Which device a port number stands for. On Windows number N is COMN. Elsewhere the numbers
+// are the system's serial devices, USB adapters first, or exactly the pinned ones.
+class PortMap
+{
+public:
+    static PortMap system();
+    static PortMap pinned(QMap<int, QString> devices);
+    // Parses "N=DEVICE" values as given with --port; nullopt and a reason when one is wrong.
+    static std::optional<PortMap> fromPortOptions(const QStringList& values, QString* error);
+
+    // The empty string when no device has that number.
+    QString deviceFor(int number) const;
+
+    // USB adapters (ttyUSB*, then ttyACM*) first, then the rest, each in natural order.
+    static QStringList systemOrder(QStringList names);
+
+private:
+    enum class Kind { Windows, Numbered };
+    Kind kind_ = Kind::Numbered;
+    QMap<int, QString> devices_;
+};
+
+} // namespace tarvex::link

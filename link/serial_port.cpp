@@ -1,0 +1,119 @@
+#include "link/serial_port.h"
+
+namespace tarvex::link {
+
+SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map))
+{
+    serial_.setBaudRate(QSerialPort::Baud9600);
+    serial_.setDataBits(QSerialPort::Data8);
+    serial_.setParity(QSerialPort::NoParity);
+    serial_.setStopBits(QSerialPort::OneStop);
+    serial_.setFlowControl(QSerialPort::NoFlowControl);
+    connect(&serial_, &QSerialPort::errorOccurred, this, &SerialPort::onErrorOccurred);
+}
+
+SerialPort::~SerialPort()
+{
+    if (serial_.isOpen())
+        serial_.close();
+}
+
+bool SerialPort::SetPortNumber(int number)
+{
+    if (serial_.isOpen())
+        return fail(QStringLiteral("The port number cannot change while the port is open"));
+    if (number < kFirstPortNumber || number > kLastPortNumber)
+        return fail(QStringLiteral("There is no port number %1").arg(number));
+    number_ = number;
+    return true;
+}
+
+bool SerialPort::SetOpen(bool open)
+{
+    return open ? this->open() : close();
+}
+
+bool SerialPort::open()
+{
+    permissionRefused_ = false;
+    if (serial_.isOpen())
+        return fail(QStringLiteral("The port is already open"));
+    const QString device = map_.deviceFor(number_);
+    if (device.isEmpty())
+        return fail(QStringLiteral("Port %1 has no device").arg(number_));
+    serial_.setPortName(device);
+    if (!serial_.open(QIODevice::ReadWrite)) {
+        permissionRefused_ = serial_.error() == QSerialPort::PermissionError;
+        return fail(serial_.errorString());
+    }
+    // Bytes sent before the open would otherwise be read as the first reply.
+    serial_.clear(QSerialPort::Input);
+    lossReason_.clear();
+    return true;
+}
+
+bool SerialPort::close()
+{
+    if (!serial_.isOpen())
+        return failClosed();
+    serial_.close();
+    return true;
+}
+
+bool SerialPort::IsOpen() const
+{
+    return serial_.isOpen();
+}
+
+bool SerialPort::WriteText(const QString& text)
+{
+    if (!serial_.isOpen())
+        return failClosed();
+    const QByteArray bytes = text.toLatin1();
+    if (serial_.write(bytes) != bytes.size())
+        return fail(serial_.errorString());
+    return true;
+}
+
+std::optional<QString> SerialPort::ReadAll()
+{
+    if (!serial_.isOpen()) {
+        failClosed();
+        return std::nullopt;
+    }
+    return QString::fromLatin1(serial_.readAll());
+}
+
+QString SerialPort::deviceName() const
+{
+    const QString device = map_.deviceFor(number_);
+    return device.isEmpty() ? QStringLiteral("port %1").arg(number_) : device;
+}
+
+bool SerialPort::fail(const QString& reason)
+{
+    error_ = reason;
+    return false;
+}
+
+bool SerialPort::failClosed()
+{
+    return fail(lossReason_.isEmpty() ? QStringLiteral("The port is not open") : lossReason_);
+}
+
+// A vanished device makes Qt report a read error over and over while the port stays open;
+// closing here turns that storm into a single report.
+void SerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    const bool lost = error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
+                      error == QSerialPort::ResourceError;
+    if (!lost || !serial_.isOpen())
+        return;
+    lossReason_ = serial_.errorString();
+    error_ = lossReason_;
+    const QString device = deviceName();
+    serial_.close();
+    emit deviceLost(device, lossReason_);
+}
+
+} // namespace tarvex::link

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "link/port.h"
+#include "link/port_map.h"
+
+#include <QSerialPort>
+
+namespace tarvex::link {
+
+// The program's one serial port: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
+// control, set once and applied to whichever port number is opened. One byte per character
+// (ISO 8859-1) both ways.
+class SerialPort : public Port
+{
+    Q_OBJECT
+public:
+    explicit SerialPort(PortMap map, QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    bool SetPortNumber(int number) override;
+    bool SetOpen(bool open) override;
+    bool IsOpen() const override;
+    bool WriteText(const QString& text) override;
+    std::optional<QString> ReadAll() override;
+
+    int portNumber() const override { return number_; }
+    QString deviceName() const override;
+    QString errorString() const override { return error_; }
+    bool openRefusedForPermission() const override { return permissionRefused_; }
+
+private:
+    bool open();
+    bool close();
+    bool fail(const QString& reason);
+    bool failClosed();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+
+    PortMap map_;
+    QSerialPort serial_;
+    int number_ = kFirstPortNumber;
+    QString error_;
+    QString lossReason_; // why the device went away, until the next open
+    bool permissionRefused_ = false;
+};
+
+} // namespace tarvex::link

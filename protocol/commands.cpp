@@ -1,0 +1,65 @@
+#include "protocol/commands.h"
+
+namespace tarvex::protocol {
+
+namespace {
+
+QString line(const QString& body)
+{
+    return body + kCarriageReturn;
+}
+
+QChar messageDigit(int slot)
+{
+    Q_ASSERT(slot >= 0 && slot < kMessageSlots);
+    return QChar(u'0' + slot);
+}
+
+} // namespace
+
+QString identifyQuery()
+{
+    return line(QStringLiteral("?"));
+}
+
+QString phoneCountRead()
+{
+    return line(QStringLiteral("?N"));
+}
+
+QString phoneCountWrite(int count)
+{
+    return line(QStringLiteral("&N") + slotCharacter(count));
+}
+
+QString eventMaskRead()
+{
+    return line(QStringLiteral("?E"));
+}
+
+QString eventMaskWrite(const EventMask& mask)
+{
+    return line(QStringLiteral("&E") + maskText(mask));
+}
+
+QString phoneRead(int slot)
+{
+    return line(QStringLiteral("?P") + slotCharacter(slot));
+}
+
+QString phoneWrite(int slot, const QString& number)
+{
+    return line(QStringLiteral("&P") + slotCharacter(slot) + number);
+}
+
+QString messageRead(int slot)
+{
+    return line(QStringLiteral("?M") + messageDigit(slot));
+}
+
+QString messageWrite(int slot, const QString& wireText)
+{
+    return line(QStringLiteral("&M") + messageDigit(slot) + wireText + kNul);
+}
+
+} // namespace tarvex::protocol

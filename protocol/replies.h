@@ -1,0 +1,27 @@
+#pragma once
+
+#include "protocol/slots.h"
+
+#include <QString>
+
+#include <optional>
+
+// Reading the unit's replies by character position (1-based in the comments, as the unit's
+// documentation counts). A reply that does not begin as expected yields nothing.
+namespace tarvex::protocol {
+
+inline constexpr int kIdentityLength = 7;
+
+// Characters first..last (1-based, inclusive) that exist; possibly none.
+QString field(const QString& reply, int first, int last);
+
+bool beginsWith(const QString& reply, QChar letter);
+bool isIdentity(const QString& reply);       // characters 1..3 are exactly "KTX"
+QString identityShown(const QString& reply); // characters 1..7
+
+std::optional<int> phoneCountOf(const QString& reply);      // "N" + slot character; 0..10
+std::optional<EventMask> eventMaskOf(const QString& reply); // "E" + up to eight flags
+std::optional<QString> phoneNumberOf(const QString& reply); // "P", any, then ten characters
+QString messageTextOf(const QString& reply); // character 3 up to the first NUL or the end
+
+} // namespace tarvex::protocol

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+#include <array>
+
+namespace tarvex::protocol {
+
+// Phone count and phone slot travel as one character: "0".."9", and ":" for 10.
+inline constexpr int kTestPhoneSlot = 10;
+inline constexpr int kPhoneSlots = 10;  // slots 0..9 hold the phone numbers
+inline constexpr int kMessageSlots = 8; // message slots 0..7, one per event
+inline constexpr int kPhoneLength = 10;
+inline constexpr int kMessageLength = 80;
+
+QChar slotCharacter(int number); // 0..10; anything else is a programming error
+int slotNumber(QChar character); // ":" gives 10, a digit its value, anything else 0
+
+// Eight event flags in wire order: Check1(0..3), then Check2(0..3).
+using EventMask = std::array<bool, 8>;
+
+QString maskText(const EventMask& mask);           // "1" for ticked, "0" for unticked
+EventMask maskFromText(const QString& characters); // only "0" unticks; missing ticks
+
+} // namespace tarvex::protocol

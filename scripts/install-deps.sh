@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build, the tests and the window still lack.
+set -euo pipefail
+
+packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins fonts-liberation2)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,281 @@
+#pragma once
+
+// What the window's flow suites share: the main window on pinned pseudo-terminals, the
+// technician's hands (mouse clicks, keys), and a record of the boxes shown and lines sent.
+
+#include "app/frm_main.h"
+#include "app/message_box.h"
+#include "app/message_edit.h"
+#include "app/phone_edit.h"
+#include "link/link.h"
+#include "link/port_map.h"
+#include "support/scripted_unit.h"
+#include "support/sim_process.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace flow {
+
+using tarvex::app::frmMain;
+using Icon = tarvex::app::message_box::Icon;
+
+// Long sequences wait this long for each reply, to stay quick; the units in these suites
+// answer within a few milliseconds. Each flow also has a case with the product's 200 ms.
+inline constexpr std::chrono::milliseconds kQuickWait{40};
+
+// The thirteen lines of an upload, in the order the unit must receive them.
+inline const QByteArray kUploadLines =
+    QByteArrayLiteral("?N\r?E\r?P0\r?P1\r?P2\r?P3\r?P4\r?P5\r?P6\r?P7\r?P8\r?P9\r?P:\r");
+
+inline tarvex::link::PortMap portOne(const QString& device)
+{
+    return tarvex::link::PortMap::pinned({{1, device}});
+}
+
+inline bool show(frmMain& window)
+{
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
+
+inline void click(QAbstractButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// On the box itself, as a technician does: the middle of a wide check box may lie past the
+// end of its caption, where a click does nothing.
+inline void click(QCheckBox* box)
+{
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator =
+        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
+}
+
+// Types text key by key; "\n" is the Enter key. Characters outside ASCII arrive as a key
+// event carrying that text, as a keyboard layout that has them would send.
+inline void typeText(QWidget* target, const QString& text)
+{
+    for (const QChar character : text) {
+        if (character == u'\n')
+            QTest::keyClick(target, Qt::Key_Return);
+        else if (character.unicode() < 0x80)
+            QTest::keyClick(target, character.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(character),
+                                Qt::NoModifier);
+    }
+}
+
+// Selects everything in the box and types over it; an empty text deletes the selection.
+inline void retype(QWidget* box, const QString& text)
+{
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Delete);
+    else
+        typeText(box, text);
+}
+
+// With the keyboard, as the list cannot be typed into: first item, then down count times.
+inline void choosePhoneCount(frmMain& window, int count)
+{
+    QTest::keyClick(window.cmbNumPhones, Qt::Key_Home);
+    for (int step = 0; step < count; ++step)
+        QTest::keyClick(window.cmbNumPhones, Qt::Key_Down);
+}
+
+// The eight event boxes in the order of the mask on the wire, "1" for ticked.
+inline QString flagsShown(const frmMain& window)
+{
+    QString flags;
+    for (const auto* boxes : {&window.Check1, &window.Check2})
+        for (const QCheckBox* box : *boxes)
+            flags += box->isChecked() ? u'1' : u'0';
+    return flags;
+}
+
+inline QStringList phonesShown(const frmMain& window)
+{
+    QStringList phones;
+    for (const auto* box : window.txtPhone)
+        phones << box->text();
+    return phones;
+}
+
+struct ShownBox
+{
+    Icon icon;
+    QString title;
+    QString text;
+};
+
+// Answers every message box with OK instead of showing it, and remembers it. Once follow()
+// is called it also notes each line the window sends, so that lines and boxes can be checked
+// in the order the technician would meet them: a line as sent, a box as "[title]".
+class Recorder
+{
+public:
+    Recorder()
+    {
+        tarvex::app::message_box::setObserver(
+            [this](Icon icon, const QString& title, const QString& text) {
+                boxes.append({icon, title, text});
+                events << QStringLiteral("[%1]").arg(title);
+            });
+    }
+    ~Recorder()
+    {
+        // A box after the end of a test is a fault, but must not block the suite.
+        tarvex::app::message_box::setObserver([](Icon, const QString& title, const QString&) {
+            qWarning("message box '%s' shown after the test ended", qPrintable(title));
+        });
+    }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    void follow(frmMain& window)
+    {
+        QObject::connect(&window.exchange(), &tarvex::link::Link::waitStarted, &context_,
+                         [this, &window] { events << window.exchange().strCommand; });
+    }
+
+    QStringList titles() const
+    {
+        QStringList result;
+        for (const ShownBox& box : boxes)
+            result << box.title;
+        return result;
+    }
+
+    QList<ShownBox> boxes;
+    QStringList events;
+
+private:
+    QObject context_;
+};
+
+// Runs action once, from inside the n-th reply wait (counted from 1) that starts after this
+// object is made: what a technician's click during that wait would do.
+class DuringWait
+{
+public:
+    DuringWait(frmMain& window, int n, std::function<void()> action) : action_(std::move(action))
+    {
+        QObject::connect(&window.exchange(), &tarvex::link::Link::waitStarted, &context_,
+                         [this, n] {
+                             if (++started_ == n)
+                                 QTimer::singleShot(0, &context_, [this] {
+                                     ran_ = true;
+                                     action_();
+                                 });
+                         });
+    }
+    bool ran() const { return ran_; }
+
+private:
+    QObject context_;
+    std::function<void()> action_;
+    int started_ = 0;
+    bool ran_ = false;
+};
+
+// The simulator's memory file, as --state reads and writes it: the ten numbers and the test
+// number together, as the unit keeps them. Without messages the unit keeps its own texts.
+inline QJsonObject unitState(int phoneCount, const QString& eventMask, const QStringList& phones,
+                             const QString& testPhone, const QStringList& messages = {})
+{
+    QJsonObject state{
+        {QStringLiteral("count"), phoneCount},
+        {QStringLiteral("mask"), eventMask},
+        {QStringLiteral("phones"), QJsonArray::fromStringList(QStringList(phones) << testPhone)},
+    };
+    if (!messages.isEmpty())
+        state.insert(QStringLiteral("messages"), QJsonArray::fromStringList(messages));
+    return state;
+}
+
+inline bool writeUnitState(const QString& path, const QJsonObject& state)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(QJsonDocument(state).toJson()) > 0;
+}
+
+inline QJsonObject readUnitState(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// Ten distinct numbers, so a test sees which slot went where: "5550000000" to "5550000009".
+inline QStringList distinctPhones()
+{
+    QStringList phones;
+    for (int slot = 0; slot < 10; ++slot)
+        phones << QStringLiteral("555000000%1").arg(slot);
+    return phones;
+}
+
+// A window on port 1 that has found the unit behind it; optionally uploaded once, which
+// opens the configuration frame. The window always exists; ready tells whether all went well.
+template <class Unit> struct Bench
+{
+    template <class... Options>
+    Bench(std::chrono::milliseconds replyWait, bool uploaded, Options&&... options)
+        : unit(std::forward<Options>(options)...)
+    {
+        const bool started = startUnit();
+        w = std::make_unique<frmMain>(portOne(unit.devicePath()), replyWait);
+        if (!started || !show(*w))
+            return;
+        click(w->cmdConnect);
+        if (uploaded && w->cmdUpLoad->isEnabled())
+            click(w->cmdUpLoad);
+        ready = w->cmdUpLoad->isEnabled() && w->Frame2->isEnabled() == uploaded;
+    }
+
+    bool startUnit();
+
+    Recorder seen;
+    Unit unit;
+    std::unique_ptr<frmMain> w;
+    bool ready = false;
+};
+
+// The scripted unit identifies itself; every other line is for the test to script.
+template <> inline bool Bench<ScriptedUnit>::startUnit()
+{
+    unit.answer("?", "KTX-1\r");
+    return unit.start();
+}
+
+template <> inline bool Bench<SimProcess>::startUnit()
+{
+    return unit.start();
+}
+
+using ScriptedBench = Bench<ScriptedUnit>;
+using SimBench = Bench<SimProcess>;
+
+} // namespace flow

@@ -1,0 +1,154 @@
+// Connecting from the main window: one click on Connect scans the pinned ports, as a
+// technician would, against simulators and scripted units on real pseudo-terminals.
+#include "app/demo_units.h"
+#include "flow_support.h"
+#include "support/scripted_unit.h"
+#include "support/sim_process.h"
+
+#include <QSerialPort>
+#include <QSignalSpy>
+
+using namespace flow;
+using tarvex::link::PortMap;
+
+class TestConnectFlow : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Finding the unit
+
+    void firstAnsweringPortWinsAndStaysOpen()
+    {
+        Recorder seen;
+        SimProcess silent({"--silent"});
+        SimProcess unit;
+        SimProcess above;
+        QVERIFY(silent.start() && unit.start() && above.start());
+        frmMain w(PortMap::pinned(
+            {{2, silent.devicePath()}, {5, unit.devicePath()}, {9, above.devicePath()}}));
+        QVERIFY(show(w));
+        QStringList captionsWhileWaiting;
+        QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w,
+                         [&] { captionsWhileWaiting << w.lblConn->text(); });
+
+        click(w.cmdConnect);
+
+        QCOMPARE(captionsWhileWaiting, QStringList({"Connecting...", "Connecting..."}));
+        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QVERIFY(w.cmdUpLoad->isEnabled());
+        QVERIFY(w.cmdDownLoad->isEnabled());
+        QVERIFY(!w.Frame2->isEnabled());
+        QVERIFY(w.exchange().cm.IsOpen());
+        QCOMPARE(w.exchange().cm.portNumber(), 5);
+        QTRY_COMPARE(unit.log(), QByteArray("?\r"));
+        QCOMPARE(silent.log(), QByteArray("?\r"));
+        QCOMPARE(above.log(), QByteArray());
+        QVERIFY(seen.boxes.isEmpty());
+    }
+
+    void identityIsShownAsPlainText()
+    {
+        Recorder seen;
+        ScriptedUnit unit;
+        QVERIFY(unit.start());
+        unit.answer("?", "KTX<b>1</b>\r");
+        frmMain w(portOne(unit.devicePath()), kQuickWait);
+        QVERIFY(show(w));
+
+        click(w.cmdConnect);
+
+        QCOMPARE(w.lblConn->text(), QString("KTX<b>1"));
+        QCOMPARE(w.lblConn->textFormat(), Qt::PlainText);
+        QVERIFY(w.cmdUpLoad->isEnabled());
+    }
+
+    void demoUnitIsFoundOnPortTwoAfterProbingPortOne()
+    {
+        Recorder seen;
+        tarvex::app::DemoUnits demo;
+        QVERIFY2(demo.start(), qPrintable(demo.errorString()));
+        frmMain w(demo.ports(), kQuickWait);
+        QVERIFY(show(w));
+        QList<int> probed;
+        QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w,
+                         [&] { probed << w.exchange().cm.portNumber(); });
+
+        click(w.cmdConnect);
+
+        QCOMPARE(probed, QList<int>({1, 2}));
+        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QVERIFY(w.exchange().cm.IsOpen());
+        QCOMPARE(w.exchange().cm.portNumber(), 2);
+        QVERIFY(w.cmdDownLoad->isEnabled());
+    }
+
+    // Scans that find nothing
+
+    void rescanThatFindsNothingClosesThePortAndDisablesTransfers()
+    {
+        Recorder seen;
+        ScriptedUnit unit;
+        QVERIFY(unit.start());
+        unit.answer("?", "KTX-77 unit\r");
+        unit.answer("?N", "N3\r");
+        frmMain w(portOne(unit.devicePath()), kQuickWait);
+        QVERIFY(show(w));
+        click(w.cmdConnect);
+        click(w.cmdUpLoad);
+        QVERIFY(w.Frame2->isEnabled());
+        QCOMPARE(w.cmbNumPhones->currentText(), QString("3"));
+
+        unit.answer("?", "ktx-77 unit\r"); // no longer the identity the scan looks for
+        click(w.cmdConnect);
+
+        QCOMPARE(w.lblConn->text(), QString("Device not Found!"));
+        QVERIFY(!w.exchange().cm.IsOpen());
+        QVERIFY(!w.cmdUpLoad->isEnabled());
+        QVERIFY(!w.cmdDownLoad->isEnabled());
+        QVERIFY(w.Frame2->isEnabled());
+        QCOMPARE(w.cmbNumPhones->currentText(), QString("3"));
+        QCOMPARE(unit.received().count("?\r"), 2);
+        QVERIFY(seen.boxes.isEmpty());
+    }
+
+    void scanWithNothingAnsweringKeepsTheStartState()
+    {
+        Recorder seen;
+        ScriptedUnit mute;
+        QVERIFY(mute.start());
+        frmMain w(portOne(mute.devicePath()), kQuickWait);
+        QVERIFY(show(w));
+
+        click(w.cmdConnect);
+        click(w.cmdConnect);
+
+        QCOMPARE(w.lblConn->text(), QString("Device not Found!"));
+        QCOMPARE(mute.received(), QByteArray("?\r?\r"));
+        QVERIFY(!w.exchange().cm.IsOpen());
+        QVERIFY(!w.cmdUpLoad->isEnabled());
+        QVERIFY(!w.Frame2->isEnabled());
+        QVERIFY(w.lblConn->toolTip().isEmpty());
+    }
+
+    void deviceHeldElsewhereIsNamedInTheTooltip()
+    {
+        Recorder seen;
+        SimProcess unit;
+        QVERIFY(unit.start());
+        QSerialPort otherProgram(unit.devicePath());
+        QVERIFY(otherProgram.open(QIODevice::ReadWrite));
+        frmMain w(portOne(unit.devicePath()), kQuickWait);
+        QVERIFY(show(w));
+
+        click(w.cmdConnect);
+
+        QCOMPARE(w.lblConn->text(), QString("Device not Found!"));
+        QVERIFY2(w.lblConn->toolTip().contains(unit.devicePath()),
+                 qPrintable(w.lblConn->toolTip()));
+        QVERIFY(w.lblConn->toolTip().contains("dialout"));
+        QCOMPARE(unit.log(), QByteArray());
+    }
+};
+
+QTEST_MAIN(TestConnectFlow)
+#include "tst_connect_flow.moc"

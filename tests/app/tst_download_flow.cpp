@@ -1,0 +1,236 @@
+// Download from the main window: what reaches the unit (the simulator's log of every byte),
+// in which order, and which warnings the technician meets on the way.
+#include "flow_support.h"
+
+#include <QTemporaryDir>
+
+using namespace flow;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kShortNumber = QStringLiteral("Phone No. should be of 10 digits");
+
+// The simulator holding ten distinct numbers and a test number, found and uploaded, so the
+// configuration frame is open for the technician's edits.
+struct LoadedUnit
+{
+    explicit LoadedUnit(const QString& mask = "00000000",
+                        std::chrono::milliseconds wait = kQuickWait)
+        : stateWritten(
+              writeUnitState(statePath(), unitState(0, mask, distinctPhones(), "5559999999"))),
+          bench(wait, true, QStringList{"--state", statePath()}), w(*bench.w)
+    {
+        bench.seen.follow(w);
+    }
+    QString statePath() const { return dir.filePath("unit.json"); }
+    bool ready() const
+    {
+        return stateWritten && bench.ready && bench.unit.log() == "?\r" + kUploadLines;
+    }
+    // The bytes the unit received after the upload.
+    QByteArray written() const { return bench.unit.log().mid(2 + kUploadLines.size()); }
+    const QStringList& events() const { return bench.seen.events; }
+
+    QTemporaryDir dir;
+    bool stateWritten;
+    SimBench bench;
+    frmMain& w;
+};
+
+// Event boxes in the order of the mask: Check1(0..3), then Check2(0..3).
+QCheckBox* eventBox(frmMain& w, int position)
+{
+    return position < 4 ? w.Check1[position] : w.Check2[position - 4];
+}
+
+} // namespace
+
+class TestDownloadFlow : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The phone count and the numbers in use
+
+    void countZeroWritesNoPhone()
+    {
+        LoadedUnit unit;
+        QVERIFY(unit.ready());
+        retype(unit.w.txtPhone[0], "12"); // past the count: neither tested nor written
+
+        click(unit.w.cmdDownLoad);
+
+        QCOMPARE(unit.events(),
+                 QStringList({"&N0\r", "&P:5559999999\r", "&E00000000\r", "[Download]"}));
+        QTRY_COMPARE(unit.written(), QByteArray("&N0\r&P:5559999999\r&E00000000\r"));
+    }
+
+    void countTenWritesEverySlotInOrder()
+    {
+        LoadedUnit unit;
+        QVERIFY(unit.ready());
+        choosePhoneCount(unit.w, 10);
+        QCOMPARE(unit.w.cmbNumPhones->currentText(), QString("10"));
+
+        click(unit.w.cmdDownLoad);
+
+        QByteArray expected = "&N:\r";
+        for (int slot = 0; slot < 10; ++slot)
+            expected += QByteArray("&P") + char('0' + slot) + "555000000" + char('0' + slot) + "\r";
+        expected += "&P:5559999999\r&E00000000\r";
+        QTRY_COMPARE(unit.written(), expected);
+        QCOMPARE(unit.bench.seen.titles(), QStringList({"Download"}));
+    }
+
+    void shortNumberIsWarnedAndSkipped()
+    {
+        LoadedUnit unit("00000000", tarvex::link::kReplyWait);
+        QVERIFY(unit.ready());
+        choosePhoneCount(unit.w, 3);
+        retype(unit.w.txtPhone[1], "123456789");
+        retype(unit.w.txtPhone[5], "12"); // past the count: no warning
+
+        click(unit.w.cmdDownLoad);
+
+        QCOMPARE(unit.events(),
+                 QStringList({"&N3\r", "&P05550000000\r", "[Phone No.2]", "&P25550000002\r",
+                              "&P:5559999999\r", "&E00000000\r", "[Download]"}));
+        QCOMPARE(unit.bench.seen.boxes[0].icon, Icon::Exclamation);
+        QCOMPARE(unit.bench.seen.boxes[0].text, kShortNumber);
+        QTRY_COMPARE(unit.written(), QByteArray("&N3\r&P05550000000\r&P25550000002\r"
+                                                "&P:5559999999\r&E00000000\r"));
+    }
+
+    void emptyTestNumberIsWarnedAndTheMaskStillWritten()
+    {
+        LoadedUnit unit;
+        QVERIFY(unit.ready());
+        retype(unit.w.txtPhone[10], "");
+
+        click(unit.w.cmdDownLoad);
+
+        QCOMPARE(unit.events(),
+                 QStringList({"&N0\r", "[Test Phone No.]", "&E00000000\r", "[Download]"}));
+        const QList<ShownBox>& boxes = unit.bench.seen.boxes;
+        QCOMPARE(boxes[0].icon, Icon::Exclamation);
+        QCOMPARE(boxes[0].text, kShortNumber);
+        QCOMPARE(boxes[1].icon, Icon::Information);
+        QCOMPARE(boxes[1].text, QString("Download Complete!"));
+        QTRY_COMPARE(unit.written(), QByteArray("&N0\r&E00000000\r"));
+    }
+
+    void anyTenCharactersAreSentUnchanged_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::newRow("letters") << "ABCDEFGHIJ";
+        QTest::newRow("spaces inside") << "555 12 345";
+        QTest::newRow("leading space") << " 123456789";
+    }
+    void anyTenCharactersAreSentUnchanged()
+    {
+        QFETCH(QString, number);
+        LoadedUnit unit;
+        QVERIFY(unit.ready());
+        choosePhoneCount(unit.w, 1);
+        retype(unit.w.txtPhone[0], number);
+
+        click(unit.w.cmdDownLoad);
+
+        QTRY_COMPARE(unit.written(),
+                     "&N1\r&P0" + number.toLatin1() + "\r&P:5559999999\r&E00000000\r");
+        QCOMPARE(unit.bench.seen.titles(), QStringList({"Download"}));
+    }
+
+    void writeBeforeAnyReadSendsTheStartUpValues()
+    {
+        SimBench bench(kQuickWait, false, QStringList());
+        QVERIFY(bench.ready);
+        bench.seen.follow(*bench.w);
+
+        click(bench.w->cmdDownLoad);
+
+        QCOMPARE(bench.seen.events,
+                 QStringList({"&N0\r", "[Test Phone No.]", "&E00000000\r", "[Download]"}));
+        QTRY_COMPARE(bench.unit.log(), QByteArray("?\r&N0\r&E00000000\r"));
+    }
+
+    void completionIsShownWhenTheUnitNeverAnswers()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        bench.seen.follow(*bench.w);
+        choosePhoneCount(*bench.w, 2);
+
+        click(bench.w->cmdDownLoad);
+
+        QCOMPARE(bench.seen.events,
+                 QStringList({"&N2\r", "[Phone No.1]", "[Phone No.2]", "[Test Phone No.]",
+                              "&E00000000\r", "[Download]"}));
+        QVERIFY(bench.unit.received().endsWith(kUploadLines + "&N2\r&E00000000\r"));
+    }
+
+    void editsDuringTheWriteDoNotChangeWhatIsWritten()
+    {
+        LoadedUnit unit;
+        QVERIFY(unit.ready());
+        choosePhoneCount(unit.w, 2);
+        DuringWait duringCount(unit.w, 1, [&] {
+            choosePhoneCount(unit.w, 5);
+            retype(unit.w.txtPhone[1], "1111111111");
+        });
+
+        click(unit.w.cmdDownLoad);
+
+        QVERIFY(duringCount.ran());
+        QTRY_COMPARE(unit.written(), QByteArray("&N2\r&P05550000000\r&P15550000001\r"
+                                                "&P:5559999999\r&E00000000\r"));
+        QCOMPARE(unit.w.cmbNumPhones->currentText(), QString("5")); // the edits stay on screen
+        QCOMPARE(unit.w.txtPhone[1]->text(), QString("1111111111"));
+    }
+
+    // The event mask
+
+    void eventMask_data()
+    {
+        QTest::addColumn<QString>("uploaded");
+        QTest::addColumn<QList<int>>("clicked");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("all ticked")
+            << "00001110" << QList<int>{0, 1, 2, 3, 7} << QByteArray("&E11111111\r");
+        QTest::newRow("none ticked")
+            << "11110001" << QList<int>{0, 1, 2, 3, 7} << QByteArray("&E00000000\r");
+        QTest::newRow("first and test")
+            << "00000000" << QList<int>{0, 7} << QByteArray("&E10000001\r");
+        QTest::newRow("hidden read as ticked")
+            << "00001110" << QList<int>{} << QByteArray("&E00001110\r");
+    }
+    void eventMask()
+    {
+        QFETCH(QString, uploaded);
+        QFETCH(QList<int>, clicked);
+        QFETCH(QByteArray, line);
+        LoadedUnit unit(uploaded);
+        QVERIFY(unit.ready());
+        for (const int position : clicked)
+            click(eventBox(unit.w, position));
+
+        click(unit.w.cmdDownLoad);
+
+        QTRY_COMPARE(unit.written(), "&N0\r&P:5559999999\r" + line);
+    }
+
+    void hiddenFlagsReadAsTickedAreWrittenAsOnes()
+    {
+        ScriptedBench bench(kQuickWait, false);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?E", "E0000ab?0\r");
+        click(bench.w->cmdUpLoad);
+
+        click(bench.w->cmdDownLoad);
+
+        QVERIFY(bench.unit.received().endsWith("&N0\r&E00001110\r"));
+    }
+};
+
+QTEST_MAIN(TestDownloadFlow)
+#include "tst_download_flow.moc"

@@ -1,0 +1,213 @@
+// The message editor: opening a slot reads its text from the unit, Save writes it back,
+// Cancel abandons it; checked byte for byte on the line and on what the technician sees.
+#include "flow_support.h"
+
+using namespace flow;
+
+namespace {
+
+QByteArray slotDigit(int slot)
+{
+    return QByteArray(1, char('0' + slot));
+}
+
+bool editorIsOpen(const frmMain& w)
+{
+    return w.txtEdit->isEnabled() && w.cmdOK->isEnabled() && w.cmdCancel->isEnabled() &&
+           !w.FrameEdit->isEnabled();
+}
+
+bool editorIsIdle(const frmMain& w)
+{
+    return w.lblMsgNo->text().isEmpty() && w.txtEdit->toPlainText().isEmpty() &&
+           !w.txtEdit->isEnabled() && !w.cmdOK->isEnabled() && !w.cmdCancel->isEnabled() &&
+           w.FrameEdit->isEnabled();
+}
+
+} // namespace
+
+class TestEditorFlow : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Opening a message
+
+    void nulThirdOpensAnEmptyEditor()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?M0", QByteArrayLiteral("M0\0left over\r"));
+
+        click(bench.w->cmdEdit[0]);
+
+        QCOMPARE(bench.w->txtEdit->toPlainText(), QString());
+        QVERIFY(editorIsOpen(*bench.w));
+        QCOMPARE(bench.w->lblMsgNo->text(), QString("Edit Message No.1"));
+        QVERIFY(bench.unit.received().endsWith("?M0\r"));
+    }
+
+    void openShowsTheUnitsText_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QByteArray>("reply"); // empty: the unit does not answer
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("any two characters, then a word") << 3 << QByteArray("xxWord") << "Word";
+        QTest::newRow("the same on the test slot") << 7 << QByteArray("xxWord") << "Word";
+        QTest::newRow("one character") << 1 << QByteArray("M") << "";
+        QTest::newRow("two characters") << 2 << QByteArray("M2") << "";
+        QTest::newRow("no reply") << 0 << QByteArray() << "";
+        QTest::newRow("trailing CR dropped") << 0 << QByteArray("M0Hello\r") << "Hello";
+        QTest::newRow("CR LF is a line break")
+            << 1 << QByteArrayLiteral("M1ab\r\ncd\0\r") << "ab\ncd";
+        QTest::newRow("cut to eighty")
+            << 2 << "M2" + QByteArray(90, 'a') + QByteArrayLiteral("\0\r") << QString(80, 'a');
+        QTest::newRow("a break counts two when cut")
+            << 3 << "M3" + QByteArray(79, 'a') + QByteArrayLiteral("\r\nb\0\r") << QString(79, 'a');
+    }
+    void openShowsTheUnitsText()
+    {
+        QFETCH(int, slot);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, shown);
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        if (!reply.isEmpty())
+            bench.unit.answer("?M" + slotDigit(slot), reply);
+
+        click(bench.w->cmdEdit[slot]);
+
+        QCOMPARE(bench.w->txtEdit->toPlainText(), shown);
+        QCOMPARE(bench.w->lblMsgNo->text(), QString("Edit Message No.%1").arg(slot + 1));
+        QVERIFY(editorIsOpen(*bench.w));
+    }
+
+    // Saving and abandoning
+
+    void saveSendsTheSlotAndTheText_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("test slot") << 7 << "TEST" << QByteArrayLiteral("&M7TEST\0\r");
+        QTest::newRow("two letters") << 2 << "ab" << QByteArrayLiteral("&M2ab\0\r");
+        QTest::newRow("empty text") << 0 << "" << QByteArrayLiteral("&M0\0\r");
+        QTest::newRow("line break as CR LF")
+            << 1 << "ab\ncd" << QByteArrayLiteral("&M1ab\r\ncd\0\r");
+        const QByteArray latin1 = "&M3" + QString::fromUtf8("Grüße ").toLatin1() + '\0' + '\r';
+        QTest::newRow("one byte per character, euro refused")
+            << 3 << QString::fromUtf8("Grüße €") << latin1;
+    }
+    void saveSendsTheSlotAndTheText()
+    {
+        QFETCH(int, slot);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, line);
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        click(bench.w->cmdEdit[slot]);
+        typeText(bench.w->txtEdit, typed);
+
+        click(bench.w->cmdOK);
+
+        QVERIFY2(bench.unit.received().endsWith("?M" + slotDigit(slot) + "\r" + line),
+                 bench.unit.received().toPercentEncoding().constData());
+        QVERIFY(editorIsIdle(*bench.w));
+    }
+
+    void closingReturnsToIdle_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("save") << true;
+        QTest::newRow("cancel") << false;
+    }
+    void closingReturnsToIdle()
+    {
+        QFETCH(bool, save);
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?M1", QByteArrayLiteral("M1Hello\0\r"));
+        click(bench.w->cmdEdit[1]);
+        QTest::keyClick(bench.w->txtEdit, Qt::Key_End, Qt::ControlModifier);
+        typeText(bench.w->txtEdit, " you");
+        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 9/80"));
+
+        click(save ? bench.w->cmdOK : bench.w->cmdCancel);
+
+        QVERIFY(editorIsIdle(*bench.w));
+        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 0/80"));
+        QCOMPARE(bench.unit.received().contains("&M1Hello you"), save);
+    }
+
+    void cancelKeepsTheUnitsText()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?M1", QByteArrayLiteral("M1Hello\0\r"));
+        click(bench.w->cmdEdit[1]);
+        retype(bench.w->txtEdit, "Changed");
+
+        click(bench.w->cmdCancel);
+        click(bench.w->cmdEdit[1]);
+
+        QCOMPARE(bench.w->txtEdit->toPlainText(), QString("Hello"));
+        QVERIFY(!bench.unit.received().contains("&M"));
+    }
+
+    // The character count
+
+    void lineBreakCountsTwo()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        click(bench.w->cmdEdit[0]);
+
+        typeText(bench.w->txtEdit, "ab\ncd");
+
+        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 6/80"));
+    }
+
+    void typingStopsAtEighty()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        click(bench.w->cmdEdit[0]);
+
+        typeText(bench.w->txtEdit, QString(85, 'x'));
+
+        QCOMPARE(bench.w->txtEdit->toPlainText(), QString(80, 'x'));
+        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 80/80"));
+    }
+
+    void lineBreakPastTheLimitIsRefused()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        click(bench.w->cmdEdit[0]);
+
+        typeText(bench.w->txtEdit, QString(79, 'x') + "\n");
+
+        QCOMPARE(bench.w->txtEdit->toPlainText(), QString(79, 'x'));
+        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 79/80"));
+    }
+
+    // With the simulator and the product's wait
+
+    void textWithALineBreakComesBackUnchanged()
+    {
+        SimBench bench(tarvex::link::kReplyWait, true, QStringList());
+        QVERIFY(bench.ready);
+        click(bench.w->cmdEdit[0]);
+        retype(bench.w->txtEdit, "Line one\nLine two");
+
+        click(bench.w->cmdOK);
+        click(bench.w->cmdEdit[0]);
+
+        QCOMPARE(bench.w->txtEdit->toPlainText(), QString("Line one\nLine two"));
+        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 18/80"));
+        QVERIFY(
+            bench.unit.log().endsWith(QByteArrayLiteral("?M0\r&M0Line one\r\nLine two\0\r?M0\r")));
+    }
+};
+
+QTEST_MAIN(TestEditorFlow)
+#include "tst_editor_flow.moc"

@@ -1,0 +1,256 @@
+// When things go wrong: the unit hangs up in the middle of a flow, the technician clicks while
+// the window waits for a reply, or closes the window. Ends with a full round trip into the
+// unit's memory, the outcome all of this protects.
+#include "flow_support.h"
+
+#include <QApplication>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using namespace flow;
+using tarvex::link::kReplyWait;
+
+namespace {
+
+const QString kLostLine = QStringLiteral("The connection to the unit was lost.");
+
+// The window once the line is gone: nothing left to talk to, and it says so.
+bool showsDisconnected(frmMain& w)
+{
+    return w.lblConn->text() == "Not Connected" && !w.cmdUpLoad->isEnabled() &&
+           !w.cmdDownLoad->isEnabled() && !w.exchange().cm.IsOpen();
+}
+
+bool reportedLostLineOnce(const Recorder& seen, const QString& device)
+{
+    return seen.boxes.size() == 1 && seen.boxes[0].icon == Icon::Exclamation &&
+           seen.boxes[0].title == "Connection" && seen.boxes[0].text.startsWith(kLostLine) &&
+           seen.boxes[0].text.contains(device);
+}
+
+bool editorIsOpen(const frmMain& w)
+{
+    return w.txtEdit->isEnabled() && w.cmdOK->isEnabled() && w.cmdCancel->isEnabled() &&
+           !w.FrameEdit->isEnabled();
+}
+
+} // namespace
+
+class TestFailures : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        // Closing the window must not quit the test runner itself.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    // The unit hangs up
+
+    void lostLineStopsTheUpload()
+    {
+        QTemporaryDir dir;
+        const QString state = dir.filePath("unit.json");
+        QVERIFY(writeUnitState(state, unitState(6, "11000000", distinctPhones(), "5559999999")));
+        SimBench bench(kReplyWait, false, QStringList{"--state", state, "--hangup-after", "4"});
+        QVERIFY(bench.ready);
+
+        click(bench.w->cmdUpLoad);
+
+        QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
+                 qPrintable(bench.seen.titles().join(", ")));
+        QVERIFY(showsDisconnected(*bench.w));
+        QCOMPARE(bench.w->cmbNumPhones->currentText(), QString("6")); // read before the loss
+        QCOMPARE(flagsShown(*bench.w), QString("11000000"));
+        QCOMPARE(phonesShown(*bench.w), QStringList(11, "0"));
+        QVERIFY(!bench.w->Frame2->isEnabled());
+        QCOMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
+    }
+
+    void lostLineStopsTheDownloadWithoutCompletion()
+    {
+        SimBench bench(kReplyWait, false, QStringList{"--hangup-after", "2"});
+        QVERIFY(bench.ready);
+
+        click(bench.w->cmdDownLoad);
+
+        QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
+                 qPrintable(bench.seen.titles().join(", ")));
+        QVERIFY(showsDisconnected(*bench.w));
+        QCOMPARE(bench.unit.log(), QByteArray("?\r&N0\r"));
+    }
+
+    void lostLineKeepsTheEditorAndItsText()
+    {
+        // "?", thirteen reads, the message read; the save is the sixteenth line.
+        SimBench bench(kReplyWait, true, QStringList{"--hangup-after", "16"});
+        QVERIFY(bench.ready);
+        click(bench.w->cmdEdit[0]);
+        retype(bench.w->txtEdit, "Keep me");
+
+        click(bench.w->cmdOK);
+
+        QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
+                 qPrintable(bench.seen.titles().join(", ")));
+        QVERIFY(showsDisconnected(*bench.w));
+        QVERIFY(editorIsOpen(*bench.w));
+        QCOMPARE(bench.w->txtEdit->toPlainText(), QString("Keep me"));
+        QCOMPARE(bench.w->lblMsgNo->text(), QString("Edit Message No.1"));
+        QVERIFY(bench.unit.log().endsWith(QByteArrayLiteral("?M0\r&M0Keep me\0\r")));
+    }
+
+    void unitGoneWhileIdleIsReportedOnce()
+    {
+        SimBench bench(kQuickWait, false, QStringList());
+        QVERIFY(bench.ready);
+
+        bench.unit.stop();
+
+        QTRY_VERIFY(!bench.seen.boxes.isEmpty());
+        QTest::qWait(200); // a second report would come now
+        QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
+                 qPrintable(bench.seen.titles().join(", ")));
+        QVERIFY(showsDisconnected(*bench.w));
+    }
+
+    // Clicks while the window waits for a reply
+
+    void clicksDuringAnUploadStartNothing()
+    {
+        SimBench bench(kQuickWait, true, QStringList());
+        QVERIFY(bench.ready);
+        frmMain& w = *bench.w;
+        QTRY_COMPARE(bench.unit.log(), "?\r" + kUploadLines);
+        QSignalSpy connectClicked(w.cmdConnect, &QPushButton::clicked);
+        QSignalSpy downloadClicked(w.cmdDownLoad, &QPushButton::clicked);
+        QSignalSpy editClicked(w.cmdEdit[0], &QPushButton::clicked);
+        bool busyCursor = false;
+        bool stillEnabled = false;
+        DuringWait duringMaskRead(w, 2, [&] {
+            const QCursor* cursor = QApplication::overrideCursor();
+            busyCursor = cursor && cursor->shape() == Qt::BusyCursor;
+            for (QPushButton* button : {w.cmdConnect, w.cmdDownLoad, w.cmdUpLoad, w.cmdEdit[0]})
+                click(button);
+            stillEnabled = w.cmdConnect->isEnabled() && w.cmdDownLoad->isEnabled() &&
+                           w.cmdUpLoad->isEnabled() && w.cmdEdit[0]->isEnabled();
+        });
+
+        click(w.cmdUpLoad);
+
+        QVERIFY(duringMaskRead.ran());
+        QCOMPARE(connectClicked.count(), 1); // the clicks landed, and were refused
+        QCOMPARE(downloadClicked.count(), 1);
+        QCOMPARE(editClicked.count(), 1);
+        QVERIFY(busyCursor);
+        QVERIFY(stillEnabled);
+        QTRY_COMPARE(bench.unit.log(), "?\r" + kUploadLines + kUploadLines);
+        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QVERIFY(!w.txtEdit->isEnabled());
+        QVERIFY(bench.seen.boxes.isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void saveAndCancelDuringASaveAreRefused()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        frmMain& w = *bench.w;
+        click(w.cmdEdit[0]);
+        typeText(w.txtEdit, "abc");
+        bool openDuringSave = false;
+        DuringWait duringSave(w, 1, [&] {
+            click(w.cmdCancel);
+            click(w.cmdOK);
+            openDuringSave = editorIsOpen(w) && w.txtEdit->toPlainText() == "abc";
+        });
+
+        click(w.cmdOK);
+
+        QVERIFY(duringSave.ran());
+        QVERIFY(openDuringSave);
+        QCOMPARE(bench.unit.received().count("&M0abc"), 1);
+        QVERIFY(!w.txtEdit->isEnabled());
+    }
+
+    void secondEditDuringAnOpenIsRefused()
+    {
+        ScriptedBench bench(kQuickWait, true);
+        QVERIFY(bench.ready);
+        frmMain& w = *bench.w;
+        bench.unit.answer("?M0", QByteArrayLiteral("M0first\0\r"));
+        bench.unit.answer("?M1", QByteArrayLiteral("M1second\0\r"));
+        DuringWait duringOpen(w, 1, [&] { click(w.cmdEdit[1]); });
+
+        click(w.cmdEdit[0]);
+
+        QVERIFY(duringOpen.ran());
+        QCOMPARE(w.lblMsgNo->text(), QString("Edit Message No.1"));
+        QCOMPARE(w.txtEdit->toPlainText(), QString("first"));
+        QVERIFY(!bench.unit.received().contains("?M1"));
+    }
+
+    // Closing the window
+
+    void closingDuringAnUploadStopsIt()
+    {
+        SimBench bench(kReplyWait, false, QStringList());
+        QVERIFY(bench.ready);
+        frmMain& w = *bench.w;
+        int waits = 0;
+        QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w, [&] { ++waits; });
+        DuringWait duringFirstPhone(w, 3, [&] { w.close(); });
+
+        click(w.cmdUpLoad);
+
+        QVERIFY(duringFirstPhone.ran());
+        QVERIFY(!w.isVisible());
+        QVERIFY(!w.isBusy());
+        QCOMPARE(waits, 3);
+        QTRY_COMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
+        QTest::qWait(500); // longer than the next two exchanges would take
+        QCOMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
+        QVERIFY(bench.seen.boxes.isEmpty());
+
+        bench.w.reset(); // what the end of the program does with the window
+        QSerialPort otherProgram(bench.unit.devicePath());
+        QVERIFY2(otherProgram.open(QIODevice::ReadWrite), qPrintable(otherProgram.errorString()));
+    }
+
+    // Everything together
+
+    void roundTripLeavesTheNewConfigurationInTheUnit()
+    {
+        QTemporaryDir dir;
+        const QString state = dir.filePath("unit.json");
+        const QStringList messages{"On 1", "On 2", "Off 1", "Off 2", "In 1", "In 2", "In 3", "T"};
+        QVERIFY(writeUnitState(state,
+                               unitState(2, "10000000", distinctPhones(), "5559999999", messages)));
+        SimBench bench(kQuickWait, true, QStringList{"--state", state});
+        QVERIFY(bench.ready);
+        frmMain& w = *bench.w;
+
+        choosePhoneCount(w, 4);
+        retype(w.txtPhone[1], "0711111111");
+        retype(w.txtPhone[3], "0733333333");
+        click(w.Check1[1]);
+        click(w.Check2[3]);
+        click(w.cmdEdit[7]);
+        retype(w.txtEdit, "TEST");
+        click(w.cmdOK);
+        click(w.cmdDownLoad);
+
+        QStringList phones = distinctPhones();
+        phones[1] = "0711111111";
+        phones[3] = "0733333333";
+        QStringList newMessages = messages;
+        newMessages[7] = "TEST";
+        QTRY_COMPARE(readUnitState(state),
+                     unitState(4, "11000001", phones, "5559999999", newMessages));
+        QCOMPARE(bench.seen.titles(), QStringList({"Download"}));
+    }
+};
+
+QTEST_MAIN(TestFailures)
+#include "tst_failures.moc"

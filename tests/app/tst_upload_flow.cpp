@@ -1,0 +1,188 @@
+// Upload from the main window: the thirteen reads put the unit's values into the controls,
+// each as soon as its reply is in, and the configuration frame opens whatever the replies.
+#include "flow_support.h"
+#include "support/scripted_unit.h"
+#include "support/sim_process.h"
+
+#include <QTemporaryDir>
+
+using namespace flow;
+
+class TestUploadFlow : public QObject
+{
+    Q_OBJECT
+private slots:
+    // With the simulator and the product's wait
+
+    void readsTheUnitsConfiguration()
+    {
+        Recorder seen;
+        QTemporaryDir dir;
+        const QString state = dir.filePath("unit.json");
+        QVERIFY(writeUnitState(state, unitState(3, "10100110", distinctPhones(), "5559999999")));
+        SimProcess sim({"--state", state});
+        QVERIFY(sim.start());
+        frmMain w(portOne(sim.devicePath()));
+        QVERIFY(show(w));
+        click(w.cmdConnect);
+
+        click(w.cmdUpLoad);
+
+        QCOMPARE(w.cmbNumPhones->currentText(), QString("3"));
+        QCOMPARE(flagsShown(w), QString("10100110"));
+        QCOMPARE(phonesShown(w), distinctPhones() << "5559999999");
+        QVERIFY(w.Frame2->isEnabled());
+        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QVERIFY(!w.txtEdit->isEnabled());
+        QVERIFY(seen.boxes.isEmpty());
+        QTRY_COMPARE(sim.log(), "?\r" + kUploadLines);
+    }
+
+    // Odd replies, byte for byte
+
+    void phoneCountReply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("colon is ten") << QByteArray("N:\r") << "10";
+        QTest::newRow("digit") << QByteArray("N7\r") << "7";
+        QTest::newRow("letter is zero") << QByteArray("NX\r") << "0";
+        QTest::newRow("bare N is zero") << QByteArray("N") << "0";
+        QTest::newRow("other letter leaves it") << QByteArray("Q5\r") << "4";
+    }
+    void phoneCountReply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, shown);
+        ScriptedBench bench(kQuickWait, false);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?N", reply);
+        bench.w->cmbNumPhones->setCurrentIndex(4); // as an earlier upload would have left it
+
+        click(bench.w->cmdUpLoad);
+
+        QCOMPARE(bench.w->cmbNumPhones->currentText(), shown);
+        QVERIFY(bench.w->Frame2->isEnabled());
+    }
+
+    void eventMaskReply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("tickedBefore");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("hidden boxes included") << QByteArray("E10100001\r") << false << "10100001";
+        QTest::newRow("missing flags tick") << QByteArray("E1\r") << false << "11111111";
+        QTest::newRow("only zero unticks") << QByteArray("E0x0y0z0?") << false << "01010101";
+        QTest::newRow("all unticked") << QByteArray("E00000000\r") << true << "00000000";
+        QTest::newRow("other letter leaves them")
+            << QByteArray("F00000000\r") << true << "11111111";
+    }
+    void eventMaskReply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, tickedBefore);
+        QFETCH(QString, shown);
+        ScriptedBench bench(kQuickWait, false);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?E", reply);
+        for (const auto* boxes : {&bench.w->Check1, &bench.w->Check2})
+            for (QCheckBox* box : *boxes)
+                box->setChecked(tickedBefore); // as an earlier upload would have left them
+
+        click(bench.w->cmdUpLoad);
+
+        QCOMPARE(flagsShown(*bench.w), shown);
+    }
+
+    void phoneReply_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ten of fourteen digits")
+            << QByteArray("?P4") << QByteArray("P412345678901234\r") << 4 << "1234567890";
+        QTest::newRow("bare P empties") << QByteArray("?P6") << QByteArray("P") << 6 << "";
+        QTest::newRow("other slot named")
+            << QByteArray("?P2") << QByteArray("P75550001112\r") << 2 << "5550001112";
+        QTest::newRow("test number")
+            << QByteArray("?P:") << QByteArray("P:9876543210\r") << 10 << "9876543210";
+        QTest::newRow("other letter leaves it")
+            << QByteArray("?P3") << QByteArray("Q35550001112\r") << 3 << "0";
+    }
+    void phoneReply()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, slot);
+        QFETCH(QString, shown);
+        ScriptedBench bench(kQuickWait, false);
+        QVERIFY(bench.ready);
+        bench.unit.answer(command, reply);
+
+        click(bench.w->cmdUpLoad);
+
+        QStringList expected(11, "0");
+        expected[slot] = shown;
+        QCOMPARE(phonesShown(*bench.w), expected);
+    }
+
+    // Timing of what the technician sees
+
+    void silentUnitChangesNothingButOpensTheFrame()
+    {
+        ScriptedBench bench(kQuickWait, false);
+        QVERIFY(bench.ready);
+
+        click(bench.w->cmdUpLoad);
+
+        QCOMPARE(bench.w->cmbNumPhones->currentText(), QString("0"));
+        QCOMPARE(flagsShown(*bench.w), QString("00000000"));
+        QCOMPARE(phonesShown(*bench.w), QStringList(11, "0"));
+        QVERIFY(bench.w->Frame2->isEnabled());
+        QCOMPARE(bench.unit.received(), "?\r" + kUploadLines);
+        QVERIFY(bench.seen.boxes.isEmpty());
+    }
+
+    void valuesAppearOneAfterAnother()
+    {
+        ScriptedBench bench(kQuickWait, false);
+        QVERIFY(bench.ready);
+        bench.unit.answer("?N", "N7\r");
+        bench.unit.answer("?E", "E11110000\r");
+        for (int slot = 0; slot <= 10; ++slot) {
+            const QByteArray digit(1, char('0' + slot));
+            bench.unit.answer("?P" + digit, "P" + digit + QByteArray(10, char('A' + slot)) + "\r");
+        }
+        struct Seen
+        {
+            QString count, flags, phone9, testPhone;
+            bool frameOpen;
+        };
+        QList<Seen> atEachWait;
+        QObject::connect(&bench.w->exchange(), &tarvex::link::Link::waitStarted, bench.w.get(),
+                         [&] {
+                             const frmMain& w = *bench.w;
+                             atEachWait.append({w.cmbNumPhones->currentText(), flagsShown(w),
+                                                w.txtPhone[9]->text(), w.txtPhone[10]->text(),
+                                                w.Frame2->isEnabled()});
+                         });
+
+        click(bench.w->cmdUpLoad);
+
+        QCOMPARE(atEachWait.size(), 13);
+        QCOMPARE(atEachWait[0].count, QString("0")); // while the count is being read
+        QCOMPARE(atEachWait[1].count, QString("7")); // while the mask is being read
+        QCOMPARE(atEachWait[1].flags, QString("00000000"));
+        QCOMPARE(atEachWait[2].flags, QString("11110000"));
+        QCOMPARE(atEachWait[11].phone9, QString("0")); // while slot 9 is being read
+        QCOMPARE(atEachWait[12].phone9, QString("JJJJJJJJJJ"));
+        QCOMPARE(atEachWait[12].testPhone, QString("0"));
+        QVERIFY(!atEachWait[12].frameOpen);
+        QCOMPARE(bench.w->txtPhone[10]->text(), QString("KKKKKKKKKK"));
+        QVERIFY(bench.w->Frame2->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestUploadFlow)
+#include "tst_upload_flow.moc"

@@ -1,0 +1,183 @@
+// The serial port and the reply wait, on real pseudo-terminals against tarvex-sim.
+#include "link/link.h"
+#include "link/link_errors.h"
+#include "link/serial_port.h"
+#include "support/sim_process.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace tarvex::link;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A port pinned as number 1 to the simulator's terminal, opened.
+struct OpenLine
+{
+    explicit OpenLine(SimProcess& sim) : cm(PortMap::pinned({{1, sim.devicePath()}}))
+    {
+        opened = cm.SetPortNumber(1) && cm.SetOpen(true);
+    }
+    SerialPort cm;
+    bool opened = false;
+};
+
+} // namespace
+
+class TestLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void replyIsReadAfterTheFullWait()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY2(line.opened, qPrintable(line.cm.errorString()));
+        Link link(line.cm);
+        QSignalSpy waits(&link, &Link::waitStarted);
+
+        const QString reply = link.SendAndWait("?\r");
+
+        QVERIFY2(reply.startsWith("KTX"), qPrintable(reply));
+        QCOMPARE(link.strReply, reply);
+        QCOMPARE(link.strCommand, QString("?\r"));
+        QVERIFY(link.blnTimeUp);
+        QCOMPARE(waits.count(), 1);
+        QCOMPARE(sim.log(), QByteArray("?\r"));
+    }
+
+    void silentUnitGivesAnEmptyReply()
+    {
+        SimProcess sim({"--silent"});
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        Link link(line.cm);
+        QCOMPARE(link.SendAndWait("?N\r"), QString());
+        QCOMPARE(sim.log(), QByteArray("?N\r"));
+    }
+
+    void lateReplyComesAtTheFrontOfTheNextExchange()
+    {
+        SimProcess sim({"--delay", "300"});
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        Link link(line.cm);
+
+        QCOMPARE(link.SendAndWait("?N\r"), QString());
+        QTest::qWait(250); // the late answer lands between the two exchanges
+        const QString next = link.SendAndWait("?E\r");
+        QVERIFY2(next.startsWith("N0\r"), qPrintable(next));
+    }
+
+    void readAllWithNothingReceivedIsEmptyNotAFailure()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        const auto text = line.cm.ReadAll();
+        QVERIFY(text.has_value());
+        QVERIFY(text->isEmpty());
+    }
+
+    void closedOrMissingPortsFailAndStayClosed()
+    {
+        SerialPort cm(PortMap::pinned({{1, "/dev/tarvex-no-such-device"}}));
+        QVERIFY(!cm.SetOpen(true)); // number 1 has a device that does not exist
+        QVERIFY(!cm.IsOpen());
+        QVERIFY(!cm.errorString().isEmpty());
+        QVERIFY(cm.SetPortNumber(2));
+        QVERIFY(!cm.SetOpen(true)); // number 2 has no device at all
+        QVERIFY(!cm.IsOpen());
+        QVERIFY(!cm.WriteText("?\r"));
+        QVERIFY(!cm.ReadAll().has_value());
+        QVERIFY(!cm.SetOpen(false));
+        QVERIFY(!cm.SetPortNumber(0));
+        QVERIFY(!cm.SetPortNumber(256));
+        QCOMPARE(cm.portNumber(), 2);
+    }
+
+    void portNumberCannotChangeWhileOpen()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        QVERIFY(!line.cm.SetPortNumber(2));
+        QCOMPARE(line.cm.portNumber(), 1);
+        QVERIFY(!line.cm.SetOpen(true));
+        QVERIFY(line.cm.IsOpen());
+    }
+
+    void secondOpenOfTheSameDeviceIsRefusedForPermission()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        OpenLine first(sim);
+        QVERIFY(first.opened);
+        SerialPort second(PortMap::pinned({{1, sim.devicePath()}}));
+        QVERIFY(!second.SetOpen(true));
+        QVERIFY(second.openRefusedForPermission());
+    }
+
+    void bytesSentBeforeAnOpenAreNotReadAsAReply()
+    {
+        SimProcess sim({"--delay", "100"});
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        Link link(line.cm, 10ms);
+        link.SendAndWait("?\r");
+        QVERIFY(line.cm.SetOpen(false));
+        QTest::qWait(300); // the answer arrives while the port is closed
+        QVERIFY(line.cm.SetOpen(true));
+        QCOMPARE(link.SendAndWait("?N\r"), QString());
+    }
+
+    void hangupIsReportedOnceAndClosesThePort()
+    {
+        SimProcess sim({"--hangup-after", "1"});
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        Link link(line.cm);
+        QSignalSpy lost(&line.cm, &Port::deviceLost);
+
+        try {
+            link.SendAndWait("?\r"); // the line may already be gone when the wait ends
+        } catch (const LinkError&) {
+        }
+        if (lost.isEmpty())
+            QVERIFY(lost.wait(2000));
+        QTest::qWait(100); // a storm of errors would show up here
+
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(lost.at(0).at(0).toString(), sim.devicePath());
+        QVERIFY(!line.cm.IsOpen());
+        QVERIFY_THROWS_EXCEPTION(LinkError, link.SendAndWait("?N\r"));
+    }
+
+    void abortEndsTheWaitAndStopsLaterExchanges()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        OpenLine line(sim);
+        QVERIFY(line.opened);
+        Link link(line.cm, 60s);
+        QTimer::singleShot(50ms, &link, &Link::abort);
+
+        QVERIFY(!link.Wait()); // a 60 s wait, ended by the abort
+        QVERIFY(link.isAborted());
+        QVERIFY_THROWS_EXCEPTION(LinkAborted, link.SendAndWait("?\r"));
+        QTest::qWait(50);
+        QCOMPARE(sim.log(), QByteArray()); // nothing was written after the abort
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"

@@ -1,0 +1,53 @@
+#include "link/port_map.h"
+
+#include <QTest>
+
+using tarvex::link::PortMap;
+
+class TestPortMap : public QObject
+{
+    Q_OBJECT
+private slots:
+    void systemOrderPutsUsbAdaptersFirstInNaturalOrder()
+    {
+        const QStringList names{"ttyS10",  "ttyACM1", "ttyS2",   "ttyUSB10",
+                                "ttyAMA0", "ttyUSB2", "ttyACM0", "ttyS0"};
+        const QStringList expected{"ttyUSB2", "ttyUSB10", "ttyACM0", "ttyACM1",
+                                   "ttyAMA0", "ttyS0",    "ttyS2",   "ttyS10"};
+        QCOMPARE(PortMap::systemOrder(names), expected);
+    }
+
+    void pinnedNumbersAreTheOnlyOnes()
+    {
+        QString error;
+        const auto map = PortMap::fromPortOptions({"2=/dev/pts/7", "255=/tmp/unit"}, &error);
+        QVERIFY2(map.has_value(), qPrintable(error));
+        QCOMPARE(map->deviceFor(2), QString("/dev/pts/7"));
+        QCOMPARE(map->deviceFor(255), QString("/tmp/unit"));
+        QVERIFY(map->deviceFor(1).isEmpty());
+        QVERIFY(map->deviceFor(3).isEmpty());
+        QVERIFY(map->deviceFor(0).isEmpty());
+        QVERIFY(map->deviceFor(256).isEmpty());
+    }
+
+    void malformedPortOptionsAreRefused_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("number zero") << "0=/dev/ttyS0";
+        QTest::newRow("number 256") << "256=/dev/ttyS0";
+        QTest::newRow("no device") << "3=";
+        QTest::newRow("no number") << "=/dev/ttyS0";
+        QTest::newRow("no equals sign") << "/dev/ttyS0";
+        QTest::newRow("not a number") << "x=/dev/ttyS0";
+    }
+    void malformedPortOptionsAreRefused()
+    {
+        QFETCH(QString, value);
+        QString error;
+        QVERIFY(!PortMap::fromPortOptions({value}, &error).has_value());
+        QVERIFY(error.contains(value));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortMap)
+#include "tst_port_map.moc"

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace tarvex::link {
+class Link;
+}
+
+namespace tarvex::transfer {
+
+class ConfigurationView;
+
+// Reads the phone count, the event mask and the eleven phone numbers, thirteen exchanges in
+// that order, putting each value on view as soon as its reply is in. Replies that do not
+// begin with the expected letter leave their values alone. Throws link::LinkError or
+// link::LinkAborted, leaving what the earlier steps wrote.
+void readConfiguration(link::Link& link, ConfigurationView& view);
+
+// Writes the phone count, the numbers of the slots in use, the test number and the event
+// mask, with the values as they were when the write started. A number shorter than ten
+// characters is reported through view.warn and skipped; the write ends with view.inform
+// "Download Complete!". Throws as readConfiguration does, and then reports no completion.
+void writeConfiguration(link::Link& link, ConfigurationView& view);
+
+} // namespace tarvex::transfer

@@ -1,0 +1,66 @@
+#include "transfer/message_text.h"
+
+#include "link/link.h"
+#include "protocol/commands.h"
+#include "protocol/replies.h"
+
+namespace tarvex::transfer {
+namespace {
+
+const QString kLineBreak = QStringLiteral("\n");
+const QString kWireLineBreak = QStringLiteral("\r\n");
+
+QString withoutTrailingLineEnd(QString text)
+{
+    if (text.endsWith(kWireLineBreak))
+        text.chop(2);
+    else if (text.endsWith(u'\r') || text.endsWith(u'\n'))
+        text.chop(1);
+    return text;
+}
+
+QString cutToLimit(const QString& text)
+{
+    QString cut;
+    int length = 0;
+    for (const QChar character : text) {
+        length += character == u'\n' ? 2 : 1;
+        if (length > protocol::kMessageLength)
+            break;
+        cut += character;
+    }
+    return cut;
+}
+
+} // namespace
+
+int wireLength(const QString& editorText)
+{
+    return int(editorText.size() + editorText.count(u'\n'));
+}
+
+QString editorTextFromReply(const QString& reply)
+{
+    QString text = withoutTrailingLineEnd(protocol::messageTextOf(reply));
+    text.replace(kWireLineBreak, kLineBreak);
+    text.replace(u'\r', u'\n');
+    return cutToLimit(text);
+}
+
+QString wireTextFromEditor(const QString& editorText)
+{
+    QString text = editorText;
+    return text.replace(kLineBreak, kWireLineBreak);
+}
+
+QString readMessage(link::Link& link, int slot)
+{
+    return editorTextFromReply(link.SendAndWait(protocol::messageRead(slot)));
+}
+
+void saveMessage(link::Link& link, int slot, const QString& editorText)
+{
+    link.SendAndWait(protocol::messageWrite(slot, wireTextFromEditor(editorText)));
+}
+
+} // namespace tarvex::transfer
