@@ -13,10 +13,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A port pinned as number 1 to the simulator's terminal, opened.
+// A port pinned as number 1 to the simulator's terminal, as "--port 1=DEVICE" does, opened.
+PortMap pinnedAsPortOne(const SimProcess& sim)
+{
+    return *PortMap::fromPortOptions({"1=" + sim.devicePath()}, nullptr);
+}
+
 struct OpenLine
 {
-    explicit OpenLine(SimProcess& sim) : cm(PortMap::pinned({{1, sim.devicePath()}}))
+    explicit OpenLine(SimProcess& sim) : cm(pinnedAsPortOne(sim))
     {
         opened = cm.SetPortNumber(1) && cm.SetOpen(true);
     }
