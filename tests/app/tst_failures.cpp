@@ -10,6 +10,7 @@
 
 using namespace flow;
 using tarvex::link::kReplyWait;
+using tarvex::link::PortMap;
 
 namespace {
 
@@ -116,6 +117,27 @@ private slots:
     }
 
     // Clicks while the window waits for a reply
+
+    void clicksDuringAScanStartNothing()
+    {
+        Recorder seen;
+        SimProcess silent({"--silent"});
+        SimProcess unit;
+        QVERIFY(silent.start() && unit.start());
+        frmMain w(PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}), kQuickWait);
+        QVERIFY(show(w));
+        QSignalSpy connectClicked(w.cmdConnect, &QPushButton::clicked);
+        DuringWait duringFirstProbe(w, 1, [&] { click(w.cmdConnect); });
+
+        click(w.cmdConnect);
+
+        QVERIFY(duringFirstProbe.ran());
+        QCOMPARE(connectClicked.count(), 2); // the second click landed, and was refused
+        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QCOMPARE(w.exchange().cm.portNumber(), 2);
+        QTRY_COMPARE(unit.log(), QByteArray("?\r"));
+        QCOMPARE(silent.log(), QByteArray("?\r")); // a nested scan would have probed it again
+    }
 
     void clicksDuringAnUploadStartNothing()
     {

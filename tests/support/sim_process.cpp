@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 
 constexpr int kStartMs = 10000;
@@ -12,6 +15,8 @@ constexpr int kStopMs = 5000;
 SimProcess::SimProcess(QStringList extraArguments) : arguments_(std::move(extraArguments))
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel); // its warnings show
+    // A test that crashes must not leave simulators behind.
+    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 SimProcess::~SimProcess()
