@@ -58,6 +58,7 @@ ScanResult Connect(link::Link& link)
     // The port an earlier scan found would otherwise stay open, unseen, beside the new scan.
     if (link.cm.IsOpen())
         link.cm.SetOpen(false);
+    link.cm.refreshDevices();
 
     const PortOk blnPortOk = findOpenablePorts(link.cm, result.refusedForPermission);
 

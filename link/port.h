@@ -22,6 +22,10 @@ public:
     virtual bool WriteText(const QString& text) = 0; // queues the bytes, returns at once
     virtual std::optional<QString> ReadAll() = 0;    // everything received and not yet read
 
+    // Lists the system's devices again, so numbers match what is plugged in now. Only while
+    // closed; a port with fixed numbers ignores it.
+    virtual void refreshDevices() {}
+
     virtual int portNumber() const = 0;
     virtual QString deviceName() const = 0;
     virtual QString errorString() const = 0;

@@ -54,6 +54,7 @@ PortMap PortMap::system()
 #ifdef Q_OS_WIN
     map.kind_ = Kind::Windows;
 #else
+    map.kind_ = Kind::System;
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.portName();
@@ -92,6 +93,11 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
         devices.insert(number, device);
     }
     return pinned(devices);
+}
+
+PortMap PortMap::refreshed() const
+{
+    return kind_ == Kind::System ? system() : *this;
 }
 
 QString PortMap::deviceFor(int number) const

@@ -21,6 +21,10 @@ public:
     // Parses "N=DEVICE" values as given with --port; nullopt and a reason when one is wrong.
     static std::optional<PortMap> fromPortOptions(const QStringList& values, QString* error);
 
+    // The system's map listed afresh (a USB adapter may have been plugged in since); a pinned
+    // map stays as it is.
+    PortMap refreshed() const;
+
     // The empty string when no device has that number.
     QString deviceFor(int number) const;
 
@@ -28,8 +32,8 @@ public:
     static QStringList systemOrder(QStringList names);
 
 private:
-    enum class Kind { Windows, Numbered };
-    Kind kind_ = Kind::Numbered;
+    enum class Kind { Windows, System, Pinned };
+    Kind kind_ = Kind::Pinned;
     QMap<int, QString> devices_;
 };
 

@@ -84,6 +84,12 @@ std::optional<QString> SerialPort::ReadAll()
     return QString::fromLatin1(serial_.readAll());
 }
 
+void SerialPort::refreshDevices()
+{
+    if (!serial_.isOpen())
+        map_ = map_.refreshed();
+}
+
 QString SerialPort::deviceName() const
 {
     const QString device = map_.deviceFor(number_);

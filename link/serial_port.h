@@ -22,6 +22,7 @@ public:
     bool IsOpen() const override;
     bool WriteText(const QString& text) override;
     std::optional<QString> ReadAll() override;
+    void refreshDevices() override;
 
     int portNumber() const override { return number_; }
     QString deviceName() const override;
