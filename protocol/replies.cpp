@@ -2,6 +2,8 @@
 
 #include "protocol/commands.h"
 
+#include <algorithm>
+
 namespace tarvex::protocol {
 
 namespace {
@@ -38,7 +40,7 @@ bool isIdentity(const QString& reply)
 
 QString identityShown(const QString& reply)
 {
-    return reply.left(kIdentityLength);
+    return cutAtControl(reply.left(kIdentityLength));
 }
 
 std::optional<int> phoneCountOf(const QString& reply)
@@ -60,7 +62,7 @@ std::optional<QString> phoneNumberOf(const QString& reply)
 {
     if (!beginsWith(reply, u'P'))
         return std::nullopt;
-    return field(reply, kPhoneFirst, kPhoneLast);
+    return cutAtControl(field(reply, kPhoneFirst, kPhoneLast));
 }
 
 QString messageTextOf(const QString& reply)
@@ -68,6 +70,14 @@ QString messageTextOf(const QString& reply)
     const QString text = reply.mid(kMessageFirst - 1);
     const qsizetype end = text.indexOf(kNul);
     return end < 0 ? text : text.left(end);
+}
+
+QString cutAtControl(const QString& text)
+{
+    const auto control = std::find_if(text.begin(), text.end(), [](QChar character) {
+        return character.unicode() < 0x20 || character.unicode() == 0x7f;
+    });
+    return text.left(control - text.begin());
 }
 
 } // namespace tarvex::protocol

@@ -16,12 +16,18 @@ inline constexpr int kIdentityLength = 7;
 QString field(const QString& reply, int first, int last);
 
 bool beginsWith(const QString& reply, QChar letter);
-bool isIdentity(const QString& reply);       // characters 1..3 are exactly "KTX"
-QString identityShown(const QString& reply); // characters 1..7
+bool isIdentity(const QString& reply); // characters 1..3 are exactly "KTX"
+// Characters 1..7, up to the first control character.
+QString identityShown(const QString& reply);
 
 std::optional<int> phoneCountOf(const QString& reply);      // "N" + slot character; 0..10
 std::optional<EventMask> eventMaskOf(const QString& reply); // "E" + up to eight flags
-std::optional<QString> phoneNumberOf(const QString& reply); // "P", any, then ten characters
+// "P", any, then up to ten characters, up to the first control character.
+std::optional<QString> phoneNumberOf(const QString& reply);
 QString messageTextOf(const QString& reply); // character 3 up to the first NUL or the end
+
+// The text before its first control character (codes 0 to 31 and 127), so that a reply's CR
+// or NUL never reaches a field shown to the operator or written back to the unit.
+QString cutAtControl(const QString& text);
 
 } // namespace tarvex::protocol

@@ -54,6 +54,8 @@ private slots:
     void identity();
     void field_data();
     void field();
+    void cutAtControl_data();
+    void cutAtControl();
 };
 
 void TestProtocol::commandBytes_data()
@@ -220,6 +222,18 @@ void TestProtocol::phoneNumber_data()
     QTest::newRow("slot only") << "P1" << true << "";
     QTest::newRow("bare P") << "P" << true << "";
     QTest::newRow("other slot named") << "P:0123456789" << true << "0123456789";
+    QTest::newRow("nine digits and CR") << "P3123456789\r" << true << "123456789";
+    QTest::newRow("NUL first") << latin1(bytes("P:\0\x01\x02"
+                                               "0123456"))
+                               << true << "";
+    QTest::newRow("DEL inside") << latin1(bytes("P012345\x7f"
+                                                "6789"))
+                                << true << "12345";
+    QTest::newRow("Latin-1 kept") << latin1(bytes("P0\xa0\xe9"
+                                                  "12345678"))
+                                  << true
+                                  << latin1("\xa0\xe9"
+                                            "12345678");
     QTest::newRow("other letter") << "N30123456789" << false << "";
     QTest::newRow("empty") << "" << false << "";
 }
@@ -273,8 +287,12 @@ void TestProtocol::identity_data()
     QTest::newRow("long") << "KTX-2000 v1.4" << true << "KTX-200";
     QTest::newRow("seven") << "KTX2000" << true << "KTX2000";
     QTest::newRow("lower case") << "ktx-2000 v1.4" << false << "ktx-200";
-    QTest::newRow("stale LF first") << "\nKTX-2000" << false << "\nKTX-20";
-    QTest::newRow("echo first") << "?\rKTX-2000" << false << "?\rKTX-2";
+    QTest::newRow("ended by CR") << "KTX\r" << true << "KTX";
+    QTest::newRow("NUL inside") << latin1(bytes("KTX-2\0"
+                                                "00"))
+                                << true << "KTX-2";
+    QTest::newRow("stale LF first") << "\nKTX-2000" << false << "";
+    QTest::newRow("echo first") << "?\rKTX-2000" << false << "?";
     QTest::newRow("too short") << "KT" << false << "KT";
     QTest::newRow("empty") << "" << false << "";
 }
@@ -311,6 +329,34 @@ void TestProtocol::field()
     QFETCH(int, last);
     QFETCH(QString, cut);
     QCOMPARE(tarvex::protocol::field(reply, first, last), cut);
+}
+
+void TestProtocol::cutAtControl_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cut");
+
+    QTest::newRow("no control") << "0123456789"
+                                << "0123456789";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("NUL") << latin1(bytes("ab\0cd")) << "ab";
+    QTest::newRow("unit separator, code 31") << "ab\x1f"
+                                             << "ab";
+    QTest::newRow("DEL, code 127") << "ab\x7f"
+                                   << "ab";
+    QTest::newRow("first of two") << "a\tb\rc"
+                                  << "a";
+    QTest::newRow("space and tilde kept") << " ~ "
+                                          << " ~ ";
+    QTest::newRow("code 128 and up kept") << latin1("\x80\xff") << latin1("\x80\xff");
+}
+
+void TestProtocol::cutAtControl()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, cut);
+    QCOMPARE(tarvex::protocol::cutAtControl(text), cut);
 }
 
 QTEST_APPLESS_MAIN(TestProtocol)
