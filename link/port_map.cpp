@@ -90,6 +90,14 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
                              .arg(value);
             return std::nullopt;
         }
+        // A second device for a number would silently replace the first.
+        if (devices.contains(number)) {
+            if (error)
+                *error = QStringLiteral("--port gives port number %1 twice (\"%1=%2\" and \"%3\")")
+                             .arg(number)
+                             .arg(devices.value(number), value);
+            return std::nullopt;
+        }
         devices.insert(number, device);
     }
     return pinned(devices);

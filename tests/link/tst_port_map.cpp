@@ -47,6 +47,15 @@ private slots:
         QVERIFY(!PortMap::fromPortOptions({value}, &error).has_value());
         QVERIFY(error.contains(value));
     }
+
+    void aNumberGivenTwiceIsRefused()
+    {
+        QString error;
+        QVERIFY(!PortMap::fromPortOptions({"1=/dev/a", "2=/dev/c", "1=/dev/b"}, &error));
+        QVERIFY2(error.contains("port number 1 twice") && error.contains("1=/dev/a") &&
+                     error.contains("1=/dev/b"),
+                 qPrintable(error));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPortMap)
