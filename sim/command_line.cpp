@@ -35,19 +35,22 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("TEXT"));
     const QCommandLineOption link(
         QStringLiteral("link"),
-        QStringLiteral("Also makes PATH a symbolic link to the device; removed on exit. An "
-                       "existing symbolic link there is replaced."),
+        QStringLiteral("Also makes PATH a symbolic link to the device; removed on exit unless "
+                       "another simulator has taken it over. An existing symbolic link there is "
+                       "replaced."),
         QStringLiteral("PATH"));
     const QCommandLineOption state(
         QStringLiteral("state"),
-        QStringLiteral("Keeps the unit's memory in the JSON file FILE, read at start and "
-                       "replaced atomically after every change, so a restarted unit remembers. "
-                       "Keys: count (0 to 10), mask (eight \"0\" or \"1\"), phones (eleven, the "
-                       "last the test number), messages (eight)."),
+        QStringLiteral("Keeps the unit's memory in the JSON file FILE (a regular file), read at "
+                       "start and replaced atomically after every change, so a restarted unit "
+                       "remembers. Keys: count (0 to 10), mask (eight \"0\" or \"1\"), phones "
+                       "(eleven of at most 10 characters, the last the test number), messages "
+                       "(eight of at most 80 characters, CR LF counting two)."),
         QStringLiteral("FILE"));
     const QCommandLineOption log(
         QStringLiteral("log"),
-        QStringLiteral("Appends every byte received, exactly as received, to FILE."),
+        QStringLiteral("Appends every byte received, exactly as received, to FILE (a regular "
+                       "file)."),
         QStringLiteral("FILE"));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("Never answers (still receives and stores)."));

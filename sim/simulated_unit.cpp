@@ -1,5 +1,6 @@
 #include "sim/simulated_unit.h"
 
+#include "sim/regular_file.h"
 #include "sim/unit_memory.h"
 #include "sim/unit_protocol.h"
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -94,6 +96,14 @@ int unreadByClient(int slave)
     return ::ioctl(slave, FIONREAD, &count) == 0 ? count : -1;
 }
 
+// Where the symbolic link at path points, as written; empty when it is no link.
+QString linkTarget(const QString& path)
+{
+    char target[PATH_MAX];
+    const ssize_t size = ::readlink(QFile::encodeName(path).constData(), target, sizeof target - 1);
+    return size < 0 ? QString() : QFile::decodeName(QByteArray(target, size));
+}
+
 // How long a hangup waits for the client to read the last answer; a client that has closed
 // the device never will.
 constexpr int kHangupGraceMs = 1000;
@@ -163,11 +173,9 @@ bool SimulatedUnit::Private::start()
         memory = *loaded;
     }
     if (!options.logPath.isEmpty()) {
-        log.setFileName(options.logPath);
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-            error = QStringLiteral("cannot write %1: %2").arg(options.logPath, log.errorString());
+        const auto mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+        if (!openRegularFile(log, options.logPath, mode, &error))
             return false;
-        }
     }
     if (!terminal.open(&error) || !makeLink()) {
         closeLine();
@@ -314,10 +322,11 @@ void SimulatedUnit::Private::closeLine()
     outgoing.clear();
     readNotifier.reset(); // before their descriptor closes
     writeNotifier.reset();
-    terminal.close();
-    if (linked)
+    // Another unit given the same --link may have taken the link over since: it is its now.
+    if (linked && linkTarget(options.linkPath) == terminal.path)
         QFile::remove(options.linkPath);
     linked = false;
+    terminal.close();
 }
 
 SimulatedUnit::SimulatedUnit(UnitOptions options, QObject* parent)

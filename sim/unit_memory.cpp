@@ -1,5 +1,7 @@
 #include "sim/unit_memory.h"
 
+#include "sim/regular_file.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,8 +36,8 @@ bool readText(const QJsonValue& value, const QString& where, QByteArray& out, QS
 }
 
 template <std::size_t N>
-bool readTexts(const QJsonObject& object, const QString& key, std::array<QByteArray, N>& out,
-               QString* error)
+bool readTexts(const QJsonObject& object, const QString& key, int longest,
+               std::array<QByteArray, N>& out, QString* error)
 {
     if (!object.contains(key))
         return true;
@@ -45,8 +47,15 @@ bool readTexts(const QJsonObject& object, const QString& key, std::array<QByteAr
         return false;
     }
     for (qsizetype i = 0; i < array.size(); ++i) {
-        if (!readText(array.at(i), QStringLiteral("%1[%2]").arg(key).arg(i), out[i], error))
+        const QString where = QStringLiteral("%1[%2]").arg(key).arg(i);
+        if (!readText(array.at(i), where, out[i], error))
             return false;
+        if (out[i].size() > longest) {
+            *error = QStringLiteral("%1 is longer than the unit holds (%2 characters at most)")
+                         .arg(where)
+                         .arg(longest);
+            return false;
+        }
     }
     return true;
 }
@@ -90,6 +99,18 @@ template <std::size_t N> QJsonArray textsToJson(const std::array<QByteArray, N>&
     return array;
 }
 
+// What a state file that holds no JSON object holds instead.
+QString notAnObject(const QJsonDocument& document, const QJsonParseError& parseError)
+{
+    if (parseError.error != QJsonParseError::NoError)
+        return QStringLiteral("is not valid JSON: %1 at byte %2")
+            .arg(parseError.errorString())
+            .arg(parseError.offset);
+    if (document.isArray())
+        return QStringLiteral("holds a JSON array; the unit's memory is a JSON object");
+    return QStringLiteral("holds no JSON object");
+}
+
 } // namespace
 
 std::array<QByteArray, kPhoneSlots> UnitMemory::defaultPhones()
@@ -126,8 +147,8 @@ std::optional<UnitMemory> memoryFromJson(const QJsonObject& object, QString* err
     UnitMemory memory;
     if (!readCount(object, memory.phoneCount, error) ||
         !readMask(object, memory.eventMask, error) ||
-        !readTexts(object, kPhonesKey, memory.phones, error) ||
-        !readTexts(object, kMessagesKey, memory.messages, error))
+        !readTexts(object, kPhonesKey, kLongestPhone, memory.phones, error) ||
+        !readTexts(object, kMessagesKey, kLongestMessage, memory.messages, error))
         return std::nullopt;
     return memory;
 }
@@ -137,14 +158,12 @@ std::optional<UnitMemory> loadMemory(const QString& path, QString* error)
     QFile file(path);
     if (!file.exists())
         return UnitMemory{};
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    if (!openRegularFile(file, path, QIODevice::ReadOnly, error))
         return std::nullopt;
-    }
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (!document.isObject()) {
-        *error = QStringLiteral("%1 is not a JSON object: %2").arg(path, parseError.errorString());
+        *error = QStringLiteral("%1 %2").arg(path, notAnObject(document, parseError));
         return std::nullopt;
     }
     QString why;

@@ -15,6 +15,8 @@ inline constexpr int kTestPhoneSlot = 10;
 inline constexpr int kMaxPhoneCount = 10;
 inline constexpr int kMessageSlots = 8; // "0".."7", one per event
 inline constexpr int kMaskLength = 8;
+inline constexpr int kLongestPhone = 10;   // characters of a phone number, at most
+inline constexpr int kLongestMessage = 80; // bytes of a message text as it travels, at most
 
 // What the unit remembers. Texts are kept as they travel on the line, one byte per character.
 struct UnitMemory
@@ -33,7 +35,8 @@ struct UnitMemory
 bool isEventMask(const QByteArray& flags); // eight characters, each "0" or "1"
 
 // The state file: {"count": 0..10, "mask": "00000000", "phones": [eleven, the last the test
-// number], "messages": [eight]}, texts in ISO 8859-1. A key that is missing keeps its default.
+// number], "messages": [eight]}, texts in ISO 8859-1 no longer than the unit holds. A key that
+// is missing keeps its default.
 QJsonObject toJson(const UnitMemory& memory);
 std::optional<UnitMemory> memoryFromJson(const QJsonObject& object, QString* error);
 

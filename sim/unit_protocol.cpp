@@ -1,5 +1,7 @@
 #include "sim/unit_protocol.h"
 
+#include <utility>
+
 namespace tarvex::sim {
 
 namespace {
@@ -8,6 +10,8 @@ constexpr char kCarriageReturn = '\r';
 constexpr char kNul = '\0';
 const QByteArray kMessageWrite = QByteArrayLiteral("&M");
 const QByteArray kMessageEnd = QByteArrayLiteral("\0\r");
+// Longer than any command the unit knows: "&M", a digit, the longest text, NUL and CR.
+constexpr qsizetype kLongestCommand = 3 + kLongestMessage + 2;
 
 // A phone slot or count travels as one character: "0".."9", and ":" for 10. -1 for any other.
 int slotNumber(char c)
@@ -41,7 +45,7 @@ Answer phoneCommand(char kind, int slot, const QByteArray& number, UnitMemory& m
 {
     if (kind == '?' && number.isEmpty())
         return reply('P' + QByteArray(1, slotCharacter(slot)) + memory.phones[slot]);
-    if (kind == '&')
+    if (kind == '&' && number.size() <= kLongestPhone)
         return store(memory.phones[slot], number);
     return {kRefusal};
 }
@@ -51,7 +55,7 @@ Answer messageCommand(char kind, int slot, const QByteArray& text, bool wholeWri
 {
     if (kind == '?' && text.isEmpty())
         return reply('M' + QByteArray::number(slot) + memory.messages[slot] + kNul);
-    if (kind == '&' && wholeWrite)
+    if (kind == '&' && wholeWrite && text.size() <= kLongestMessage)
         return store(memory.messages[slot], text);
     return {kRefusal};
 }
@@ -60,22 +64,26 @@ Answer messageCommand(char kind, int slot, const QByteArray& text, bool wholeWri
 
 QList<QByteArray> CommandFramer::feed(const QByteArray& bytes)
 {
-    buffer_.append(bytes);
     QList<QByteArray> commands;
-    for (;;) {
-        qsizetype end = -1;
-        if (buffer_.startsWith(kMessageWrite)) {
-            const qsizetype at = buffer_.indexOf(kMessageEnd, kMessageWrite.size());
-            end = at < 0 ? -1 : at + kMessageEnd.size();
-        } else if (buffer_ != "&") { // a lone "&" may still become a message write
-            const qsizetype at = buffer_.indexOf(kCarriageReturn);
-            end = at < 0 ? -1 : at + 1;
-        }
-        if (end < 0)
-            return commands;
-        commands.append(buffer_.left(end));
-        buffer_.remove(0, end);
+    for (const char byte : bytes) {
+        const char previous = std::exchange(last_, byte);
+        if (buffer_.size() <= kLongestCommand)
+            buffer_.append(byte);
+        else
+            cut_ = true;
+        if (byte != kCarriageReturn)
+            continue;
+        const bool messageWrite = buffer_.startsWith(kMessageWrite);
+        if (messageWrite && previous != kNul)
+            continue; // a CR inside the text
+        if (cut_)
+            buffer_.append(messageWrite ? kMessageEnd : QByteArray(1, kCarriageReturn));
+        commands.append(buffer_);
+        buffer_.clear();
+        last_ = 0;
+        cut_ = false;
     }
+    return commands;
 }
 
 Answer answerCommand(const QByteArray& command, const QByteArray& identity, UnitMemory& memory)

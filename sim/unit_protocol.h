@@ -13,7 +13,9 @@ inline constexpr char kRefusal[] = "ERR\r";        // the answer to anything els
 inline constexpr char kGarbage[] = "\x7f#*";       // --garbage: sent before each reply
 
 // Splits the received bytes into commands. A command ends at its CR, except a message write
-// ("&M"...), which ends at a NUL followed by CR, so that its text may hold CR LF.
+// ("&M"...), which ends at a NUL followed by CR, so that its text may hold CR LF. A command
+// longer than any the unit knows is kept only in part, with its end, and is then refused: the
+// work is linear in the bytes received and the memory bounded, however long a line runs.
 class CommandFramer
 {
 public:
@@ -22,6 +24,8 @@ public:
 
 private:
     QByteArray buffer_;
+    char last_ = 0;    // the byte received before this one, kept or not
+    bool cut_ = false; // the pending command has outgrown buffer_
 };
 
 struct Answer
@@ -37,7 +41,8 @@ struct Answer
 //   "?P"+c / "&P"+c+n   "P"+c+number / stores the number of slot c ("0".."9", ":" test number)
 //   "?M"+d / "&M"+d+t   "M"+d+text+NUL / stores the text of slot d ("0".."7")
 // Every reply ends with CR; writes are acknowledged with kAcknowledgement, and anything else
-// is refused with kRefusal.
+// is refused with kRefusal, such as a number longer than kLongestPhone or a text longer than
+// kLongestMessage.
 Answer answerCommand(const QByteArray& command, const QByteArray& identity, UnitMemory& memory);
 
 } // namespace tarvex::sim

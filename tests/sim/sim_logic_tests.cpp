@@ -80,6 +80,15 @@ void TestSimLogic::framing_data()
     QTest::newRow("& then another write") << L{"&", "N3\r"} << L{"&N3\r"} << QByteArray();
     QTest::newRow("NUL CR outside a message write")
         << L{"?M3" + kEnd} << L{"?M3" + kEnd} << QByteArray();
+    // Nothing the unit knows is longer than "&M", a digit, 80 bytes of text, NUL and CR.
+    const QByteArray longText(100000, 'x');
+    QTest::newRow("an endless message write is kept in part")
+        << L{"&M0", longText} << L{} << "&M0" + longText.left(83);
+    QTest::newRow("an overlong message write keeps its end")
+        << L{"&M0", longText, kEnd + "?\r"} << L{"&M0" + longText.left(83) + kEnd, "?\r"}
+        << QByteArray();
+    QTest::newRow("an overlong line keeps its end")
+        << L{"&P0" + longText + "\r"} << L{"&P0" + longText.left(83) + "\r"} << QByteArray();
 }
 
 void TestSimLogic::framing()
@@ -154,6 +163,11 @@ void TestSimLogic::malformedCommandsAreRefused_data()
     QTest::newRow("message write without NUL") << QByteArray("&M0x\r");
     QTest::newRow("message write without slot") << "&M" + kEnd;
     QTest::newRow("identify with NUL") << "?" + kEnd;
+    QTest::newRow("phone number of 11") << QByteArray("&P001234567890\r");
+    QTest::newRow("message of 81") << "&M0" + QByteArray(81, 'x') + kEnd;
+    QTest::newRow("message of 81 counting CR LF as two")
+        << "&M0" + QByteArray(39, 'x') + "\r\n" + QByteArray(40, 'x') + kEnd;
+    QTest::newRow("overlong message as framed") << "&M0" + QByteArray(83, 'x') + kEnd;
 }
 
 void TestSimLogic::malformedCommandsAreRefused()
@@ -285,6 +299,10 @@ void TestSimLogic::memoryJsonRefusesWhatTheUnitCannotHold_data()
         << QJsonObject{{"phones", QJsonArray{"", "", "", "", "", "", "", "", "", "", "", ""}}}
         << "phones";
     QTest::newRow("phone as a number") << QJsonObject{{"phones", QJsonArray{"", 5}}} << "phones[1]";
+    QTest::newRow("phone of 11") << QJsonObject{{"phones", QJsonArray{"", "01234567890"}}}
+                                 << "phones[1]";
+    QTest::newRow("message of 81")
+        << QJsonObject{{"messages", QJsonArray{QString(81, u'x')}}} << "messages[0]";
     QTest::newRow("nine messages")
         << QJsonObject{{"messages", QJsonArray{"", "", "", "", "", "", "", "", ""}}} << "messages";
     QTest::newRow("beyond ISO 8859-1")

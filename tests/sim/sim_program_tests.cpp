@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace tarvex::sim;
 
@@ -70,7 +71,8 @@ private slots:
     void helpDescribesEveryOption();
     void badArgumentsAreRefused_data();
     void badArgumentsAreRefused();
-    void anUnusableStateFileIsReported();
+    void anUnusableFileIsReported_data();
+    void anUnusableFileIsReported();
 };
 
 void TestSimProgram::printsTheDevicePathAndAnswers()
@@ -216,21 +218,41 @@ void TestSimProgram::badArgumentsAreRefused()
     QVERIFY(run.process.readAllStandardError().startsWith("tarvex-sim: "));
 }
 
-void TestSimProgram::anUnusableStateFileIsReported()
+void TestSimProgram::anUnusableFileIsReported_data()
 {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("contents"); // of a regular file; empty for a FIFO
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("count out of range") << "--state" << QByteArray("{\"count\": 12}") << "count";
+    QTest::newRow("an array") << "--state" << QByteArray("[{\"count\": 1}]") << "JSON array";
+    QTest::newRow("broken JSON") << "--state" << QByteArray("{ \"count\": ") << "not valid JSON";
+    QTest::newRow("state on a FIFO") << "--state" << QByteArray() << "not a regular file";
+    QTest::newRow("log on a FIFO") << "--log" << QByteArray() << "not a regular file";
+}
+
+// Reported at once: a FIFO, which nobody writes, must not hold the simulator before it serves.
+void TestSimProgram::anUnusableFileIsReported()
+{
+    QFETCH(QString, option);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, mentions);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString state = dir.filePath("unit.json");
-    QFile file(state);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("{\"count\": 12}");
-    file.close();
+    const QString path = dir.filePath("given");
+    if (contents.isEmpty()) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
 
-    Run run({"--state", state});
+    Run run({option, path});
     QVERIFY(run.finishedWith(1));
     QCOMPARE(run.process.readAllStandardOutput(), QByteArray());
     const QString error = QString::fromLocal8Bit(run.process.readAllStandardError());
-    QVERIFY2(error.contains(state) && error.contains("count"), qPrintable(error));
+    QVERIFY2(error.contains(path) && error.contains(mentions), qPrintable(error));
 }
 
 std::unique_ptr<QObject> makeSimProgramTests()

@@ -68,6 +68,7 @@ private slots:
     void hangupDoesNotWaitForAClientThatLeft();
     void linkPointsAtTheDeviceWhileTheUnitLives();
     void linkReplacesAStaleLinkButNeverAFile();
+    void aLinkTakenOverByAnotherUnitStaysWithIt();
     void stateIsWrittenOnEveryChangeAndRemembered();
     void anUnusableStateFileRefusesToStart();
     void logHoldsEveryByteAsReceived();
@@ -393,6 +394,21 @@ void TestSimUnit::linkReplacesAStaleLinkButNeverAFile()
     QVERIFY(!refused.start());
     QVERIFY2(refused.errorString().contains(options.linkPath), qPrintable(refused.errorString()));
     QCOMPARE(fileContents(options.linkPath), QByteArray("keep me"));
+}
+
+void TestSimUnit::aLinkTakenOverByAnotherUnitStaysWithIt()
+{
+    UnitOptions options;
+    options.linkPath = scratch("ttyTarvex");
+    auto first = startedUnit(options);
+    auto second = startedUnit(options);
+    QVERIFY(first && second);
+    QCOMPARE(QFileInfo(options.linkPath).symLinkTarget(), second->devicePath());
+
+    first.reset();
+    QCOMPARE(QFileInfo(options.linkPath).symLinkTarget(), second->devicePath());
+    second.reset();
+    QVERIFY(!QFileInfo(options.linkPath).isSymLink());
 }
 
 void TestSimUnit::stateIsWrittenOnEveryChangeAndRemembered()
