@@ -11,3 +11,6 @@ ctest --test-dir build --output-on-failure
 
 scripts/build.sh build-asan -DTARVEX_SANITIZE=ON
 ctest --test-dir build-asan --output-on-failure
+
+# Every fuzz target briefly, so that they keep building and shallow faults show at once.
+scripts/fuzz.sh 10

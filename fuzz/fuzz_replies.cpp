@@ -1,0 +1,66 @@
+// The reply parsers and the field cutting of protocol/ on any reply a line can carry, read one
+// byte per character as the serial port reads it.
+#include "fuzz_check.h"
+#include "protocol/replies.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using fuzz::check;
+using fuzz::hasControl;
+using namespace tarvex::protocol;
+
+namespace {
+
+bool isPrefixOf(const QString& part, const QString& whole)
+{
+    return whole.startsWith(part);
+}
+
+void checkFields(const QString& reply)
+{
+    check(isIdentity(reply) == reply.startsWith(QLatin1String("KTX")));
+
+    const QString shown = identityShown(reply);
+    check(shown.size() <= kIdentityLength && isPrefixOf(shown, reply) && !hasControl(shown));
+    check(hasControl(reply.left(kIdentityLength)) || shown == reply.left(kIdentityLength));
+
+    const std::optional<QString> number = phoneNumberOf(reply);
+    check(number.has_value() == reply.startsWith(u'P'));
+    if (number)
+        check(number->size() <= kPhoneLength && isPrefixOf(*number, reply.mid(2)) &&
+              !hasControl(*number));
+
+    const std::optional<int> count = phoneCountOf(reply);
+    check(count.has_value() == reply.startsWith(u'N'));
+    if (count)
+        check(*count >= 0 && *count <= kTestPhoneSlot);
+    check(eventMaskOf(reply).has_value() == reply.startsWith(u'E'));
+
+    const QString text = messageTextOf(reply);
+    check(isPrefixOf(text, reply.mid(2)) && !text.contains(QChar(u'\0')));
+
+    const QString cut = cutAtControl(reply);
+    check(isPrefixOf(cut, reply) && !hasControl(cut) && (hasControl(reply) || cut == reply));
+}
+
+// Character positions from the reply's first two bytes, counted from 1 as the unit does.
+void checkField(const QString& reply)
+{
+    if (reply.size() < 2)
+        return;
+    const int first = 1 + reply[0].unicode() % 24;
+    const int last = reply[1].unicode() % 24;
+    const QString part = field(reply, first, last);
+    check(part == (last < first ? QString() : reply.mid(first - 1, last - first + 1)));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString reply = QString::fromLatin1(reinterpret_cast<const char*>(data), qsizetype(size));
+    checkFields(reply);
+    checkField(reply);
+    return 0;
+}
