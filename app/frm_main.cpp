@@ -90,6 +90,7 @@ void frmMain::Connect()
     if (busy_)
         return;
     discovery::ScanResult result;
+    uploadedSinceScan_ = false;
     {
         BusyScope busy(*this);
         try {
@@ -116,12 +117,28 @@ void frmMain::cmdUpLoad_Click()
     runExchange([this] {
         transfer::readConfiguration(link_, *this);
         Frame2->setEnabled(true);
+        uploadedSinceScan_ = true;
     });
 }
 
 void frmMain::cmdDownLoad_Click()
 {
+    if (busy_ || !mayWriteUnreadValues())
+        return;
     runExchange([this] { transfer::writeConfiguration(link_, *this); });
+}
+
+// Right after a scan the window holds its start-up values, which the unit has never had: one
+// careless click would otherwise switch off every alert of a unit in the field.
+bool frmMain::mayWriteUnreadValues()
+{
+    if (uploadedSinceScan_)
+        return true;
+    const bool yes = message_box::ask(
+        this, QStringLiteral("Download"),
+        QStringLiteral("The configuration has not been read from the unit. Write the values on "
+                       "screen to it anyway?"));
+    return yes && cmdDownLoad->isEnabled(); // the line may have gone while the box was open
 }
 
 void frmMain::cmdEdit_Click(int index)

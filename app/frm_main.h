@@ -49,6 +49,7 @@ private:
 
     // Runs work as the one handler talking to the unit; false if refused or failed.
     bool runExchange(const std::function<void()>& work);
+    bool mayWriteUnreadValues();
     void openEditor(int slot, const QString& text);
     void closeEditor();
     void showScanResult(bool found, const QString& caption, const QString& hint);
@@ -68,7 +69,8 @@ private:
     link::SerialPort cm;
     link::Link link_;
     bool busy_ = false;
-    bool lossPending_ = false; // the device went away while a handler was running
+    bool lossPending_ = false;       // the device went away while a handler was running
+    bool uploadedSinceScan_ = false; // the values on screen are the unit's, or edits of them
 };
 
 } // namespace tarvex::app

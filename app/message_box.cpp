@@ -9,6 +9,19 @@ Observer& observer()
     static Observer instance;
     return instance;
 }
+
+QMessageBox::Icon boxIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
 } // namespace
 
 void setObserver(Observer newObserver)
@@ -22,10 +35,19 @@ void show(QWidget* parent, Icon icon, const QString& title, const QString& text)
         observer()(icon, title, text);
         return;
     }
-    QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,
-                    title, text, QMessageBox::Ok, parent);
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText); // device names and reasons are not markup
     box.exec();
+}
+
+bool ask(QWidget* parent, const QString& title, const QString& text)
+{
+    if (observer())
+        return observer()(Icon::Question, title, text);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace tarvex::app::message_box

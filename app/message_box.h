@@ -10,14 +10,18 @@ class QWidget;
 // the operator would be told and answer it without a real dialog.
 namespace tarvex::app::message_box {
 
-enum class Icon { Exclamation, Information };
+enum class Icon { Exclamation, Information, Question };
 
-using Observer = std::function<void(Icon icon, const QString& title, const QString& text)>;
+// Takes each box in the operator's place and gives the answer: true for OK or Yes.
+using Observer = std::function<bool(Icon icon, const QString& title, const QString& text)>;
 
 // With an observer set, boxes are handed to it instead of being shown. Pass {} to reset.
 void setObserver(Observer observer);
 
 // Shows a modal box with one OK button; returns when it has been dismissed.
 void show(QWidget* parent, Icon icon, const QString& title, const QString& text);
+
+// Asks with Yes and No, No the default, so that a hasty Enter changes nothing; true for Yes.
+bool ask(QWidget* parent, const QString& title, const QString& text);
 
 } // namespace tarvex::app::message_box

@@ -128,9 +128,11 @@ struct ShownBox
     QString text;
 };
 
-// Answers every message box with OK instead of showing it, and remembers it. Once follow()
-// is called it also notes each line the window sends, so that lines and boxes can be checked
-// in the order the technician would meet them: a line as sent, a box as "[title]".
+// Answers every message box instead of showing it, and remembers it: OK, and a question with
+// answerYes (No unless a test says otherwise, as the default button would). Once follow() is
+// called it also notes each line the window sends, so that lines and boxes can be checked in
+// the order the technician would meet them: a line as sent, a box as "[title]", a question as
+// "[title?]".
 class Recorder
 {
 public:
@@ -138,8 +140,10 @@ public:
     {
         tarvex::app::message_box::setObserver(
             [this](Icon icon, const QString& title, const QString& text) {
+                const bool question = icon == Icon::Question;
                 boxes.append({icon, title, text});
-                events << QStringLiteral("[%1]").arg(title);
+                events << QStringLiteral("[%1%2]").arg(title, question ? "?" : "");
+                return !question || answerYes;
             });
     }
     ~Recorder()
@@ -147,6 +151,7 @@ public:
         // A box after the end of a test is a fault, but must not block the suite.
         tarvex::app::message_box::setObserver([](Icon, const QString& title, const QString&) {
             qWarning("message box '%s' shown after the test ended", qPrintable(title));
+            return false;
         });
     }
     Recorder(const Recorder&) = delete;
@@ -168,6 +173,7 @@ public:
 
     QList<ShownBox> boxes;
     QStringList events;
+    bool answerYes = false;
 
 private:
     QObject context_;

@@ -141,17 +141,48 @@ private slots:
         QCOMPARE(unit.bench.seen.titles(), QStringList({"Download"}));
     }
 
-    void writeBeforeAnyReadSendsTheStartUpValues()
+    // Values the unit never had are written only when the technician confirms it.
+    void writeWithoutAReadSinceTheScanAsksFirst_data()
     {
-        SimBench bench(kQuickWait, false, QStringList());
+        QTest::addColumn<bool>("uploadThenRescan");
+        QTest::addColumn<bool>("answerYes");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QByteArray>("written");
+        const QStringList startUpValues{"[Download?]", "&N0\r", "[Test Phone No.]", "&E00000000\r",
+                                        "[Download]"};
+        QTest::newRow("right after the scan, No")
+            << false << false << QStringList{"[Download?]"} << QByteArray();
+        QTest::newRow("right after the scan, Yes")
+            << false << true << startUpValues << QByteArray("&N0\r&E00000000\r");
+        QTest::newRow("after a rescan, No")
+            << true << false << QStringList{"[Download?]"} << QByteArray();
+    }
+    void writeWithoutAReadSinceTheScanAsksFirst()
+    {
+        QFETCH(bool, uploadThenRescan);
+        QFETCH(bool, answerYes);
+        QFETCH(QStringList, events);
+        QFETCH(QByteArray, written);
+        SimBench bench(kQuickWait, uploadThenRescan, QStringList());
         QVERIFY(bench.ready);
+        QByteArray before = "?\r";
+        if (uploadThenRescan) {
+            click(bench.w->cmdConnect);
+            before += kUploadLines + "?\r";
+        }
         bench.seen.follow(*bench.w);
+        bench.seen.answerYes = answerYes;
 
         click(bench.w->cmdDownLoad);
 
-        QCOMPARE(bench.seen.events,
-                 QStringList({"&N0\r", "[Test Phone No.]", "&E00000000\r", "[Download]"}));
-        QTRY_COMPARE(bench.unit.log(), QByteArray("?\r&N0\r&E00000000\r"));
+        QCOMPARE(bench.seen.events, events);
+        const ShownBox& question = bench.seen.boxes.constFirst();
+        QCOMPARE(question.icon, Icon::Question);
+        QCOMPARE(question.text, QString("The configuration has not been read from the unit. "
+                                        "Write the values on screen to it anyway?"));
+        click(bench.w->cmdUpLoad); // its lines come after whatever the download wrote
+        QTRY_VERIFY(bench.unit.log().endsWith(kUploadLines));
+        QCOMPARE(bench.unit.log(), before + written + kUploadLines);
     }
 
     void completionIsShownWhenTheUnitNeverAnswers()

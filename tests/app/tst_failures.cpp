@@ -72,7 +72,8 @@ private slots:
 
     void lostLineStopsTheDownloadWithoutCompletion()
     {
-        SimBench bench(kReplyWait, false, QStringList{"--hangup-after", "2"});
+        // "?", thirteen reads, then the count is the last line the unit takes.
+        SimBench bench(kReplyWait, true, QStringList{"--hangup-after", "15"});
         QVERIFY(bench.ready);
 
         click(bench.w->cmdDownLoad);
@@ -80,7 +81,7 @@ private slots:
         QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
                  qPrintable(bench.seen.titles().join(", ")));
         QVERIFY(showsDisconnected(*bench.w));
-        QCOMPARE(bench.unit.log(), QByteArray("?\r&N0\r"));
+        QCOMPARE(bench.unit.log(), "?\r" + kUploadLines + "&N0\r");
     }
 
     void lostLineKeepsTheEditorAndItsText()
