@@ -103,6 +103,8 @@ private slots:
         QTest::newRow("ten of fourteen digits")
             << QByteArray("?P4") << QByteArray("P412345678901234\r") << 4 << "1234567890";
         QTest::newRow("bare P empties") << QByteArray("?P6") << QByteArray("P") << 6 << "";
+        QTest::newRow("CR ends nine digits")
+            << QByteArray("?P1") << QByteArray("P1123456789\r") << 1 << "123456789";
         QTest::newRow("other slot named")
             << QByteArray("?P2") << QByteArray("P75550001112\r") << 2 << "5550001112";
         QTest::newRow("test number")
