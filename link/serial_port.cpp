@@ -1,6 +1,25 @@
 #include "link/serial_port.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace tarvex::link {
+
+QString deviceLostReason(const QString& systemText)
+{
+    static const QString kGone = QStringLiteral("the device was removed or stopped answering");
+    // What a pseudo-terminal or USB adapter that went away leaves behind; none of it helps.
+    const QList<QString> sayNothingMore{QString(),
+                                        QStringLiteral("Unknown error"),
+                                        QString::fromLocal8Bit(std::strerror(ENOTTY)),
+                                        QString::fromLocal8Bit(std::strerror(EIO)),
+                                        QString::fromLocal8Bit(std::strerror(ENXIO)),
+                                        QString::fromLocal8Bit(std::strerror(ENODEV)),
+                                        QString::fromLocal8Bit(std::strerror(EBADF))};
+    if (sayNothingMore.contains(systemText.trimmed()))
+        return kGone;
+    return QStringLiteral("%1 (%2)").arg(kGone, systemText);
+}
 
 SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map))
 {
@@ -70,8 +89,8 @@ bool SerialPort::WriteText(const QString& text)
     if (!serial_.isOpen())
         return failClosed();
     const QByteArray bytes = text.toLatin1();
-    if (serial_.write(bytes) != bytes.size())
-        return fail(serial_.errorString());
+    if (serial_.write(bytes) != bytes.size()) // a lost device has closed the port meanwhile
+        return serial_.isOpen() ? fail(serial_.errorString()) : failClosed();
     return true;
 }
 
@@ -115,7 +134,7 @@ void SerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
                       error == QSerialPort::ResourceError;
     if (!lost || !serial_.isOpen())
         return;
-    lossReason_ = serial_.errorString();
+    lossReason_ = deviceLostReason(serial_.errorString());
     error_ = lossReason_;
     const QString device = deviceName();
     serial_.close();

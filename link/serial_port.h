@@ -7,6 +7,10 @@
 
 namespace tarvex::link {
 
+// Why a device went away, in a technician's words. The system's text follows only when it
+// says more than that: a vanished device is often reported with a stale or unrelated error.
+QString deviceLostReason(const QString& systemText);
+
 // The program's one serial port: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
 // control, set once and applied to whichever port number is opened. One byte per character
 // (ISO 8859-1) both ways.

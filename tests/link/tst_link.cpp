@@ -8,10 +8,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace tarvex::link;
 using namespace std::chrono_literals;
 
 namespace {
+
+const QString kDeviceGone = QStringLiteral("the device was removed or stopped answering");
 
 // A port pinned as number 1 to the simulator's terminal, as "--port 1=DEVICE" does, opened.
 PortMap pinnedAsPortOne(const SimProcess& sim)
@@ -163,8 +168,33 @@ private slots:
 
         QCOMPARE(lost.count(), 1);
         QCOMPARE(lost.at(0).at(0).toString(), sim.devicePath());
+        QCOMPARE(lost.at(0).at(1).toString(), kDeviceGone); // the system's text adds nothing
         QVERIFY(!line.cm.IsOpen());
-        QVERIFY_THROWS_EXCEPTION(LinkError, link.SendAndWait("?N\r"));
+        try {
+            link.SendAndWait("?N\r");
+            QFAIL("an exchange on a lost line went through");
+        } catch (const LinkError& error) {
+            QCOMPARE(error.reason(), kDeviceGone);
+        }
+    }
+
+    void lossReasonKeepsOnlyASystemTextThatSaysMore_data()
+    {
+        QTest::addColumn<QString>("systemText");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("none") << "" << kDeviceGone;
+        QTest::newRow("stale ioctl error")
+            << QString::fromLocal8Bit(std::strerror(ENOTTY)) << kDeviceGone;
+        QTest::newRow("input/output error")
+            << QString::fromLocal8Bit(std::strerror(EIO)) << kDeviceGone;
+        QTest::newRow("one that tells more")
+            << "Permission denied" << kDeviceGone + " (Permission denied)";
+    }
+    void lossReasonKeepsOnlyASystemTextThatSaysMore()
+    {
+        QFETCH(QString, systemText);
+        QFETCH(QString, reason);
+        QCOMPARE(deviceLostReason(systemText), reason);
     }
 
     void abortEndsTheWaitAndStopsLaterExchanges()
