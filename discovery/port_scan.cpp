@@ -6,7 +6,16 @@
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 
+#include <QFile>
+#include <QMap>
+
 #include <array>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tarvex::discovery {
 namespace {
@@ -50,6 +59,34 @@ bool probe(link::Link& link, int number)
     return matched;
 }
 
+const QString kListSeparator = QStringLiteral(", ");
+
+QString joinGroupAdvice(const QString& group, const QStringList& devices)
+{
+    return QStringLiteral("%1: on Linux, add your user to the group \"%2\" that owns %3:\n"
+                          "  sudo usermod -aG %2 $USER\nthen log out and in again.")
+        .arg(devices.join(kListSeparator), group,
+             devices.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+}
+
+// The advice for a device that joining a group would not open.
+QString adviceFor(const DeviceAccess& access)
+{
+    if (!access.examined)
+        return QStringLiteral("%1: ask an administrator for read-write access.").arg(access.device);
+    if (access.userMayOpen)
+        return QStringLiteral("%1: you may use it already; another program may be holding it.")
+            .arg(access.device);
+    return QStringLiteral("%1: no group is given read-write access to it; an administrator must "
+                          "change the device's permissions.")
+        .arg(access.device);
+}
+
+bool joiningHelps(const DeviceAccess& access)
+{
+    return access.examined && !access.userMayOpen && access.groupMayOpen;
+}
+
 } // namespace
 
 ScanResult Connect(link::Link& link)
@@ -81,14 +118,52 @@ QString identityCaption(const ScanResult& result)
     return protocol::identityShown(result.reply);
 }
 
+DeviceAccess accessOf(const QString& device)
+{
+    DeviceAccess access;
+    access.device = device;
+#ifdef Q_OS_UNIX
+    const QByteArray path =
+        QFile::encodeName(device.contains(u'/') ? device : QStringLiteral("/dev/") + device);
+    struct stat status
+    {};
+    if (::stat(path.constData(), &status) != 0)
+        return access;
+    access.examined = true;
+    const group* owner = ::getgrgid(status.st_gid);
+    access.group = owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(status.st_gid);
+    access.groupMayOpen = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    access.userMayOpen = ::access(path.constData(), R_OK | W_OK) == 0;
+#endif
+    return access;
+}
+
 QString permissionHint(const QStringList& devices)
+{
+    QList<DeviceAccess> accesses;
+    for (const QString& device : devices)
+        accesses << accessOf(device);
+    return permissionHint(accesses);
+}
+
+QString permissionHint(const QList<DeviceAccess>& devices)
 {
     if (devices.isEmpty())
         return {};
-    return QStringLiteral("No permission to open %1.\nOn Linux, add your user to the group that "
-                          "owns the device (usually \"dialout\"):\n  sudo usermod -aG dialout "
-                          "$USER\nthen log out and in again.")
-        .arg(devices.join(QStringLiteral(", ")));
+    QStringList names;
+    for (const DeviceAccess& access : devices)
+        names << access.device;
+    QStringList lines{QStringLiteral("No permission to open %1.").arg(names.join(kListSeparator))};
+    QMap<QString, QStringList> groupMayOpen; // devices by the group that may open them
+    for (const DeviceAccess& access : devices) {
+        if (joiningHelps(access))
+            groupMayOpen[access.group] << access.device;
+        else
+            lines << adviceFor(access);
+    }
+    for (auto group = groupMayOpen.cbegin(); group != groupMayOpen.cend(); ++group)
+        lines << joinGroupAdvice(group.key(), group.value());
+    return lines.join(u'\n');
 }
 
 } // namespace tarvex::discovery

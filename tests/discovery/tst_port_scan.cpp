@@ -4,9 +4,14 @@
 #include "link/link.h"
 #include "link/link_errors.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <grp.h>
+#include <unistd.h>
 
 using namespace tarvex;
 using namespace std::chrono_literals;
@@ -160,10 +165,71 @@ private slots:
         const auto result = scan();
         QVERIFY(!result.found);
         QCOMPARE(result.refusedForPermission, QStringList{"fake3"});
-        const QString hint = discovery::permissionHint(result.refusedForPermission);
-        QVERIFY(hint.contains("fake3"));
-        QVERIFY(hint.contains("dialout"));
-        QVERIFY(discovery::permissionHint({}).isEmpty());
+        QVERIFY(discovery::permissionHint(result.refusedForPermission).contains("fake3"));
+        QVERIFY(discovery::permissionHint(QStringList()).isEmpty());
+    }
+
+    // Advice that can help: the group that really may open the device, or none at all.
+    void permissionHintNamesWhatCanHelp_data()
+    {
+        using Accesses = QList<discovery::DeviceAccess>;
+        QTest::addColumn<Accesses>("devices");
+        QTest::addColumn<QStringList>("says");
+        QTest::addColumn<QStringList>("neverSays");
+        const discovery::DeviceAccess usb0{"/dev/ttyUSB0", true, false, "dialout", true};
+        const discovery::DeviceAccess usb1{"/dev/ttyUSB1", true, false, "dialout", true};
+        const discovery::DeviceAccess rootOnly{"/dev/ttyS1", true, false, "root", false};
+        QTest::newRow("dialout may open it")
+            << Accesses{usb0} << QStringList{"/dev/ttyUSB0", "usermod -aG dialout"}
+            << QStringList{"administrator"};
+        QTest::newRow("another group may open it")
+            << Accesses{{"/dev/ttyS0", true, false, "uucp", true}}
+            << QStringList{"\"uucp\"", "usermod -aG uucp"} << QStringList{"dialout"};
+        QTest::newRow("no group may open it, mode 600 root:root")
+            << Accesses{rootOnly} << QStringList{"/dev/ttyS1", "no group", "administrator"}
+            << QStringList{"usermod", "dialout"};
+        QTest::newRow("held by another program")
+            << Accesses{{"/dev/pts/4", true, true, "tty", false}} << QStringList{"another program"}
+            << QStringList{"usermod", "administrator"};
+        QTest::newRow("cannot be examined")
+            << Accesses{{"/dev/gone", false, false, "", false}}
+            << QStringList{"/dev/gone", "administrator"} << QStringList{"usermod"};
+        QTest::newRow("two of one group, one of none")
+            << Accesses{usb0, rootOnly, usb1}
+            << QStringList{"/dev/ttyUSB0, /dev/ttyUSB1: on Linux", "/dev/ttyS1: no group"}
+            << QStringList{};
+    }
+    void permissionHintNamesWhatCanHelp()
+    {
+        QFETCH(QList<discovery::DeviceAccess>, devices);
+        QFETCH(QStringList, says);
+        QFETCH(QStringList, neverSays);
+        const QString hint = discovery::permissionHint(devices);
+        for (const QString& part : says)
+            QVERIFY2(hint.contains(part), qPrintable(hint));
+        for (const QString& part : neverSays)
+            QVERIFY2(!hint.contains(part), qPrintable(hint));
+    }
+
+    void deviceAccessIsReadFromTheFileSystem()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ttyTest");
+        QFile device(path);
+        QVERIFY(device.open(QIODevice::WriteOnly));
+
+        QVERIFY(device.setPermissions(QFile::ReadOwner | QFile::WriteOwner)); // 600
+        discovery::DeviceAccess access = discovery::accessOf(path);
+        QVERIFY(access.examined);
+        QCOMPARE(access.group, QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name));
+        QVERIFY(!access.groupMayOpen);
+        QVERIFY(access.userMayOpen);                                          // its owner
+        QVERIFY(device.setPermissions(QFile::ReadGroup | QFile::WriteGroup)); // 060
+        QVERIFY(discovery::accessOf(path).groupMayOpen);
+        QVERIFY(device.setPermissions(QFile::ReadGroup)); // 040
+        QVERIFY(!discovery::accessOf(path).groupMayOpen);
+
+        QVERIFY(!discovery::accessOf(dir.filePath("missing")).examined);
     }
 
     void abortDuringAProbeStopsTheScan()
