@@ -4,12 +4,15 @@
 #include "link/serial_port.h"
 #include "support/sim_process.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace tarvex::link;
 using namespace std::chrono_literals;
@@ -110,6 +113,37 @@ private slots:
         QVERIFY(!cm.SetPortNumber(0));
         QVERIFY(!cm.SetPortNumber(256));
         QCOMPARE(cm.portNumber(), 2);
+    }
+
+    // What a hostile run put on the port numbers: none opens, none hangs the program.
+    void nonSerialDevicesFailToOpen_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("null device") << "/dev/null";
+        QTest::newRow("zero device") << "/dev/zero";
+        QTest::newRow("regular file") << "file";
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("FIFO") << "fifo";
+    }
+    void nonSerialDevicesFailToOpen()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        QString device = kind;
+        if (kind == "file") {
+            device = dir.filePath("file");
+            QFile file(device);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (kind == "directory") {
+            device = dir.path();
+        } else if (kind == "fifo") {
+            device = dir.filePath("fifo");
+            QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
+        }
+        SerialPort cm(PortMap::pinned({{1, device}}));
+        QVERIFY(!cm.SetOpen(true));
+        QVERIFY(!cm.IsOpen());
+        QVERIFY(!cm.errorString().isEmpty());
     }
 
     void portNumberCannotChangeWhileOpen()

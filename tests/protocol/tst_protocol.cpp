@@ -222,6 +222,7 @@ void TestProtocol::phoneNumber_data()
     QTest::newRow("slot only") << "P1" << true << "";
     QTest::newRow("bare P") << "P" << true << "";
     QTest::newRow("other slot named") << "P:0123456789" << true << "0123456789";
+    QTest::newRow("a megabyte") << "P3" + QString(1 << 20, u'7') << true << "7777777777";
     QTest::newRow("nine digits and CR") << "P3123456789\r" << true << "123456789";
     QTest::newRow("NUL first") << latin1(bytes("P:\0\x01\x02"
                                                "0123456"))
