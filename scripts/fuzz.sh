@@ -19,7 +19,7 @@ for fuzzer in "$dir"/fuzz/fuzz_*; do
     name=$(basename "$fuzzer")
     mkdir -p "$dir/corpus/$name" "fuzz/corpus/$name"
     log="$dir/logs/$name.log"
-    # Nothing fuzzed looks further than about ninety bytes; longer inputs only slow each run.
+    # A reply, a text or a command is under a hundred bytes; longer inputs only slow each run.
     if "$fuzzer" -max_total_time="$seconds" -max_len=512 -print_final_stats=1 \
         -artifact_prefix="$dir/findings/$name-" "$dir/corpus/$name" "fuzz/corpus/$name" \
         >"$log" 2>&1; then
