@@ -259,10 +259,12 @@ def main():
     if module._diff:
         result["diff"] = unit_diff(document)
 
-    if not document.get("ok") or rc != 0:
+    if not document.get("ok"):
         error = document.get("error") or {}
         message = error.get("message") or "tarvex-cli failed"
         module.fail_json(msg="%s (exit code %d)" % (message, rc), error=error, **result)
+    if rc != 0:
+        module.fail_json(msg="tarvex-cli reported success but exited with code %d" % rc, **result)
     module.exit_json(**result)
 
 
