@@ -159,8 +159,8 @@ cmd:
   type: list
   elements: str
 stderr:
-  description: The diagnostics tarvex-cli printed, such as a warning that the unit's identity
-    differs from the configuration's.
+  description: The diagnostics tarvex-cli printed. Its warnings, such as a unit whose identity
+    differs from the configuration's, are also passed on as Ansible warnings.
   returned: always
   type: str
 """
@@ -173,6 +173,8 @@ from ansible.module_utils.basic import AnsibleModule
 
 # Fields of the result document handed back to the play as they are.
 DOCUMENT_FIELDS = ("changes", "verified", "device", "identity", "exchanges", "elapsed_ms")
+# How tarvex-cli begins a warning on stderr, such as an identity other than the file's.
+WARNING_PREFIX = "tarvex-cli: warning: "
 
 
 def configuration_path(module):
@@ -234,6 +236,25 @@ def unit_diff(document):
     }
 
 
+def pass_on_warnings(module, stderr, device):
+    for line in stderr.splitlines():
+        if line.startswith(WARNING_PREFIX):
+            module.warn("%s: %s" % (device, line[len(WARNING_PREFIX):]))
+
+
+def fail_on_error(module, document, result, config_file):
+    rc = result["rc"]
+    if not document.get("ok"):
+        error = document.get("error") or {}
+        message = error.get("message") or "tarvex-cli failed"
+        if config_file != module.params["config"]:
+            # The temporary file's name means nothing to whoever wrote the play.
+            message = message.replace(config_file, "the inline configuration")
+        module.fail_json(msg="%s (exit code %d)" % (message, rc), error=error, **result)
+    if rc != 0:
+        module.fail_json(msg="tarvex-cli reported success but exited with code %d" % rc, **result)
+
+
 def main():
     module = AnsibleModule(
         argument_spec=dict(
@@ -245,26 +266,21 @@ def main():
         ),
         supports_check_mode=True,
     )
-    command = command_line(module, configuration_path(module))
+    config_file = configuration_path(module)
+    command = command_line(module, config_file)
     rc, stdout, stderr = module.run_command(command)
     result = dict(changed=False, rc=rc, cmd=command, stderr=stderr)
 
     document = result_document(stdout)
     if document is None:
         module.fail_json(msg="tarvex-cli printed no result document (exit code %d)" % rc, stdout=stdout, **result)
-
+    pass_on_warnings(module, stderr, document.get("device") or module.params["device"])
     # Something may have been written before a failure (exit 3), so changed comes from the document.
     result["changed"] = bool(document.get("changed"))
     result.update((field, document[field]) for field in DOCUMENT_FIELDS if field in document)
     if module._diff:
         result["diff"] = unit_diff(document)
-
-    if not document.get("ok"):
-        error = document.get("error") or {}
-        message = error.get("message") or "tarvex-cli failed"
-        module.fail_json(msg="%s (exit code %d)" % (message, rc), error=error, **result)
-    if rc != 0:
-        module.fail_json(msg="tarvex-cli reported success but exited with code %d" % rc, **result)
+    fail_on_error(module, document, result, config_file)
     module.exit_json(**result)
 
 
