@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins fonts-liberation2
-    ansible-core)
+           ansible-core python3-jsonschema)
 
 missing=()
 for package in "${packages[@]}"; do
