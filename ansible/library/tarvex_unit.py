@@ -221,8 +221,8 @@ def result_document(stdout):
 
 
 def diff_text(changes, side):
-    lines = ["%s: %s\n" % (change["path"], json.dumps(change.get(side), ensure_ascii=False)) for change in changes]
-    return "".join(lines)
+    return "".join("%s: %s\n" % (change["path"], json.dumps(change.get(side), ensure_ascii=False))
+                   for change in changes)
 
 
 def unit_diff(document):
@@ -273,7 +273,8 @@ def main():
 
     document = result_document(stdout)
     if document is None:
-        module.fail_json(msg="tarvex-cli printed no result document (exit code %d)" % rc, stdout=stdout, **result)
+        module.fail_json(msg="tarvex-cli printed no result document (exit code %d)" % rc,
+                         stdout=stdout, **result)
     pass_on_warnings(module, stderr, document.get("device") or module.params["device"])
     # Something may have been written before a failure (exit 3), so changed comes from the document.
     result["changed"] = bool(document.get("changed"))

@@ -5,7 +5,8 @@ test_provision_bench.py TARVEX_CLI TARVEX_SIM
 
 A first run writes all three units, a second changes nothing, and a check run after the file
 changed reports the change (with --diff, item by item) yet leaves every unit's memory as it was.
-A unit that does not exist fails its own host with tarvex-cli's message, not the others.
+A unit that ignores writes, and one that does not exist, fail their own hosts only, with
+tarvex-cli's message (and, for the first, as changed: something was written).
 """
 
 import ctypes
@@ -51,10 +52,10 @@ def end_with_parent():
     ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
 
-def start_unit(sim, scratch, name):
+def start_unit(sim, scratch, name, *options):
     link = os.path.join(scratch, name)
     process = subprocess.Popen(
-        [sim, "--link", link, "--state", os.path.join(scratch, name + ".state.json")],
+        [sim, "--link", link, "--state", os.path.join(scratch, name + ".state.json"), *options],
         stdout=subprocess.PIPE,
         preexec_fn=end_with_parent,
     )
@@ -112,7 +113,8 @@ def run_playbook(context, config_file, *options, inventories=("units.ini",), exp
                          timeout=RUN_TIMEOUT_S)
     print(run.stdout + run.stderr, flush=True)
     expect(run.returncode == expect_rc, "ansible-playbook exited %d, not %d" % (run.returncode, expect_rc))
-    recap = {host: (int(changed), int(failed)) for host, _, changed, _, failed in RECAP_LINE.findall(run.stdout)}
+    recap = {host: (int(changed), int(failed))
+             for host, _, changed, _, failed in RECAP_LINE.findall(run.stdout)}
     return recap, run.stdout
 
 
@@ -120,6 +122,16 @@ def expect_recap(recap, changed, failed=0, hosts=UNITS):
     for host in hosts:
         expect(recap.get(host) == (changed, failed),
                "%s: changed, failed = %s, expected (%d, %d)" % (host, recap.get(host), changed, failed))
+
+
+def failure_of(output, host):
+    """The module's result for a host that failed, as the default callback prints it."""
+    failure = re.search(r"^fatal: \[%s\]: FAILED! => (.*)$" % host, output, re.M)
+    expect(failure, "no failure reported for " + host)
+    result = json.loads(failure.group(1))
+    expect(result["error"]["kind"] and result["error"]["message"] in result["msg"],
+           "%s's failure does not carry tarvex-cli's error: %s" % (host, result))
+    return result
 
 
 def state_files(scratch):
@@ -131,8 +143,12 @@ def state_files(scratch):
 
 
 def check_first_run_wrote(context, config_file):
-    recap, _ = run_playbook(context, config_file)
+    recap, output = run_playbook(context, config_file, inventories=("units.ini", "stubborn.ini"),
+                                 expect_rc=2)
     expect_recap(recap, changed=1)
+    expect_recap(recap, changed=0, failed=1, hosts=("stubborn",))
+    stubborn = failure_of(output, "stubborn")
+    expect(stubborn["rc"] == 3 and stubborn["changed"], "the unit ignoring writes: %s" % stubborn)
     for name, state in state_files(context["scratch"]).items():
         memory = json.loads(state)
         expect(memory["count"] == 2 and memory["phones"][:2] == ["9800000000", "9811111111"],
@@ -155,7 +171,7 @@ def check_check_mode_writes_nothing(context, config_file):
     changed["events"]["test"]["message"] = "Weekly test"
     write_json(config_file, changed)
     before = state_files(context["scratch"])
-    # The absent unit rides along: its own host fails with tarvex-cli's message.
+    # The absent unit rides along: only its own host fails.
     recap, output = run_playbook(context, config_file, "--check", "--diff",
                                  inventories=("units.ini", "absent.ini"), expect_rc=2)
     expect_recap(recap, changed=1)
@@ -164,11 +180,8 @@ def check_check_mode_writes_nothing(context, config_file):
                  '-events.test.message: "Weekly test\\nfrom the bench"', '+events.test.message: "Weekly test"'):
         expect(output.count(line) == len(UNITS), "the diff does not show %r once per unit" % line)
     expect_recap(recap, changed=0, failed=1, hosts=("absent",))
-    failure = re.search(r"^fatal: \[absent\]: FAILED! => (.*)$", output, re.M)
-    expect(failure, "no failure reported for the absent unit")
-    result = json.loads(failure.group(1))
-    expect(result["rc"] != 0 and result["error"]["kind"] and result["error"]["message"] in result["msg"],
-           "the absent unit's failure does not carry tarvex-cli's error: %s" % result)
+    absent = failure_of(output, "absent")
+    expect(absent["rc"] == 69 and not absent["changed"], "the absent unit: %s" % absent)
 
 
 def main():
@@ -186,7 +199,11 @@ def main():
             trace = os.path.join(scratch, "unit1.trace")
             hosts["unit1"]["tarvex_trace"] = trace
             write_inventory(os.path.join(scratch, "units.ini"), hosts)
-            write_inventory(os.path.join(scratch, "absent.ini"), {"absent": {"device": os.path.join(scratch, "no-unit")}})
+            process, device = start_unit(sim, scratch, "stubborn", "--ignore-writes")
+            units.append(process)
+            write_inventory(os.path.join(scratch, "stubborn.ini"), {"stubborn": {"device": device}})
+            absent = {"absent": {"device": os.path.join(scratch, "no-unit")}}
+            write_inventory(os.path.join(scratch, "absent.ini"), absent)
             config_file = os.path.join(scratch, "site.json")
             write_json(config_file, CONFIGURATION)
             context = dict(cli=cli, ansible=ansible, scratch=scratch, trace=trace,
