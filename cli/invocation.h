@@ -25,6 +25,9 @@ struct Invocation
     bool noMessages = false;
     bool check = false;
     QString messageFile; // message set --file
+    bool loop = false;   // apply --loop: unit after unit on one port
+    QString reportPath;  // --report: one JSON line per unit
+    int count = 0;       // --count: stop after this many units; 0 for no limit
 };
 
 struct ParsedCommandLine
@@ -32,6 +35,7 @@ struct ParsedCommandLine
     std::optional<Invocation> invocation; // nothing: print text and exit with code
     QString text;
     int exitCode = 0;
+    QString usageProblem; // for the JSON document of a usage error
 };
 
 // --help and --version answer without a unit; a usage error gives exit 64 and its reason.
