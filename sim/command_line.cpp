@@ -28,6 +28,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "with \"OK\", anything the unit does not know is answered \"ERR\"."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Shows this help and exits."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Shows the version and exits."));
     const QCommandLineOption id(
         QStringLiteral("id"),
         QStringLiteral("Answers the identify query \"?\" with TEXT (default \"%1\").")
@@ -65,7 +67,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("Closes the line once the answer to the N-th command has been read "
                        "(or after a second), and exits. Later commands are not handled."),
         QStringLiteral("N"));
-    parser.addOptions({help, id, link, state, log, silent, delay, echo, garbage, hangupAfter});
+    parser.addOptions(
+        {help, version, id, link, state, log, silent, delay, echo, garbage, hangupAfter});
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -79,6 +82,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     result.helpRequested = parser.isSet(help);
+    result.versionRequested = parser.isSet(version);
 
     UnitOptions& options = result.options;
     if (parser.isSet(id)) {
