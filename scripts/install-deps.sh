@@ -3,6 +3,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins fonts-liberation2)
+# Icons, Debian packages (file for dpkg-shlibdeps) and the checks run on them.
+packages+=(librsvg2-bin file lintian desktop-file-utils appstream man-db)
 
 missing=()
 for package in "${packages[@]}"; do
