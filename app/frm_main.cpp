@@ -133,7 +133,11 @@ void frmMain::cmdOK_Click()
 {
     // A failed save leaves the editor open, so the operator's text is not lost.
     runExchange([this] {
-        transfer::saveMessage(link_, intEditSlot, txtEdit->messageText());
+        if (!transfer::saveMessage(link_, intEditSlot, txtEdit->messageText())) {
+            warn(QStringLiteral("Message"),
+                 QStringLiteral("The message holds a character the unit cannot take."));
+            return;
+        }
         closeEditor();
     });
 }

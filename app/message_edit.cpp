@@ -1,6 +1,6 @@
 #include "app/message_edit.h"
 
-#include "app/wire_text.h"
+#include "protocol/wire_text.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -85,7 +85,7 @@ int MessageEdit::room() const
 
 bool MessageEdit::accepts(const QString& text) const
 {
-    return isWireText(text) && wireLengthOf(text) <= room();
+    return protocol::isWireText(text) && wireLengthOf(text) <= room();
 }
 
 void MessageEdit::insertLineBreak()
@@ -124,7 +124,7 @@ void MessageEdit::inputMethodEvent(QInputMethodEvent* event)
 
 bool MessageEdit::canInsertFromMimeData(const QMimeData* source) const
 {
-    return source->hasText() && isWireText(source->text());
+    return source->hasText() && protocol::isWireText(source->text());
 }
 
 void MessageEdit::insertFromMimeData(const QMimeData* source)

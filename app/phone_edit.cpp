@@ -1,6 +1,6 @@
 #include "app/phone_edit.h"
 
-#include "app/wire_text.h"
+#include "protocol/wire_text.h"
 
 #include <QValidator>
 
@@ -16,7 +16,7 @@ public:
 
     State validate(QString& input, int& /*position*/) const override
     {
-        return isWireText(input) ? Acceptable : Invalid;
+        return protocol::isWireText(input) ? Acceptable : Invalid;
     }
 };
 

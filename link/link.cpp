@@ -35,6 +35,7 @@ QString Link::SendAndWait(const QString& line)
     if (!Wait())
         throw LinkAborted();
     const std::optional<QString> reply = cm.ReadAll();
+    emit exchangeEnded(line, reply.value_or(QString()), reply.has_value());
     if (!reply)
         throw LinkError(cm.deviceName(), cm.errorString());
     strReply = *reply;

@@ -44,6 +44,9 @@ public:
 
 signals:
     void waitStarted();
+    // An exchange is over: the line sent and what came back; read is false when the read
+    // failed (the exchange then throws).
+    void exchangeEnded(const QString& command, const QString& reply, bool read);
 
 private:
     void onTick();

@@ -109,4 +109,20 @@ QString PortMap::deviceFor(int number) const
     return devices_.value(number);
 }
 
+QList<int> PortMap::numbers() const
+{
+    if (kind_ != Kind::Windows)
+        return devices_.keys();
+    QList<int> numbers;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        bool isNumber = false;
+        const int number = info.portName().mid(3).toInt(&isNumber);
+        if (info.portName().startsWith(QLatin1String("COM")) && isNumber &&
+            number >= kFirstPortNumber && number <= kLastPortNumber)
+            numbers << number;
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
 } // namespace tarvex::link

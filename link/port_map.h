@@ -28,6 +28,10 @@ public:
     // The empty string when no device has that number.
     QString deviceFor(int number) const;
 
+    // The numbers that stand for a device, ascending; on Windows the COM ports the system
+    // lists.
+    QList<int> numbers() const;
+
     // USB adapters (ttyUSB*, then ttyACM*) first, then the rest, each in natural order.
     static QStringList systemOrder(QStringList names);
 

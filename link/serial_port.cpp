@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include "protocol/wire_text.h"
+
 namespace tarvex::link {
 
 SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map))
@@ -69,6 +71,10 @@ bool SerialPort::WriteText(const QString& text)
 {
     if (!serial_.isOpen())
         return failClosed();
+    // The unit takes one byte per character; a character that does not encode would go out
+    // as "?" without a word.
+    if (!protocol::isLatin1(text))
+        return fail(QStringLiteral("The text holds a character the unit cannot take"));
     const QByteArray bytes = text.toLatin1();
     if (serial_.write(bytes) != bytes.size())
         return fail(serial_.errorString());

@@ -1,5 +1,7 @@
 #include "protocol/commands.h"
 
+#include "protocol/wire_text.h"
+
 namespace tarvex::protocol {
 
 namespace {
@@ -47,8 +49,10 @@ QString phoneRead(int slot)
     return line(QStringLiteral("?P") + slotCharacter(slot));
 }
 
-QString phoneWrite(int slot, const QString& number)
+std::optional<QString> phoneWrite(int slot, const QString& number)
 {
+    if (!isWireText(number))
+        return std::nullopt;
     return line(QStringLiteral("&P") + slotCharacter(slot) + number);
 }
 
@@ -57,8 +61,10 @@ QString messageRead(int slot)
     return line(QStringLiteral("?M") + messageDigit(slot));
 }
 
-QString messageWrite(int slot, const QString& wireText)
+std::optional<QString> messageWrite(int slot, const QString& wireText)
 {
+    if (!isWireText(wireText))
+        return std::nullopt;
     return line(QStringLiteral("&M") + messageDigit(slot) + wireText + kNul);
 }
 

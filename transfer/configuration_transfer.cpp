@@ -14,16 +14,23 @@ using protocol::kTestPhoneSlot;
 
 const QString kShortNumber = QStringLiteral("Phone No. should be of 10 digits");
 
-void readPhoneNumber(link::Link& link, ConfigurationView& view, int slot)
+const QString kUnsendableNumber =
+    QStringLiteral("Phone No. holds a character the unit cannot take");
+
+void readPhoneNumberInto(link::Link& link, ConfigurationView& view, int slot)
 {
-    const auto number = protocol::phoneNumberOf(link.SendAndWait(protocol::phoneRead(slot)));
-    if (number)
+    if (const auto number = readPhoneNumber(link, slot))
         view.setPhoneNumber(slot, *number);
 }
 
-bool isLongEnough(const QString& number)
+// Short and unsendable numbers are reported and skipped; the write goes on.
+void writeNumberOrWarn(link::Link& link, ConfigurationView& view, int slot, const QString& number,
+                       const QString& title)
 {
-    return number.size() >= kPhoneLength;
+    if (number.size() < kPhoneLength)
+        view.warn(title, kShortNumber);
+    else if (!writePhoneNumber(link, slot, number))
+        view.warn(title, kUnsendableNumber);
 }
 
 } // namespace
@@ -38,36 +45,64 @@ Configuration snapshotOf(const ConfigurationView& view)
     return configuration;
 }
 
+std::optional<int> readPhoneCount(link::Link& link)
+{
+    return protocol::phoneCountOf(link.SendAndWait(protocol::phoneCountRead()));
+}
+
+std::optional<protocol::EventMask> readEventMask(link::Link& link)
+{
+    return protocol::eventMaskOf(link.SendAndWait(protocol::eventMaskRead()));
+}
+
+std::optional<QString> readPhoneNumber(link::Link& link, int slot)
+{
+    return protocol::phoneNumberOf(link.SendAndWait(protocol::phoneRead(slot)));
+}
+
+void writePhoneCount(link::Link& link, int count)
+{
+    link.SendAndWait(protocol::phoneCountWrite(count));
+}
+
+void writeEventMask(link::Link& link, const protocol::EventMask& mask)
+{
+    link.SendAndWait(protocol::eventMaskWrite(mask));
+}
+
+bool writePhoneNumber(link::Link& link, int slot, const QString& number)
+{
+    const auto line = protocol::phoneWrite(slot, number);
+    if (!line)
+        return false;
+    link.SendAndWait(*line);
+    return true;
+}
+
 void readConfiguration(link::Link& link, ConfigurationView& view)
 {
-    if (const auto count = protocol::phoneCountOf(link.SendAndWait(protocol::phoneCountRead())))
+    if (const auto count = readPhoneCount(link))
         view.setPhoneCount(*count);
-    if (const auto mask = protocol::eventMaskOf(link.SendAndWait(protocol::eventMaskRead())))
+    if (const auto mask = readEventMask(link))
         view.setEventFlags(*mask);
     for (int slot = 0; slot < kPhoneSlots; ++slot)
-        readPhoneNumber(link, view, slot);
-    readPhoneNumber(link, view, kTestPhoneSlot);
+        readPhoneNumberInto(link, view, slot);
+    readPhoneNumberInto(link, view, kTestPhoneSlot);
 }
 
 void writeConfiguration(link::Link& link, ConfigurationView& view)
 {
     // Taken once, so that the count sent and the numbers written always agree.
     const Configuration configuration = snapshotOf(view);
-    link.SendAndWait(protocol::phoneCountWrite(configuration.phoneCount));
+    writePhoneCount(link, configuration.phoneCount);
     for (int intLoop = 1; intLoop <= configuration.phoneCount; ++intLoop) {
         const int slot = intLoop - 1;
-        const QString& number = configuration.phones[slot];
-        if (isLongEnough(number))
-            link.SendAndWait(protocol::phoneWrite(slot, number));
-        else
-            view.warn(QStringLiteral("Phone No.%1").arg(intLoop), kShortNumber);
+        writeNumberOrWarn(link, view, slot, configuration.phones[slot],
+                          QStringLiteral("Phone No.%1").arg(intLoop));
     }
-    const QString& testNumber = configuration.phones[kTestPhoneSlot];
-    if (isLongEnough(testNumber))
-        link.SendAndWait(protocol::phoneWrite(kTestPhoneSlot, testNumber));
-    else
-        view.warn(QStringLiteral("Test Phone No."), kShortNumber);
-    link.SendAndWait(protocol::eventMaskWrite(configuration.flags));
+    writeNumberOrWarn(link, view, kTestPhoneSlot, configuration.phones[kTestPhoneSlot],
+                      QStringLiteral("Test Phone No."));
+    writeEventMask(link, configuration.flags);
     view.inform(QStringLiteral("Download"), QStringLiteral("Download Complete!"));
 }
 

@@ -58,9 +58,21 @@ QString readMessage(link::Link& link, int slot)
     return editorTextFromReply(link.SendAndWait(protocol::messageRead(slot)));
 }
 
-void saveMessage(link::Link& link, int slot, const QString& editorText)
+std::optional<QString> readAnsweredMessage(link::Link& link, int slot)
 {
-    link.SendAndWait(protocol::messageWrite(slot, wireTextFromEditor(editorText)));
+    const QString reply = link.SendAndWait(protocol::messageRead(slot));
+    if (reply.isEmpty())
+        return std::nullopt;
+    return editorTextFromReply(reply);
+}
+
+bool saveMessage(link::Link& link, int slot, const QString& editorText)
+{
+    const auto line = protocol::messageWrite(slot, wireTextFromEditor(editorText));
+    if (!line)
+        return false;
+    link.SendAndWait(*line);
+    return true;
 }
 
 } // namespace tarvex::transfer

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace tarvex::link {
 class Link;
 }
@@ -22,7 +24,12 @@ QString wireTextFromEditor(const QString& editorText);
 // One message read exchange; the editor's text for the reply.
 QString readMessage(link::Link& link, int slot);
 
-// One message write exchange; the reply is not examined.
-void saveMessage(link::Link& link, int slot, const QString& editorText);
+// The same, but nothing when the unit sent nothing back, for callers that must tell a silent
+// unit from an empty text.
+std::optional<QString> readAnsweredMessage(link::Link& link, int slot);
+
+// One message write exchange; the reply is not examined. False, with nothing sent, when the
+// text holds a character the unit cannot take.
+[[nodiscard]] bool saveMessage(link::Link& link, int slot, const QString& editorText);
 
 } // namespace tarvex::transfer

@@ -36,6 +36,8 @@ class TestProtocol : public QObject
 private slots:
     void commandBytes_data();
     void commandBytes();
+    void textThatWouldChangeIsRefused_data();
+    void textThatWouldChangeIsRefused();
     void slotCharacters_data();
     void slotCharacters();
     void oddSlotCharacters_data();
@@ -73,14 +75,33 @@ void TestProtocol::commandBytes_data()
     QTest::newRow("phone read 0") << phoneRead(0) << bytes("?P0\r");
     QTest::newRow("phone read 9") << phoneRead(9) << bytes("?P9\r");
     QTest::newRow("phone read test") << phoneRead(10) << bytes("?P:\r");
-    QTest::newRow("phone write 4") << phoneWrite(4, "0123456789") << bytes("&P40123456789\r");
-    QTest::newRow("phone write test") << phoneWrite(10, "5550001111") << bytes("&P:5550001111\r");
+    QTest::newRow("phone write 4")
+        << phoneWrite(4, "0123456789").value() << bytes("&P40123456789\r");
+    QTest::newRow("phone write test")
+        << phoneWrite(10, "5550001111").value() << bytes("&P:5550001111\r");
     QTest::newRow("message read 0") << messageRead(0) << bytes("?M0\r");
     QTest::newRow("message read 7") << messageRead(7) << bytes("?M7\r");
-    QTest::newRow("message write") << messageWrite(2, "Hi") << bytes("&M2Hi\0\r");
-    QTest::newRow("message write empty") << messageWrite(0, "") << bytes("&M0\0\r");
+    QTest::newRow("message write") << messageWrite(2, "Hi").value() << bytes("&M2Hi\0\r");
+    QTest::newRow("message write empty") << messageWrite(0, "").value() << bytes("&M0\0\r");
     QTest::newRow("message write CR LF and Latin-1")
-        << messageWrite(7, latin1("Mains off\r\nCaf\xe9")) << bytes("&M7Mains off\r\nCaf\xe9\0\r");
+        << messageWrite(7, latin1("Mains off\r\nCaf\xe9")).value()
+        << bytes("&M7Mains off\r\nCaf\xe9\0\r");
+}
+
+void TestProtocol::textThatWouldChangeIsRefused_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("euro sign") << QStringLiteral("98000\u20AC0000");
+    QTest::newRow("NUL inside") << QString(QStringLiteral("98000") + QChar(0) +
+                                           QStringLiteral("0000"));
+    QTest::newRow("Greek letter") << QStringLiteral("\u03A9");
+}
+
+void TestProtocol::textThatWouldChangeIsRefused()
+{
+    QFETCH(QString, text);
+    QVERIFY(!phoneWrite(0, text));
+    QVERIFY(!messageWrite(0, text));
 }
 
 void TestProtocol::commandBytes()

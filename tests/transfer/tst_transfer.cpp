@@ -134,11 +134,26 @@ private slots:
         const QString text = QString::fromLatin1("Netz 1 aus\nbitte pr\xfc"
                                                  "fen");
 
-        transfer::saveMessage(line.exchange, 7, text);
+        QVERIFY(transfer::saveMessage(line.exchange, 7, text));
         QCOMPARE(transfer::readMessage(line.exchange, 7), text);
         QCOMPARE(sim.log(), QByteArray("&M7Netz 1 aus\r\nbitte pr\xfc"
                                        "fen\0\r?M7\r",
                                        33));
+    }
+
+    // Below the window's widgets nothing guards the encoding; the core must refuse, not
+    // send "?" in place of the character.
+    void textTheUnitCannotTakeIsNotSent()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        Line line(sim);
+        QVERIFY(line.opened);
+
+        QVERIFY(!transfer::saveMessage(line.exchange, 0, QStringLiteral("5 \u20AC")));
+        QVERIFY(!transfer::writePhoneNumber(line.exchange, 0, QStringLiteral("98765\u20AC4321")));
+        QVERIFY(!line.cm.WriteText(QStringLiteral("&P0\u03A9\r")));
+        QCOMPARE(sim.log(), QByteArray());
     }
 };
 

@@ -1,0 +1,247 @@
+#include "cli/commands.h"
+
+#include "cli/configuration_file.h"
+#include "cli/exchange_log.h"
+#include "cli/unit_choice.h"
+#include "cli/unit_session.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <memory>
+
+namespace tarvex::cli {
+namespace {
+
+ManagedConfiguration loadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
+                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    const Loaded loaded = loadConfiguration(file.readAll());
+    if (!loaded.configuration) {
+        QStringList lines;
+        for (const Problem& problem : loaded.problems)
+            lines << problem.text();
+        throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
+                      QStringLiteral("%1 is not a valid configuration; nothing was sent:\n%2")
+                          .arg(path, lines.join(u'\n')));
+    }
+    return *loaded.configuration;
+}
+
+void warn(const Invocation& invocation, ExchangeLog& log, const QString& text)
+{
+    if (invocation.quiet)
+        return;
+    log.clearProgress();
+    std::fprintf(stderr, "tarvex-cli: warning: %s\n", qPrintable(text));
+}
+
+std::unique_ptr<UnitSession> connectUnit(const Invocation& invocation, ExchangeLog& log,
+                                         Result& result)
+{
+    const ChosenUnit chosen = chooseUnit(invocation, log);
+    result.device = chosen.device;
+    auto session = std::make_unique<UnitSession>(chosen.device, invocation.replyWait, log);
+    session->open();
+    result.identity = chosen.identity.isEmpty() ? session->identify() : chosen.identity;
+    return session;
+}
+
+QByteArray changeLines(const QList<Change>& changes)
+{
+    QByteArray lines;
+    for (const Change& change : changes)
+        lines += QStringLiteral("%1: %2 \u2192 %3\n")
+                     .arg(change.path, valueText(change.before), valueText(change.after))
+                     .toUtf8();
+    return lines;
+}
+
+QList<Change> readAndCompare(UnitSession& session, const ManagedConfiguration& file,
+                             UnitValues& unit)
+{
+    session.read(itemsManagedBy(file), unit);
+    return differences(unit, file);
+}
+
+// Writes the items, reads them back; the items that still differ.
+QList<Item> writeAndVerify(UnitSession& session, const QList<Item>& items,
+                           const ManagedConfiguration& file, UnitValues& unit)
+{
+    session.write(items, file, unit);
+    session.read(items, unit);
+    return itemsToWrite(differences(unit, file));
+}
+
+// The heart of apply and message set: compare, write only what differs, verify by reading
+// back, one more try for what still differs.
+void applyTo(UnitSession& session, const ManagedConfiguration& file, bool check, Result& result)
+{
+    UnitValues unit;
+    result.changes = readAndCompare(session, file, unit);
+    result.changed = !result.changes.isEmpty();
+    result.plainOutput = changeLines(result.changes);
+    if (check || result.changes.isEmpty()) {
+        result.verified = result.changes.isEmpty();
+        return;
+    }
+    QList<Item> differing = writeAndVerify(session, itemsToWrite(result.changes), file, unit);
+    if (!differing.isEmpty())
+        differing = writeAndVerify(session, differing, file, unit);
+    if (!differing.isEmpty()) {
+        QStringList paths;
+        for (const Change& change : differences(unit, file))
+            paths
+                << QStringLiteral("%1 (unit holds %2)").arg(change.path, valueText(change.before));
+        throw Failure(Exit::NotVerified, QStringLiteral("not-verified"),
+                      QStringLiteral("written twice, but the unit still differs: %1")
+                          .arg(paths.join(QStringLiteral(", "))),
+                      session.device());
+    }
+    result.verified = true;
+}
+
+void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
+{
+    // Opened first, so that a folder that is not there costs no exchange; committed only
+    // when everything was read.
+    std::unique_ptr<QSaveFile> output;
+    if (!invocation.outputPath.isEmpty()) {
+        output = std::make_unique<QSaveFile>(invocation.outputPath);
+        if (!output->open(QIODevice::WriteOnly))
+            throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                          QStringLiteral("cannot write %1: %2")
+                              .arg(invocation.outputPath, output->errorString()));
+    }
+    const auto session = connectUnit(invocation, log, result);
+    UnitValues unit;
+    const QList<Item> items = allItems(!invocation.noMessages);
+    log.expect(log.exchanges() + int(items.size()));
+    session->read(items, unit);
+
+    const ManagedConfiguration configuration = configurationOf(unit, result.identity);
+    QJsonArray warnings;
+    for (const Problem& problem : problemsOf(configuration)) {
+        warn(invocation, log,
+             QStringLiteral("the unit's %1 breaks a rule of the file format: %2")
+                 .arg(problem.path, problem.rule));
+        warnings.append(problem.text());
+    }
+    result.extra.insert(QStringLiteral("configuration"), toJson(configuration));
+    result.extra.insert(QStringLiteral("warnings"), warnings);
+    result.verified = true;
+    if (!output) {
+        result.plainOutput = fileText(configuration);
+        return;
+    }
+    output->write(fileText(configuration));
+    if (!output->commit())
+        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                      QStringLiteral("cannot write %1: %2")
+                          .arg(invocation.outputPath, output->errorString()));
+}
+
+void warnOfOtherIdentity(const Invocation& invocation, ExchangeLog& log,
+                         const ManagedConfiguration& file, const Result& result)
+{
+    if (!file.identity.isEmpty() && file.identity != result.identity)
+        warn(invocation, log,
+             QStringLiteral("the unit is \"%1\", the file names \"%2\"")
+                 .arg(result.identity, file.identity));
+}
+
+void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
+{
+    const ManagedConfiguration file = loadFile(invocation.arguments.first());
+    const auto session = connectUnit(invocation, log, result);
+    warnOfOtherIdentity(invocation, log, file, result);
+    UnitValues unit;
+    result.changes = readAndCompare(*session, file, unit);
+    result.plainOutput = changeLines(result.changes);
+    result.verified = result.changes.isEmpty();
+    if (!result.changes.isEmpty())
+        result.exit = Exit::Differences;
+}
+
+void applyFile(const Invocation& invocation, ExchangeLog& log, Result& result)
+{
+    const ManagedConfiguration file = loadFile(invocation.arguments.first());
+    result.checkMode = invocation.check;
+    const auto session = connectUnit(invocation, log, result);
+    warnOfOtherIdentity(invocation, log, file, result);
+    applyTo(*session, file, invocation.check, result);
+}
+
+int eventArgument(const QString& key)
+{
+    const auto event = eventIndex(key);
+    if (!event)
+        throw Failure(Exit::Usage, QStringLiteral("usage"),
+                      QStringLiteral("unknown event \"%1\"; the events are %2")
+                          .arg(key, QStringList(eventKeys().begin(), eventKeys().end())
+                                        .join(QStringLiteral(", "))));
+    return *event;
+}
+
+QString messageFromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
+                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    QString text = QString::fromUtf8(file.readAll());
+    // Editors end a text file with a line break; the unit's text never keeps one.
+    if (text.endsWith(QStringLiteral("\r\n")))
+        text.chop(2);
+    else if (text.endsWith(u'\n'))
+        text.chop(1);
+    return text;
+}
+
+void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& result)
+{
+    const int event = eventArgument(invocation.arguments.at(1));
+    if (invocation.arguments.first() == u"get") {
+        const auto session = connectUnit(invocation, log, result);
+        UnitValues unit;
+        session->read({{Item::Kind::Message, event}}, unit);
+        result.extra.insert(QStringLiteral("message"), *unit.messages[size_t(event)]);
+        result.plainOutput = unit.messages[size_t(event)]->toUtf8() + '\n';
+        return;
+    }
+    ManagedConfiguration file;
+    file.events[size_t(event)].message = invocation.messageFile.isEmpty()
+                                             ? invocation.arguments.at(2)
+                                             : messageFromFile(invocation.messageFile);
+    if (const QString rule = messageProblem(*file.events[size_t(event)].message); !rule.isEmpty())
+        throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
+                      QStringLiteral("%1: %2; nothing was sent").arg(messagePath(event), rule));
+    const auto session = connectUnit(invocation, log, result);
+    applyTo(*session, file, false, result);
+}
+
+} // namespace
+
+void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result)
+{
+    result.command = invocation.command;
+    if (invocation.command == u"ports")
+        listPorts(invocation, result);
+    else if (invocation.command == u"scan")
+        scanPorts(invocation, log, result);
+    else if (invocation.command == u"read")
+        readUnit(invocation, log, result);
+    else if (invocation.command == u"diff")
+        diffUnit(invocation, log, result);
+    else if (invocation.command == u"apply")
+        applyFile(invocation, log, result);
+    else
+        messageCommand(invocation, log, result);
+}
+
+} // namespace tarvex::cli

@@ -1,0 +1,96 @@
+#include "cli/exchange_log.h"
+
+#include "cli/exit_codes.h"
+#include "link/link.h"
+
+#include <QDateTime>
+
+#include <cstdio>
+
+namespace tarvex::cli {
+
+ExchangeLog::ExchangeLog(const QString& tracePath, bool showProgress) : showProgress_(showProgress)
+{
+    if (tracePath.isEmpty())
+        return;
+    trace_.setFileName(tracePath);
+    if (!trace_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                      QStringLiteral("cannot append to the trace file %1: %2")
+                          .arg(tracePath, trace_.errorString()));
+}
+
+ExchangeLog::~ExchangeLog()
+{
+    clearProgress();
+}
+
+void ExchangeLog::watch(link::Link& link, const QString& device)
+{
+    device_ = device;
+    connect(&link, &link::Link::waitStarted, this,
+            [this, &link] { onWaitStarted(link.strCommand); });
+    connect(&link, &link::Link::exchangeEnded, this, &ExchangeLog::onExchangeEnded);
+}
+
+void ExchangeLog::note(const QString& text)
+{
+    if (!trace_.isOpen())
+        return;
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    trace_.write(QStringLiteral("%1  %2\n").arg(stamp, text).toUtf8());
+    trace_.flush();
+}
+
+QString ExchangeLog::escaped(const QString& bytes)
+{
+    QString text;
+    for (const QChar character : bytes) {
+        const ushort code = character.unicode();
+        if (character == u'\r')
+            text += QStringLiteral("\\r");
+        else if (character == u'\n')
+            text += QStringLiteral("\\n");
+        else if (character == u'\\')
+            text += QStringLiteral("\\\\");
+        else if (code < 0x20 || code >= 0x7F)
+            text += QStringLiteral("\\x%1").arg(code, 2, 16, QChar(u'0'));
+        else
+            text += character;
+    }
+    return text;
+}
+
+void ExchangeLog::onWaitStarted(const QString& command)
+{
+    ++count_;
+    clock_.start();
+    if (!showProgress_)
+        return;
+    const QString of = expected_ > 0 ? QStringLiteral(" of %1").arg(expected_) : QString();
+    std::fprintf(stderr, "\r\033[K%s  exchange %d%s  %s", qPrintable(device_), count_,
+                 qPrintable(of), qPrintable(escaped(command.trimmed())));
+    std::fflush(stderr);
+    progressShown_ = true;
+}
+
+void ExchangeLog::onExchangeEnded(const QString& command, const QString& reply, bool read)
+{
+    const double ms = double(clock_.nsecsElapsed()) / 1e6;
+    note(QStringLiteral("%1  sent \"%2\"  %3  %4 ms")
+             .arg(device_, escaped(command),
+                  read ? QStringLiteral("received \"%1\"").arg(escaped(reply))
+                       : QStringLiteral("read failed"))
+             .arg(ms, 0, 'f', 1));
+}
+
+void ExchangeLog::clearProgress()
+{
+    if (!progressShown_)
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    progressShown_ = false;
+}
+
+} // namespace tarvex::cli

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace tarvex::cli {
+
+// The program's exit codes. Scripts and orchestrators branch on them: never renumber one.
+enum class Exit : int {
+    Done = 0,
+    Unexpected = 1,
+    Differences = 2,
+    NotVerified = 3,
+    Usage = 64,
+    InvalidFile = 65,
+    UnreadableFile = 66,
+    NoUnit = 69,
+    CannotWriteOutput = 73,
+    LineLost = 74,
+    PortBusy = 75,
+    PermissionDenied = 77,
+    Interrupted = 130,
+};
+
+// Why a run ends early: the exit code, a short machine-readable kind, and a message for
+// people. Thrown by the steps of a command and caught once, in main.
+class Failure : public std::runtime_error
+{
+public:
+    Failure(Exit code, QString kind, QString message, QString device = {})
+        : std::runtime_error("tarvex-cli failure"), code_(code), kind_(std::move(kind)),
+          message_(std::move(message)), device_(std::move(device))
+    {}
+    Exit code() const { return code_; }
+    const QString& kind() const { return kind_; }
+    const QString& message() const { return message_; }
+    const QString& device() const { return device_; }
+
+private:
+    Exit code_;
+    QString kind_;
+    QString message_;
+    QString device_;
+};
+
+// For --help: the table above in words.
+QString exitCodeHelp();
+
+} // namespace tarvex::cli

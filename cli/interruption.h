@@ -1,0 +1,16 @@
+#pragma once
+
+class QCoreApplication;
+
+namespace tarvex::cli::interruption {
+
+// Notes SIGINT and SIGTERM instead of dying, so that the exchange in flight ends and no output
+// file is left half-written. The note is taken inside the next event-loop wait.
+bool install(QCoreApplication& app);
+
+bool requested();
+
+// Ends the run (exit 130) when an interruption has been requested.
+void checkpoint();
+
+} // namespace tarvex::cli::interruption

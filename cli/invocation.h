@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/link.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+namespace tarvex::cli {
+
+// One run of the program, as the command line asked for it.
+struct Invocation
+{
+    QString command;       // ports, scan, read, diff, apply, message
+    QStringList arguments; // what follows the command
+    QString device;        // --device, else TARVEX_DEVICE
+    QStringList ports;     // --port N=DEVICE
+    bool json = false;
+    bool quiet = false;
+    QString tracePath;
+    std::chrono::milliseconds replyWait = link::kReplyWait;
+    QString outputPath; // read -o
+    bool noMessages = false;
+    bool check = false;
+    QString messageFile; // message set --file
+};
+
+struct ParsedCommandLine
+{
+    std::optional<Invocation> invocation; // nothing: print text and exit with code
+    QString text;
+    int exitCode = 0;
+};
+
+// --help and --version answer without a unit; a usage error gives exit 64 and its reason.
+ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& environmentDevice);
+
+} // namespace tarvex::cli

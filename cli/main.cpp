@@ -1,0 +1,76 @@
+// tarvex-cli: the unit's configuration as a file — read, diff, apply with read-back.
+
+#include "cli/commands.h"
+#include "cli/exchange_log.h"
+#include "cli/interruption.h"
+#include "cli/invocation.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+using namespace tarvex::cli;
+
+void printResult(const Invocation& invocation, const Result& result)
+{
+    if (invocation.json) {
+        std::fputs(QJsonDocument(resultDocument(result)).toJson(QJsonDocument::Indented), stdout);
+        return;
+    }
+    std::fwrite(result.plainOutput.constData(), 1, size_t(result.plainOutput.size()), stdout);
+    if (result.error)
+        std::fprintf(stderr, "tarvex-cli: %s\n", qPrintable(result.error->message()));
+}
+
+Result run(const Invocation& invocation)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Result result;
+    result.command = invocation.command;
+    try {
+        const bool progress = ::isatty(STDERR_FILENO) && !invocation.json && !invocation.quiet;
+        ExchangeLog log(invocation.tracePath, progress);
+        try {
+            runCommand(invocation, log, result);
+        } catch (const Failure& failure) {
+            log.note(QStringLiteral("failed: %1").arg(failure.message()));
+            result.exchanges = log.exchanges();
+            throw;
+        }
+        result.exchanges = log.exchanges();
+    } catch (const Failure& failure) {
+        result.error = failure;
+        result.exit = failure.code();
+    }
+    result.elapsedMs = clock.elapsed();
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tarvex-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
+
+    const ParsedCommandLine parsed =
+        parseCommandLine(app.arguments(), qEnvironmentVariable("TARVEX_DEVICE"));
+    if (!parsed.invocation) {
+        std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    if (!interruption::install(app)) {
+        std::perror("tarvex-cli: signals");
+        return int(Exit::Unexpected);
+    }
+    const Result result = run(*parsed.invocation);
+    printResult(*parsed.invocation, result);
+    return int(result.exit);
+}

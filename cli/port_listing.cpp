@@ -1,0 +1,99 @@
+#include "cli/commands.h"
+#include "cli/unit_choice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QSerialPortInfo>
+
+namespace tarvex::cli {
+namespace {
+
+// The stable names udev gives a device, which survive replugging and renumbering.
+QStringList stableLinksTo(const QString& device)
+{
+    const QString target = QFileInfo(device).canonicalFilePath();
+    QStringList links;
+    for (const QString& folder :
+         {QStringLiteral("/dev/serial/by-id"), QStringLiteral("/dev/serial/by-path")}) {
+        const QDir dir(folder);
+        for (const QFileInfo& entry : dir.entryInfoList(QDir::System | QDir::Files)) {
+            if (!target.isEmpty() && entry.canonicalFilePath() == target)
+                links << entry.absoluteFilePath();
+        }
+    }
+    return links;
+}
+
+QString systemPath(const QString& device)
+{
+    return device.contains(u'/') || device.startsWith(QLatin1String("COM"))
+               ? device
+               : QStringLiteral("/dev/") + device;
+}
+
+QJsonObject describePort(int number, const QString& device)
+{
+    const QString path = systemPath(device);
+    QJsonObject port{{QStringLiteral("port"), number}, {QStringLiteral("device"), path}};
+    const QSerialPortInfo info(device);
+    if (!info.description().isEmpty())
+        port.insert(QStringLiteral("description"), info.description());
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+        port.insert(QStringLiteral("usb"), QStringLiteral("%1:%2")
+                                               .arg(info.vendorIdentifier(), 4, 16, QChar(u'0'))
+                                               .arg(info.productIdentifier(), 4, 16, QChar(u'0')));
+    if (!info.serialNumber().isEmpty())
+        port.insert(QStringLiteral("serial"), info.serialNumber());
+    const QStringList links = stableLinksTo(path);
+    if (!links.isEmpty())
+        port.insert(QStringLiteral("links"), QJsonArray::fromStringList(links));
+    return port;
+}
+
+QString portLine(const QJsonObject& port)
+{
+    QStringList fields = {QString::number(port.value(QStringLiteral("port")).toInt()),
+                          port.value(QStringLiteral("device")).toString()};
+    for (const char* key : {"description", "usb", "serial"}) {
+        if (port.contains(QLatin1String(key)))
+            fields << port.value(QLatin1String(key)).toString();
+    }
+    for (const QJsonValue& link : port.value(QStringLiteral("links")).toArray())
+        fields << link.toString();
+    return fields.join(QStringLiteral("  "));
+}
+
+} // namespace
+
+void listPorts(const Invocation& invocation, Result& result)
+{
+    const link::PortMap map = portsToScan(invocation);
+    QJsonArray ports;
+    for (const int number : map.numbers()) {
+        const QJsonObject port = describePort(number, map.deviceFor(number));
+        ports.append(port);
+        result.plainOutput += portLine(port).toUtf8() + '\n';
+    }
+    result.extra.insert(QStringLiteral("ports"), ports);
+}
+
+void scanPorts(const Invocation& invocation, ExchangeLog& log, Result& result)
+{
+    const discovery::Census census = censusOf(invocation, log);
+    QJsonArray units;
+    for (const auto& unit : census.units) {
+        units.append(QJsonObject{{QStringLiteral("port"), unit.portNumber},
+                                 {QStringLiteral("device"), unit.device},
+                                 {QStringLiteral("identity"), unit.identity}});
+        result.plainOutput += QStringLiteral("%1  %2  %3\n")
+                                  .arg(unit.portNumber)
+                                  .arg(unit.device, unit.identity)
+                                  .toUtf8();
+    }
+    result.extra.insert(QStringLiteral("units"), units);
+    if (census.units.isEmpty())
+        throw Failure(Exit::NoUnit, QStringLiteral("no-unit"), QStringLiteral("no unit answered"));
+}
+
+} // namespace tarvex::cli

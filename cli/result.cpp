@@ -1,0 +1,48 @@
+#include "cli/result.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace tarvex::cli {
+
+QJsonObject resultDocument(const Result& result)
+{
+    QJsonArray changes;
+    for (const Change& change : result.changes)
+        changes.append(QJsonObject{
+            {QStringLiteral("path"), change.path},
+            {QStringLiteral("before"), change.before},
+            {QStringLiteral("after"), change.after},
+        });
+    QJsonValue error = QJsonValue::Null;
+    if (result.error)
+        error = QJsonObject{
+            {QStringLiteral("kind"), result.error->kind()},
+            {QStringLiteral("message"), result.error->message()},
+            {QStringLiteral("device"), result.error->device()},
+        };
+    QJsonObject document = result.extra;
+    document.insert(QStringLiteral("command"), result.command);
+    document.insert(QStringLiteral("ok"), result.ok());
+    document.insert(QStringLiteral("changed"), result.changed);
+    document.insert(QStringLiteral("check_mode"), result.checkMode);
+    document.insert(QStringLiteral("verified"), result.verified);
+    document.insert(QStringLiteral("device"), result.device);
+    document.insert(QStringLiteral("identity"), result.identity);
+    document.insert(QStringLiteral("changes"), changes);
+    document.insert(QStringLiteral("exchanges"), result.exchanges);
+    document.insert(QStringLiteral("elapsed_ms"), result.elapsedMs);
+    document.insert(QStringLiteral("exit_code"), int(result.exit));
+    document.insert(QStringLiteral("error"), error);
+    return document;
+}
+
+QString valueText(const QJsonValue& value)
+{
+    if (value.isUndefined() || value.isNull())
+        return QStringLiteral("(none)");
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+} // namespace tarvex::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "cli/differences.h"
+#include "cli/exit_codes.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace tarvex::cli {
+
+// What a run did, for the JSON result document and for the plain output.
+struct Result
+{
+    QString command;
+    bool changed = false; // something was (or, with --check, would be) written
+    bool checkMode = false;
+    bool verified = false; // the unit was shown to hold what the file manages
+    QString device;
+    QString identity;
+    QList<Change> changes;
+    int exchanges = 0;
+    qint64 elapsedMs = 0;
+    Exit exit = Exit::Done;
+    std::optional<Failure> error;
+    QJsonObject extra;      // per command: configuration, units, ports, message, warnings
+    QByteArray plainOutput; // stdout without --json
+
+    bool ok() const { return !error && (exit == Exit::Done || exit == Exit::Differences); }
+};
+
+// {"command", "ok", "changed", "check_mode", "verified", "device", "identity", "changes",
+//  "exchanges", "elapsed_ms", "error", ...extra}
+QJsonObject resultDocument(const Result& result);
+
+// A value as it stands in a file and in diff lines: strings quoted, JSON escapes.
+QString valueText(const QJsonValue& value);
+
+} // namespace tarvex::cli

@@ -1,0 +1,69 @@
+#include "discovery/unit_census.h"
+
+#include "link/port_map.h"
+#include "link/serial_port.h"
+#include "protocol/commands.h"
+#include "protocol/replies.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+namespace tarvex::discovery {
+namespace {
+
+using Probes = std::vector<std::unique_ptr<link::SerialPort>>;
+
+// Opens the port of each number and sends it the identify query; a port that does not open,
+// or refuses the write, is left out.
+Probes sendQueries(const link::PortMap& map, QStringList& refused)
+{
+    Probes probes;
+    for (const int number : map.numbers()) {
+        auto port = std::make_unique<link::SerialPort>(map);
+        port->SetPortNumber(number);
+        if (!port->SetOpen(true)) {
+            if (port->openRefusedForPermission())
+                refused << port->deviceName();
+            continue;
+        }
+        if (port->WriteText(protocol::identifyQuery()))
+            probes.push_back(std::move(port));
+    }
+    return probes;
+}
+
+// One reply window for every port at once; the ports send and receive meanwhile.
+void waitForReplies(std::chrono::milliseconds replyWait)
+{
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(replyWait);
+    loop.exec();
+}
+
+} // namespace
+
+Census takeCensus(const link::PortMap& map, std::chrono::milliseconds replyWait)
+{
+    Census census;
+    Probes probes = sendQueries(map, census.refusedForPermission);
+    if (probes.empty())
+        return census;
+    waitForReplies(replyWait);
+    for (const auto& port : probes) {
+        const std::optional<QString> reply = port->ReadAll();
+        if (reply && protocol::isIdentity(*reply))
+            census.units.append(
+                {port->portNumber(), port->deviceName(), protocol::identityShown(*reply)});
+        port->SetOpen(false);
+    }
+    return census;
+}
+
+} // namespace tarvex::discovery
