@@ -60,7 +60,10 @@ check_contents()
         [ ! -f "$source_dir/$data" ] || cli_files+=("/usr/share/tarvex/$(basename "$data")")
     done
     if [ -d "$source_dir/ansible" ]; then
-        cli_files+=($(cd "$source_dir/ansible" && find . -type f | sed 's|^\.|/usr/share/tarvex/ansible|'))
+        local file
+        while read -r file; do
+            cli_files+=("/usr/share/tarvex/ansible/$file")
+        done < <(find "$source_dir/ansible" -type f -not -path '*/__pycache__/*' -printf '%P\n')
     fi
     expect_files "$cli_deb" "${cli_files[@]}"
     local shared
