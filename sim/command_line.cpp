@@ -67,8 +67,11 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("Closes the line once the answer to the N-th command has been read "
                        "(or after a second), and exits. Later commands are not handled."),
         QStringLiteral("N"));
-    parser.addOptions(
-        {help, version, id, link, state, log, silent, delay, echo, garbage, hangupAfter});
+    const QCommandLineOption ignoreWrites(
+        QStringLiteral("ignore-writes"),
+        QStringLiteral("Acknowledges writes with \"OK\" but stores nothing."));
+    parser.addOptions({help, version, id, link, state, log, silent, delay, echo, garbage,
+                       hangupAfter, ignoreWrites});
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -96,6 +99,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     options.silent = parser.isSet(silent);
     options.echo = parser.isSet(echo);
     options.garbage = parser.isSet(garbage);
+    options.ignoreWrites = parser.isSet(ignoreWrites);
     if (parser.isSet(delay)) {
         const auto ms = numberFrom(parser.value(delay), 0);
         if (!ms)

@@ -231,9 +231,11 @@ void SimulatedUnit::Private::handle(const QByteArray& command)
     ++commands;
     emit q->commandReceived(command);
     if (options.hangupAfter > 0 && commands >= options.hangupAfter)
-        hangupTimer.start(); // closes the line once this command's answer has been read
-    const Answer answer = answerCommand(command, identity, memory);
-    if (answer.changed && !options.statePath.isEmpty() &&
+        hangupTimer.start();       // closes the line once this command's answer has been read
+    UnitMemory forgotten = memory; // what --ignore-writes changes instead of the memory
+    const Answer answer =
+        answerCommand(command, identity, options.ignoreWrites ? forgotten : memory);
+    if (answer.changed && !options.ignoreWrites && !options.statePath.isEmpty() &&
         !saveMemory(options.statePath, memory, &error))
         qWarning("tarvex-sim: %s", qPrintable(error));
     if (options.silent)

@@ -9,13 +9,14 @@ struct UnitOptions
 {
     QString identity = QStringLiteral("KTX-210 Tarvex PSI"); // --id
     QString linkPath;                                        // --link: symlink to the terminal side
-    QString statePath;    // --state: JSON memory, survives a restart
-    QString logPath;      // --log: every byte received, as received
-    bool silent = false;  // --silent: never answers
-    int delayMs = 0;      // --delay: answers this late
-    bool echo = false;    // --echo: echoes each command before answering
-    bool garbage = false; // --garbage: junk before each reply
-    int hangupAfter = -1; // --hangup-after: closes the line after this many commands
+    QString statePath;         // --state: JSON memory, survives a restart
+    QString logPath;           // --log: every byte received, as received
+    bool silent = false;       // --silent: never answers
+    int delayMs = 0;           // --delay: answers this late
+    bool echo = false;         // --echo: echoes each command before answering
+    bool garbage = false;      // --garbage: junk before each reply
+    int hangupAfter = -1;      // --hangup-after: closes the line after this many commands
+    bool ignoreWrites = false; // --ignore-writes: acknowledges writes, stores nothing
 };
 
 } // namespace tarvex::sim

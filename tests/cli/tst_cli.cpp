@@ -1,0 +1,251 @@
+#include "cli_run.h"
+#include "invalid_files.h"
+#include "support/sim_process.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString kFastWait = QStringLiteral("--reply-wait=50");
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QJsonObject stateOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// What a configuration file manages of a simulator's memory: the numbers in use, the test
+// number, the mask and the texts.
+QJsonObject managedPart(const QJsonObject& state)
+{
+    const int count = state.value("count").toInt();
+    const QJsonArray phones = state.value("phones").toArray();
+    QJsonArray inUse;
+    for (int slot = 0; slot < count; ++slot)
+        inUse.append(phones.at(slot));
+    return {{"count", count},
+            {"numbers", inUse},
+            {"test", phones.at(10)},
+            {"mask", state.value("mask")},
+            {"messages", state.value("messages")}};
+}
+
+const QByteArray kFieldUnit = R"({
+  "count": 3, "mask": "10100001",
+  "phones": ["9800000001", "9800000002", "+919800003", "1111111111", "1111111111", "1111111111",
+             "1111111111", "1111111111", "1111111111", "1111111111", "9899999999"],
+  "messages": ["Netz 1 ein", "Netz 2 ein", "Netz 1 aus", "Netz 2 aus", "E1", "E2", "E3",
+               "Zeile 1\r\nGr\u00fc\u00dfe \u00bd"]
+})";
+
+QByteArrayList commandsIn(const QByteArray& log)
+{
+    QByteArrayList commands = log.split('\r');
+    commands.removeAll(QByteArray());
+    return commands;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // read from one unit, apply to another, and the second holds what the first held: line
+    // breaks and characters above 127 included. Applying again only reads; --check never
+    // writes.
+    void cloneIsExactAndIdempotent()
+    {
+        QTemporaryDir dir;
+        const QString source = writeFile(dir, "s1.json", kFieldUnit);
+        const QString target = dir.filePath("s2.json");
+        SimProcess sim1({"--state", source});
+        SimProcess sim2({"--state", target, "--id", "KTX-300"});
+        QVERIFY(sim1.start() && sim2.start());
+
+        const QString file = dir.filePath("a.json");
+        QCOMPARE(runCli({"read", "--device", sim1.devicePath(), "-o", file}).exitCode, 0);
+        const CliRun apply = runCli({"apply", file, "--device", sim2.devicePath(), kFastWait});
+        QCOMPARE(apply.exitCode, 0);
+        QVERIFY(apply.err.contains("the unit is \"KTX-300\", the file names \"KTX-210\""));
+        const CliRun diff = runCli({"diff", file, "--device", sim2.devicePath(), kFastWait});
+        QCOMPARE(diff.exitCode, 0);
+        QCOMPARE(diff.out, QByteArray());
+        QCOMPARE(managedPart(stateOf(target)), managedPart(stateOf(source)));
+
+        const qsizetype before = sim2.log().size();
+        const CliRun again =
+            runCli({"apply", file, "--device", sim2.devicePath(), "--json", kFastWait});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.json().value("changed").toBool(), false);
+        QCOMPARE(again.json().value("verified").toBool(), true);
+        QVERIFY(!sim2.log().mid(before).contains('&'));
+
+        QFile::remove(target + ".bak");
+        QVERIFY(QFile::copy(target, target + ".bak"));
+        const QString changed = writeFile(dir, "b.json", wholeFile(R"("events": {"test":
+            {"enabled": false, "message": "other"}}, "phones": {"numbers": []})"));
+        const qsizetype beforeCheck = sim2.log().size();
+        const CliRun check = runCli(
+            {"apply", changed, "--check", "--device", sim2.devicePath(), "--json", kFastWait});
+        QCOMPARE(check.exitCode, 0);
+        QCOMPARE(check.json().value("changed").toBool(), true);
+        QCOMPARE(check.json().value("check_mode").toBool(), true);
+        QCOMPARE(check.json().value("changes").toArray().size(), 3);
+        QVERIFY(!sim2.log().mid(beforeCheck).contains('&'));
+        QCOMPARE(stateOf(target), stateOf(target + ".bak"));
+    }
+
+    // A file that manages only the phones never reads or writes a text or the mask, and
+    // writes data before the count.
+    void partialFileTouchesOnlyWhatItManages()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString file =
+            writeFile(dir, "p.json",
+                      wholeFile(R"("phones": {"numbers": ["9800000000"], "test": "9899999999"})"));
+        QCOMPARE(runCli({"apply", file, "--device", sim.devicePath(), kFastWait}).exitCode, 0);
+        const QByteArrayList commands = commandsIn(sim.log());
+        const QByteArrayList expected = {
+            "?", "?N", "?P0", "?P:", "&P09800000000", "&P:9899999999", "&N1", "?P0", "?P:", "?N"};
+        QCOMPARE(commands, expected);
+    }
+
+    void invalidFilesSendNothing_data() { addInvalidFileRows(); }
+    void invalidFilesSendNothing()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, problem);
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const CliRun run =
+            runCli({"apply", writeFile(dir, "bad.json", text), "--device", sim.devicePath()});
+        QCOMPARE(run.exitCode, 65);
+        QVERIFY2(QString::fromUtf8(run.err).contains(problem), run.err.constData());
+        QCOMPARE(sim.log(), QByteArray());
+    }
+
+    void failuresHaveTheirExitCodes()
+    {
+        QTemporaryDir dir;
+        const QString example = QStringLiteral(TARVEX_EXAMPLE_CONFIG);
+        SimProcess silent({"--silent"});
+        QVERIFY(silent.start());
+        QCOMPARE(runCli({"read", "--device", silent.devicePath(), kFastWait}).exitCode, 69);
+        QCOMPARE(runCli({"scan", "--port", "1=" + dir.filePath("none"), kFastWait}).exitCode, 69);
+        QCOMPARE(runCli({"apply", dir.filePath("missing.json"), "--device", silent.devicePath()})
+                     .exitCode,
+                 66);
+
+        SimProcess dropping({"--hangup-after", "6"});
+        QVERIFY(dropping.start());
+        const CliRun dropped =
+            runCli({"apply", example, "--device", dropping.devicePath(), "--json", kFastWait});
+        QCOMPARE(dropped.exitCode, 74);
+        QCOMPARE(dropped.json().value("ok").toBool(), false);
+        QCOMPARE(dropped.json().value("verified").toBool(), false);
+        QCOMPARE(dropped.json().value("error").toObject().value("kind").toString(), "lost-line");
+
+        SimProcess deaf({"--ignore-writes"});
+        QVERIFY(deaf.start());
+        const CliRun ignored = runCli({"apply", example, "--device", deaf.devicePath(), kFastWait});
+        QCOMPARE(ignored.exitCode, 3);
+        QVERIFY2(ignored.err.contains("phones.numbers[0]"), ignored.err.constData());
+        QCOMPARE(commandsIn(deaf.log()).count("&P09800000000"), 2); // written, then once more
+
+        SimProcess held;
+        QVERIFY(held.start());
+        QSerialPort holder(held.devicePath());
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        QCOMPARE(runCli({"read", "--device", held.devicePath(), kFastWait}).exitCode, 75);
+        holder.close();
+
+        const QString output = dir.filePath("no/such/folder/a.json");
+        QCOMPARE(runCli({"read", "--device", held.devicePath(), "-o", output}).exitCode, 73);
+        QVERIFY(!QFile::exists(output));
+        QCOMPARE(held.log(), QByteArray());
+    }
+
+    // With no unit named, a run that finds two does nothing and says which.
+    void severalUnitsAreListedNotGuessed()
+    {
+        SimProcess unit1, unit2({"--id", "KTX-222"}), silent({"--silent"});
+        QVERIFY(unit1.start() && unit2.start() && silent.start());
+        const QStringList ports = {
+            "--port", "2=" + unit2.devicePath(), "--port", "1=" + silent.devicePath(),
+            "--port", "7=" + unit1.devicePath(), "--port", "3=/dev/tarvex-none"};
+        const CliRun scan = runCli(QStringList{"scan", "--json", kFastWait} + ports);
+        QCOMPARE(scan.exitCode, 0);
+        const QJsonArray units = scan.json().value("units").toArray();
+        QCOMPARE(units.size(), 2);
+        QCOMPARE(units.at(0).toObject().value("port").toInt(), 2);
+        QCOMPARE(units.at(0).toObject().value("identity").toString(), "KTX-222");
+        QCOMPARE(units.at(1).toObject().value("device").toString(), unit1.devicePath());
+
+        const CliRun read = runCli(QStringList{"read", kFastWait} + ports);
+        QCOMPARE(read.exitCode, 64);
+        QVERIFY(read.err.contains(unit1.devicePath().toUtf8()) &&
+                read.err.contains(unit2.devicePath().toUtf8()));
+        QCOMPARE(commandsIn(unit1.log()), QByteArrayList({"?", "?"})); // scan, then read
+    }
+
+    // Ctrl-C ends the run after the exchange in flight, and the output file never appears.
+    void interruptionLeavesNoOutput()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString output = dir.filePath("a.json");
+        QProcess cli;
+        startCli(cli, {"read", "--device", sim.devicePath(), "-o", output});
+        QVERIFY(cli.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.log().count('\r') >= 3, 10000);
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 130);
+        QVERIFY(!QFile::exists(output));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void messageSetAndGetRoundTrip()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        const QString text = QString::fromLatin1("Netz 2 aus\npr\xfc"
+                                                 "fen");
+        QCOMPARE(runCli({"message", "set", "power2_on_to_off", text, "--device", sim.devicePath(),
+                         kFastWait})
+                     .exitCode,
+                 0);
+        const CliRun get =
+            runCli({"message", "get", "power2_on_to_off", "--device", sim.devicePath(), kFastWait});
+        QCOMPARE(get.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(get.out), text + u'\n');
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
