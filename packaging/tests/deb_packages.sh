@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the two Debian packages as a user would (cpack -G DEB) and checks them: lintian finds no
 # error, each holds exactly its files and they share none, tarvex-cli depends on no display
-# library, and tarvex-cli's package, extracted into an empty folder, works: its tarvex-sim and
-# tarvex-cli talk to each other from the extracted paths.
+# library, and tarvex-cli's package, extracted into an empty folder, works: its tarvex-cli reads
+# its tarvex-sim's unit from the extracted paths and takes the packaged example.
 # Usage: deb_packages.sh BUILD_DIR VERSION SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -54,11 +54,8 @@ check_contents()
         $icons/scalable/apps/tarvex-configurator.svg \
         $man/tarvex-configurator.1.gz /usr/share/doc/tarvex-configurator/{copyright,changelog.gz}
     local cli_files=(/usr/bin/tarvex-{cli,sim} $man/tarvex-{cli,sim}.1.gz
-        /usr/share/doc/tarvex-cli/{copyright,changelog.gz})
-    local data
-    for data in cli/tarvex-config.schema.json docs/example-config.json; do
-        [ ! -f "$source_dir/$data" ] || cli_files+=("/usr/share/tarvex/$(basename "$data")")
-    done
+        /usr/share/doc/tarvex-cli/{copyright,changelog.gz}
+        /usr/share/tarvex/{tarvex-config.schema.json,example-config.json})
     if [ -d "$source_dir/ansible" ]; then
         local file
         while read -r file; do
@@ -103,6 +100,9 @@ check_extracted_cli()
     else
         fail "extracted tarvex-cli read failed: $(cat "$out/read.err" "$out/read.json")"
     fi
+    local example=$root/usr/share/tarvex/example-config.json
+    "$root/usr/bin/tarvex-cli" apply --check --quiet --device "$device" "$example" \
+        >"$out/check.txt" 2>&1 || fail "the packaged example does not apply: $(cat "$out/check.txt")"
     kill "$SIM_PID"
     wait "$SIM_PID" || true
 }
