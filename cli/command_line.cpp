@@ -15,6 +15,8 @@ const QString kUsage = QStringLiteral(
     "                              the unit's configuration as a file (stdout or FILE)\n"
     "  diff FILE                   what differs between the unit and FILE (unit -> file)\n"
     "  apply FILE [--check]        writes what differs, reads it back and verifies it\n"
+    "  apply FILE --loop [--report FILE] [--count N]\n"
+    "                              the same for unit after unit plugged into one port\n"
     "  message get EVENT           one message text\n"
     "  message set EVENT (TEXT | --file F)\n"
     "                              writes one message text and verifies it\n"
@@ -108,11 +110,21 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
         QStringLiteral("file"),
         QStringLiteral("message set: the text from F (UTF-8; one final line break dropped)."),
         QStringLiteral("F"));
+    const QCommandLineOption loop(
+        QStringLiteral("loop"),
+        QStringLiteral("apply: waits for a unit, applies, waits until it is gone, and again."));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("apply --loop: appends one JSON line per unit to FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption count(QStringLiteral("count"),
+                                   QStringLiteral("apply --loop: stops after N units."),
+                                   QStringLiteral("N"));
     QCommandLineOption replyWait(QStringLiteral("reply-wait"), QStringLiteral("For tests."),
                                  QStringLiteral("MS"));
     replyWait.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({help, version, device, port, json, trace, quiet, output, noMessages, check,
-                       messageFile, replyWait});
+                       messageFile, loop, report, count, replyWait});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -163,6 +175,20 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
         return usageError(QStringLiteral("--check goes with apply"));
     if (parser.isSet(messageFile) && invocation.command != u"message")
         return usageError(QStringLiteral("--file goes with message set"));
+    invocation.loop = parser.isSet(loop);
+    invocation.reportPath = parser.value(report);
+    if (invocation.loop && invocation.command != u"apply")
+        return usageError(QStringLiteral("--loop goes with apply"));
+    if (!invocation.loop && (parser.isSet(report) || parser.isSet(count)))
+        return usageError(QStringLiteral("--report and --count go with apply --loop"));
+    if (invocation.loop && invocation.check)
+        return usageError(QStringLiteral("--loop writes; it does not go with --check"));
+    if (parser.isSet(count)) {
+        bool ok = false;
+        invocation.count = parser.value(count).toInt(&ok);
+        if (!ok || invocation.count < 1)
+            return usageError(QStringLiteral("--count takes a number of units, 1 or more"));
+    }
     if (invocation.command == u"message") {
         if (const QString problem = messageUsageProblem(invocation); !problem.isEmpty())
             return usageError(problem);

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/apply.h"
 #include "cli/configuration_file.h"
 #include "cli/exchange_log.h"
 #include "cli/unit_choice.h"
@@ -14,24 +15,6 @@
 
 namespace tarvex::cli {
 namespace {
-
-ManagedConfiguration loadFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
-                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    const Loaded loaded = loadConfiguration(file.readAll());
-    if (!loaded.configuration) {
-        QStringList lines;
-        for (const Problem& problem : loaded.problems)
-            lines << problem.text();
-        throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
-                      QStringLiteral("%1 is not a valid configuration; nothing was sent:\n%2")
-                          .arg(path, lines.join(u'\n')));
-    }
-    return *loaded.configuration;
-}
 
 void warn(const Invocation& invocation, ExchangeLog& log, const QString& text)
 {
@@ -50,60 +33,6 @@ std::unique_ptr<UnitSession> connectUnit(const Invocation& invocation, ExchangeL
     session->open();
     result.identity = chosen.identity.isEmpty() ? session->identify() : chosen.identity;
     return session;
-}
-
-QByteArray changeLines(const QList<Change>& changes)
-{
-    QByteArray lines;
-    for (const Change& change : changes)
-        lines += QStringLiteral("%1: %2 \u2192 %3\n")
-                     .arg(change.path, valueText(change.before), valueText(change.after))
-                     .toUtf8();
-    return lines;
-}
-
-QList<Change> readAndCompare(UnitSession& session, const ManagedConfiguration& file,
-                             UnitValues& unit)
-{
-    session.read(itemsManagedBy(file), unit);
-    return differences(unit, file);
-}
-
-// Writes the items, reads them back; the items that still differ.
-QList<Item> writeAndVerify(UnitSession& session, const QList<Item>& items,
-                           const ManagedConfiguration& file, UnitValues& unit)
-{
-    session.write(items, file, unit);
-    session.read(items, unit);
-    return itemsToWrite(differences(unit, file));
-}
-
-// The heart of apply and message set: compare, write only what differs, verify by reading
-// back, one more try for what still differs.
-void applyTo(UnitSession& session, const ManagedConfiguration& file, bool check, Result& result)
-{
-    UnitValues unit;
-    result.changes = readAndCompare(session, file, unit);
-    result.changed = !result.changes.isEmpty();
-    result.plainOutput = changeLines(result.changes);
-    if (check || result.changes.isEmpty()) {
-        result.verified = result.changes.isEmpty();
-        return;
-    }
-    QList<Item> differing = writeAndVerify(session, itemsToWrite(result.changes), file, unit);
-    if (!differing.isEmpty())
-        differing = writeAndVerify(session, differing, file, unit);
-    if (!differing.isEmpty()) {
-        QStringList paths;
-        for (const Change& change : differences(unit, file))
-            paths
-                << QStringLiteral("%1 (unit holds %2)").arg(change.path, valueText(change.before));
-        throw Failure(Exit::NotVerified, QStringLiteral("not-verified"),
-                      QStringLiteral("written twice, but the unit still differs: %1")
-                          .arg(paths.join(QStringLiteral(", "))),
-                      session.device());
-    }
-    result.verified = true;
 }
 
 void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
@@ -157,7 +86,7 @@ void warnOfOtherIdentity(const Invocation& invocation, ExchangeLog& log,
 
 void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
-    const ManagedConfiguration file = loadFile(invocation.arguments.first());
+    const ManagedConfiguration file = loadConfigurationFile(invocation.arguments.first());
     const auto session = connectUnit(invocation, log, result);
     warnOfOtherIdentity(invocation, log, file, result);
     UnitValues unit;
@@ -170,11 +99,11 @@ void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 
 void applyFile(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
-    const ManagedConfiguration file = loadFile(invocation.arguments.first());
+    const ManagedConfiguration file = loadConfigurationFile(invocation.arguments.first());
     result.checkMode = invocation.check;
     const auto session = connectUnit(invocation, log, result);
     warnOfOtherIdentity(invocation, log, file, result);
-    applyTo(*session, file, invocation.check, result);
+    applyConfiguration(*session, file, invocation.check, result);
 }
 
 int eventArgument(const QString& key)
@@ -222,7 +151,7 @@ void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& resu
         throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
                       QStringLiteral("%1: %2; nothing was sent").arg(messagePath(event), rule));
     const auto session = connectUnit(invocation, log, result);
-    applyTo(*session, file, false, result);
+    applyConfiguration(*session, file, false, result);
 }
 
 } // namespace

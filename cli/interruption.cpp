@@ -14,6 +14,7 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 bool noted = false;
+bool deferredNow = false;
 
 void onSignal(int)
 {
@@ -49,9 +50,14 @@ bool requested()
     return noted;
 }
 
+void setDeferred(bool deferred)
+{
+    deferredNow = deferred;
+}
+
 void checkpoint()
 {
-    if (noted)
+    if (noted && !deferredNow)
         throw Failure(Exit::Interrupted, QStringLiteral("interrupted"),
                       QStringLiteral("interrupted; the exchange in flight was completed"));
 }

@@ -10,7 +10,11 @@ bool install(QCoreApplication& app);
 
 bool requested();
 
-// Ends the run (exit 130) when an interruption has been requested.
+// Ends the run (exit 130) when an interruption has been requested, unless deferred.
 void checkpoint();
+
+// While deferred, checkpoint() lets the work go on: the bench loop finishes the unit in
+// progress and stops after it.
+void setDeferred(bool deferred);
 
 } // namespace tarvex::cli::interruption

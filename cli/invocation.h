@@ -25,6 +25,9 @@ struct Invocation
     bool noMessages = false;
     bool check = false;
     QString messageFile; // message set --file
+    bool loop = false;   // apply --loop: unit after unit on one port
+    QString reportPath;  // --report: one JSON line per unit
+    int count = 0;       // --count: stop after this many units; 0 for no limit
 };
 
 struct ParsedCommandLine

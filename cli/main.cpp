@@ -4,6 +4,7 @@
 #include "cli/exchange_log.h"
 #include "cli/interruption.h"
 #include "cli/invocation.h"
+#include "cli/provisioning_loop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,6 +28,11 @@ void printResult(const Invocation& invocation, const Result& result)
         std::fprintf(stderr, "tarvex-cli: %s\n", qPrintable(result.error->message()));
 }
 
+bool showProgress(const Invocation& invocation)
+{
+    return ::isatty(STDERR_FILENO) && !invocation.json && !invocation.quiet;
+}
+
 Result run(const Invocation& invocation)
 {
     QElapsedTimer clock;
@@ -34,8 +40,7 @@ Result run(const Invocation& invocation)
     Result result;
     result.command = invocation.command;
     try {
-        const bool progress = ::isatty(STDERR_FILENO) && !invocation.json && !invocation.quiet;
-        ExchangeLog log(invocation.tracePath, progress);
+        ExchangeLog log(invocation.tracePath, showProgress(invocation));
         try {
             runCommand(invocation, log, result);
         } catch (const Failure& failure) {
@@ -50,6 +55,22 @@ Result run(const Invocation& invocation)
     }
     result.elapsedMs = clock.elapsed();
     return result;
+}
+
+// The loop prints as it goes; a loop that cannot start is reported as any failure is.
+int runLoop(const Invocation& invocation)
+{
+    try {
+        ExchangeLog log(invocation.tracePath, showProgress(invocation));
+        return ProvisioningLoop(invocation, log).run();
+    } catch (const Failure& failure) {
+        Result result;
+        result.command = invocation.command;
+        result.error = failure;
+        result.exit = failure.code();
+        printResult(invocation, result);
+        return int(failure.code());
+    }
 }
 
 } // namespace
@@ -70,6 +91,8 @@ int main(int argc, char* argv[])
         std::perror("tarvex-cli: signals");
         return int(Exit::Unexpected);
     }
+    if (parsed.invocation->loop)
+        return runLoop(*parsed.invocation);
     const Result result = run(*parsed.invocation);
     printResult(*parsed.invocation, result);
     return int(result.exit);
