@@ -102,7 +102,8 @@ check_extracted_cli()
     fi
     local example=$root/usr/share/tarvex/example-config.json
     "$root/usr/bin/tarvex-cli" apply --check --quiet --device "$device" "$example" \
-        >"$out/check.txt" 2>&1 || fail "the packaged example does not apply: $(cat "$out/check.txt")"
+        >"$out/check.txt" 2>&1 ||
+        fail "the packaged example does not apply: $(cat "$out/check.txt")"
     kill "$SIM_PID"
     wait "$SIM_PID" || true
 }

@@ -32,7 +32,8 @@ expect()
     fi
 }
 
-no_display='tarvex-configurator: cannot open a display for the window \(DISPLAY unset, WAYLAND_DISPLAY unset\)\.'
+no_display='tarvex-configurator: cannot open a display for the window '
+no_display+='\(DISPLAY unset, WAYLAND_DISPLAY unset\)\.'
 expect 0 'Usage: .*--port <N=DEVICE>.*--demo .*' '' '' --help
 expect 0 "tarvex-configurator $version" '' '' --version
 expect 0 "tarvex-configurator $version" '' '' --demo --version
