@@ -46,7 +46,7 @@ std::optional<Arity> arityOf(const QString& command)
 ParsedCommandLine usageError(const QString& reason)
 {
     return {std::nullopt, QStringLiteral("tarvex-cli: %1\nTry 'tarvex-cli --help'.\n").arg(reason),
-            int(Exit::Usage)};
+            int(Exit::Usage), reason};
 }
 
 // The shape of "message get EVENT" and "message set EVENT (TEXT | --file F)".
@@ -129,10 +129,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help))
-        return {std::nullopt, parser.helpText() + u'\n' + kUsage + exitCodeHelp(), 0};
+        return {std::nullopt, parser.helpText() + u'\n' + kUsage + exitCodeHelp(), 0, {}};
     if (parser.isSet(version))
         return {std::nullopt,
-                QStringLiteral("tarvex-cli %1\n").arg(QCoreApplication::applicationVersion()), 0};
+                QStringLiteral("tarvex-cli %1\n").arg(QCoreApplication::applicationVersion()),
+                0,
+                {}};
 
     Invocation invocation;
     const QStringList positional = parser.positionalArguments();
@@ -193,7 +195,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
         if (const QString problem = messageUsageProblem(invocation); !problem.isEmpty())
             return usageError(problem);
     }
-    return {invocation, {}, 0};
+    return {invocation, {}, 0, {}};
 }
 
 } // namespace tarvex::cli

@@ -35,6 +35,7 @@ struct ParsedCommandLine
     std::optional<Invocation> invocation; // nothing: print text and exit with code
     QString text;
     int exitCode = 0;
+    QString usageProblem; // for the JSON document of a usage error
 };
 
 // --help and --version answer without a unit; a usage error gives exit 64 and its reason.

@@ -83,6 +83,16 @@ int main(int argc, char* argv[])
 
     const ParsedCommandLine parsed =
         parseCommandLine(app.arguments(), qEnvironmentVariable("TARVEX_DEVICE"));
+    if (!parsed.invocation && !parsed.usageProblem.isEmpty() &&
+        app.arguments().contains(QStringLiteral("--json"))) {
+        Invocation asked;
+        asked.json = true; // a script that asked for JSON gets it for a usage error too
+        Result result;
+        result.error = Failure(Exit::Usage, QStringLiteral("usage"), parsed.usageProblem);
+        result.exit = Exit::Usage;
+        printResult(asked, result);
+        return parsed.exitCode;
+    }
     if (!parsed.invocation) {
         std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;

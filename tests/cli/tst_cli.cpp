@@ -230,6 +230,27 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
+    // read exports what the unit holds even where the file format would refuse it, and says
+    // which field; apply refuses that file.
+    void readExportsWhatTheFormatRefuses()
+    {
+        QTemporaryDir dir;
+        SimProcess sim(
+            {"--state", writeFile(dir, "s.json", R"({"count": 1, "phones": ["12345"]})")});
+        QVERIFY(sim.start());
+        const QString file = dir.filePath("odd.json");
+        const CliRun read =
+            runCli({"read", "--no-messages", "--device", sim.devicePath(), "-o", file, kFastWait});
+        QCOMPARE(read.exitCode, 0);
+        QVERIFY2(read.err.contains("phones.numbers[0]"), read.err.constData());
+        const CliRun apply = runCli({"apply", file, "--device", sim.devicePath(), "--json"});
+        QCOMPARE(apply.exitCode, 65);
+        QCOMPARE(apply.json().value("error").toObject().value("kind").toString(), "invalid-file");
+        const CliRun usage = runCli({"apply", "--json"});
+        QCOMPARE(usage.exitCode, 64);
+        QCOMPARE(usage.json().value("error").toObject().value("kind").toString(), "usage");
+    }
+
     void messageSetAndGetRoundTrip()
     {
         SimProcess sim;
