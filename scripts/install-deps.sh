@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins fonts-liberation2
-          python3-jsonschema)
+           ansible-core python3-jsonschema)
 # Icons, Debian packages (file for dpkg-shlibdeps) and the checks run on them.
 packages+=(librsvg2-bin file lintian desktop-file-utils appstream man-db)
 
