@@ -2,12 +2,12 @@
 # Builds the two Debian packages as a user would (cpack -G DEB) and checks them: lintian finds no
 # error, each holds exactly its files and they share none, tarvex-cli depends on no display
 # library, and tarvex-cli's package, extracted into an empty folder, works: its tarvex-cli reads
-# its tarvex-sim's unit from the extracted paths and takes the packaged example.
-# Usage: deb_packages.sh BUILD_DIR VERSION SOURCE_DIR
+# its tarvex-sim's unit from the extracted paths and takes the packaged example, and the packaged
+# playbook finds the packaged Ansible module.
+# Usage: deb_packages.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
 version=$2
-source_dir=$3
 source "$(dirname "$0")/common.sh"
 out=$(scratch deb-packages)
 cpack -G DEB -B "$out" --config "$build/CPackConfig.cmake" >"$out/cpack.log" ||
@@ -55,13 +55,9 @@ check_contents()
         $man/tarvex-configurator.1.gz /usr/share/doc/tarvex-configurator/{copyright,changelog.gz}
     local cli_files=(/usr/bin/tarvex-{cli,sim} $man/tarvex-{cli,sim}.1.gz
         /usr/share/doc/tarvex-cli/{copyright,changelog.gz}
-        /usr/share/tarvex/{tarvex-config.schema.json,example-config.json})
-    if [ -d "$source_dir/ansible" ]; then
-        local file
-        while read -r file; do
-            cli_files+=("/usr/share/tarvex/ansible/$file")
-        done < <(find "$source_dir/ansible" -type f -not -path '*/__pycache__/*' -printf '%P\n')
-    fi
+        /usr/share/tarvex/{tarvex-config.schema.json,example-config.json}
+        /usr/share/tarvex/ansible/{provision-bench.yml,inventory.example.ini,README.md}
+        /usr/share/tarvex/ansible/library/tarvex_unit.py)
     expect_files "$cli_deb" "${cli_files[@]}"
     local shared
     shared=$(comm -12 <(files_of "$cli_deb") <(files_of "$window_deb"))
@@ -108,8 +104,17 @@ check_extracted_cli()
     wait "$SIM_PID" || true
 }
 
+# The packaged playbook finds the packaged module (a syntax check resolves every module name).
+check_extracted_playbook()
+{
+    local ansible=$out/extracted/usr/share/tarvex/ansible
+    (cd "$ansible" && ansible-playbook --syntax-check -i localhost, provision-bench.yml) \
+        >"$out/playbook.txt" 2>&1 || fail "the packaged playbook: $(cat "$out/playbook.txt")"
+}
+
 check_lintian
 check_contents
 check_depends
 check_extracted_cli
+check_extracted_playbook
 finish
