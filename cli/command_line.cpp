@@ -97,7 +97,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
         QStringLiteral("Appends every exchange to FILE: time, bytes sent and received, duration."),
         QStringLiteral("FILE"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
-                                   QStringLiteral("No progress, no warnings, no summary."));
+                                   QStringLiteral("No progress line and no warnings on stderr."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("read: writes the file to FILE (atomically, "
                                                    "and only when every exchange succeeded)."),

@@ -16,8 +16,9 @@
 namespace tarvex::cli {
 namespace {
 
-void warn(const Invocation& invocation, ExchangeLog& log, const QString& text)
+void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text)
 {
+    result.warnings << text;
     if (invocation.quiet)
         return;
     log.clearProgress();
@@ -54,15 +55,12 @@ void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
     session->read(items, unit);
 
     const ManagedConfiguration configuration = configurationOf(unit, result.identity);
-    QJsonArray warnings;
     for (const Problem& problem : problemsOf(configuration)) {
-        warn(invocation, log,
+        warn(invocation, log, result,
              QStringLiteral("the unit's %1 breaks a rule of the file format: %2")
                  .arg(problem.path, problem.rule));
-        warnings.append(problem.text());
     }
     result.extra.insert(QStringLiteral("configuration"), toJson(configuration));
-    result.extra.insert(QStringLiteral("warnings"), warnings);
     result.verified = true;
     if (!output) {
         result.plainOutput = fileText(configuration);
@@ -76,10 +74,10 @@ void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 }
 
 void warnOfOtherIdentity(const Invocation& invocation, ExchangeLog& log,
-                         const ManagedConfiguration& file, const Result& result)
+                         const ManagedConfiguration& file, Result& result)
 {
     if (!file.identity.isEmpty() && file.identity != result.identity)
-        warn(invocation, log,
+        warn(invocation, log, result,
              QStringLiteral("the unit is \"%1\", the file names \"%2\"")
                  .arg(result.identity, file.identity));
 }

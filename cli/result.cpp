@@ -34,6 +34,7 @@ QJsonObject resultDocument(const Result& result)
     document.insert(QStringLiteral("elapsed_ms"), result.elapsedMs);
     document.insert(QStringLiteral("exit_code"), int(result.exit));
     document.insert(QStringLiteral("error"), error);
+    document.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings));
     return document;
 }
 

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -26,14 +27,15 @@ struct Result
     qint64 elapsedMs = 0;
     Exit exit = Exit::Done;
     std::optional<Failure> error;
-    QJsonObject extra;      // per command: configuration, units, ports, message, warnings
+    QStringList warnings;   // also printed on stderr unless --quiet
+    QJsonObject extra;      // per command: configuration, units, ports, message
     QByteArray plainOutput; // stdout without --json
 
     bool ok() const { return !error && (exit == Exit::Done || exit == Exit::Differences); }
 };
 
 // {"command", "ok", "changed", "check_mode", "verified", "device", "identity", "changes",
-//  "exchanges", "elapsed_ms", "error", ...extra}
+//  "exchanges", "elapsed_ms", "exit_code", "error", "warnings", ...extra}
 QJsonObject resultDocument(const Result& result);
 
 // A value as it stands in a file and in diff lines: strings quoted, JSON escapes.

@@ -14,7 +14,8 @@
 
 namespace {
 
-const QString kFastWait = QStringLiteral("--reply-wait=50");
+// Short enough to keep the suite quick, long enough for a loaded CI machine to answer.
+const QString kFastWait = QStringLiteral("--reply-wait=100");
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
