@@ -2,6 +2,8 @@
 // wall time grows with the number of units: each unit is its own tarvex-sim, each apply its own
 // tarvex-cli with the real 200 ms reply wait, all started together. The waits use no CPU, so 16
 // units should take hardly longer than one (goal: at most 1.2 times).
+#include "sim_fleet.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,13 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
 
 constexpr int kRuns = 3; // the median of three evens out the other engineers' builds
-constexpr int kStartMs = 10000;
 constexpr double kGoalRatio = 1.2;
 
 // Numbers, the test number, three messages and the mask: most of what apply can write.
@@ -34,53 +34,11 @@ constexpr char kConfiguration[] = R"({
 }
 )";
 
-using Processes = std::vector<std::unique_ptr<QProcess>>;
-
-// User plus system time of the children that have ended and been waited for.
-double childrenCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& time) {
-        return double(time.tv_sec) + double(time.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// N simulated units with fresh memory; their devices, or nothing if one did not start.
-QStringList startUnits(int count, const QTemporaryDir& scratch, Processes& units)
-{
-    QStringList devices;
-    for (int i = 0; i < count; ++i) {
-        auto& unit = units.emplace_back(std::make_unique<QProcess>());
-        const QString state = scratch.filePath(QStringLiteral("unit%1.json").arg(i));
-        QFile::remove(state);
-        unit->start(QStringLiteral(TARVEX_SIM_PATH), {QStringLiteral("--state"), state});
-        if (!unit->waitForStarted(kStartMs))
-            return {};
-        while (!unit->canReadLine()) {
-            if (!unit->waitForReadyRead(kStartMs))
-                return {};
-        }
-        devices << QString::fromLocal8Bit(unit->readLine()).trimmed();
-    }
-    return devices;
-}
-
-void stopUnits(Processes& units)
-{
-    for (auto& unit : units)
-        unit->terminate();
-    for (auto& unit : units)
-        unit->waitForFinished();
-    units.clear();
-}
-
 // Starts one apply per device together and blocks in an event loop until the last has ended.
 // Returns how many failed.
 int applyToAll(const QString& file, const QStringList& devices)
 {
-    Processes clis;
+    std::vector<std::unique_ptr<QProcess>> clis;
     QEventLoop loop;
     int running = int(devices.size());
     int failed = 0;
@@ -122,11 +80,10 @@ struct Run
 Run measureRun(int units, const QString& file, const QTemporaryDir& scratch)
 {
     Run run;
-    Processes sims;
-    const QStringList devices = startUnits(units, scratch, sims);
+    SimFleet sims;
+    const QStringList devices = sims.start(units, scratch);
     if (devices.size() != units) {
         run.failed = units;
-        stopUnits(sims);
         return run;
     }
     const double cpuBefore = childrenCpuSeconds();
@@ -136,7 +93,7 @@ Run measureRun(int units, const QString& file, const QTemporaryDir& scratch)
     run.wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const double cpuAfterClis = childrenCpuSeconds();
     run.cliCpuSeconds = cpuAfterClis - cpuBefore;
-    stopUnits(sims);
+    sims.stop();
     run.simCpuSeconds = childrenCpuSeconds() - cpuAfterClis;
     return run;
 }
