@@ -1,44 +1,17 @@
+#include "app/command_line.h"
 #include "app/demo_units.h"
+#include "app/display_guard.h"
 #include "app/frm_main.h"
 #include "link/port_map.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QScreen>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace {
-
-struct Options
-{
-    bool demo = false;
-    QStringList ports;
-};
-
-Options parseOptions(const QApplication& app)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Finds the power-supply alert unit on a serial port and edits its "
-                       "phone numbers, event switches and message texts."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Port number N (1 to 255) is DEVICE; repeatable. When given, only these "
-                       "numbers exist."),
-        QStringLiteral("N=DEVICE"));
-    const QCommandLineOption demo(
-        QStringLiteral("demo"),
-        QStringLiteral("Work with simulated units instead of the system's ports: a silent "
-                       "device on port 1 and the unit on port 2."));
-    parser.addOption(port);
-    parser.addOption(demo);
-    parser.process(app);
-    return {parser.isSet(demo), parser.values(port)};
-}
 
 void centre(QWidget& window)
 {
@@ -52,14 +25,22 @@ int fail(const QString& message)
     return 2;
 }
 
+std::unique_ptr<QApplication> openWindowSystem(int& argc, char* argv[])
+{
+    const tarvex::app::DisplayGuard guard;
+    return std::make_unique<QApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tarvex-configurator"));
-    QApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
-    const Options options = parseOptions(app);
+    tarvex::app::answerHelpAndVersion(argc, argv);
+    const std::unique_ptr<QApplication> app = openWindowSystem(argc, argv);
+    tarvex::app::describeApplication();
+    // Lets desktops match the window to its menu entry (and so to its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvex.configurator"));
+    const tarvex::app::CommandLine options = tarvex::app::readCommandLine(*app);
 
     tarvex::app::DemoUnits demoUnits;
     std::optional<tarvex::link::PortMap> ports = tarvex::link::PortMap::system();
@@ -77,5 +58,5 @@ int main(int argc, char* argv[])
     tarvex::app::frmMain window(*ports);
     centre(window);
     window.show();
-    return app.exec();
+    return app->exec();
 }

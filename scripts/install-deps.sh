@@ -6,6 +6,8 @@ packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins 
           ansible-core python3-jsonschema)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 packages+=(clang libclang-rt-14-dev libfuzzer-14-dev)
+# Icons, Debian packages (file for dpkg-shlibdeps) and the checks run on them.
+packages+=(librsvg2-bin file lintian desktop-file-utils appstream man-db)
 
 missing=()
 for package in "${packages[@]}"; do

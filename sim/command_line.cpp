@@ -28,6 +28,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         "with \"OK\", anything the unit does not know is answered \"ERR\"."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Shows this help and exits."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Shows the version and exits."));
     const QCommandLineOption id(
         QStringLiteral("id"),
         QStringLiteral("Answers the identify query \"?\" with TEXT (default \"%1\").")
@@ -71,8 +73,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption ignoreWrites(
         QStringLiteral("ignore-writes"),
         QStringLiteral("Acknowledges writes with \"OK\" but stores nothing."));
-    parser.addOptions(
-        {help, id, link, state, log, silent, delay, echo, garbage, hangupAfter, ignoreWrites});
+    parser.addOptions({help, version, id, link, state, log, silent, delay, echo, garbage,
+                       hangupAfter, ignoreWrites});
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -86,6 +88,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     }
     result.helpRequested = parser.isSet(help);
+    result.versionRequested = parser.isSet(version);
 
     UnitOptions& options = result.options;
     if (parser.isSet(id)) {

@@ -12,6 +12,7 @@ struct CommandLine
 {
     UnitOptions options;
     bool helpRequested = false;
+    bool versionRequested = false;
     QString error;    // empty when the arguments are sound
     QString helpText; // describes every option
 };

@@ -51,6 +51,10 @@ int main(int argc, char* argv[])
         std::fputs(qPrintable(commandLine.helpText), stdout);
         return 0;
     }
+    if (commandLine.versionRequested && commandLine.error.isEmpty()) {
+        std::printf("tarvex-sim %s\n", TARVEX_VERSION);
+        return 0;
+    }
     if (!commandLine.error.isEmpty()) {
         std::fprintf(stderr, "tarvex-sim: %s\n", qPrintable(commandLine.error));
         std::fprintf(stderr, "Try 'tarvex-sim --help'.\n");

@@ -378,6 +378,7 @@ void TestSimLogic::commandLineOptions()
     const CommandLine line = parseCommandLine(QStringList{"tarvex-sim"} + arguments);
     QVERIFY2(line.error.isEmpty(), qPrintable(line.error));
     QVERIFY(!line.helpRequested);
+    QVERIFY(!line.versionRequested);
     const UnitOptions& o = line.options;
     const QMap<QString, QVariant> fields{
         {"identity", o.identity}, {"linkPath", o.linkPath}, {"statePath", o.statePath},

@@ -197,7 +197,7 @@ void TestSimProgram::helpDescribesEveryOption()
     QVERIFY(run.finishedWith(0));
     const QString help = QString::fromLocal8Bit(run.process.readAllStandardOutput());
     for (const char* option : {"--id", "--link", "--state", "--log", "--silent", "--delay",
-                               "--echo", "--garbage", "--hangup-after", "--help"})
+                               "--echo", "--garbage", "--hangup-after", "--help", "--version"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
 }
 

@@ -1,0 +1,59 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace tarvex::app {
+
+namespace {
+
+const QString kPort = QStringLiteral("port");
+const QString kDemo = QStringLiteral("demo");
+
+void defineOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Finds the power-supply alert unit on a serial port and edits its "
+                       "phone numbers, event switches and message texts."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({kPort,
+                      QStringLiteral("Port number N (1 to 255) is DEVICE; repeatable. When given, "
+                                     "only these numbers exist."),
+                      QStringLiteral("N=DEVICE")});
+    parser.addOption({kDemo, QStringLiteral("Work with simulated units instead of the system's "
+                                            "ports: a silent device on port 1 and the unit on "
+                                            "port 2.")});
+}
+
+} // namespace
+
+void describeApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("tarvex-configurator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
+}
+
+void answerHelpAndVersion(int argc, char* argv[])
+{
+    const QCoreApplication console(argc, argv);
+    describeApplication();
+    QCommandLineParser parser;
+    defineOptions(parser);
+    // A wrong option is reported by readCommandLine, after Qt has taken its own (-platform ...).
+    parser.parse(console.arguments());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(); // exits
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion(); // exits
+}
+
+CommandLine readCommandLine(const QCoreApplication& app)
+{
+    QCommandLineParser parser;
+    defineOptions(parser);
+    parser.process(app);
+    return {parser.isSet(kDemo), parser.values(kPort)};
+}
+
+} // namespace tarvex::app
