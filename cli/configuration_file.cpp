@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QSet>
 
+#include <algorithm>
+
 namespace tarvex::cli {
 namespace {
 
@@ -17,9 +19,24 @@ const QSet<QString> kRootKeys = {QStringLiteral("format"), QStringLiteral("versi
 const QSet<QString> kPhoneKeys = {QStringLiteral("numbers"), QStringLiteral("test")};
 const QSet<QString> kEventSettingKeys = {QStringLiteral("enabled"), QStringLiteral("message")};
 
+QByteArray quoted(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+bool isPlainKey(const QString& key)
+{
+    return !key.isEmpty() && std::all_of(key.begin(), key.end(), [](QChar character) {
+        return character == u'_' || (character.unicode() < 0x80 && character.isLetterOrNumber());
+    });
+}
+
+// A key that is empty or holds odd characters is quoted, so that every path names one place.
 QString join(const QString& path, const QString& key)
 {
-    return path.isEmpty() ? key : path + u'.' + key;
+    const QString shown = isPlainKey(key) ? key : QString::fromUtf8(quoted(key));
+    return path.isEmpty() ? shown : path + u'.' + shown;
 }
 
 // Collects the problems of one file while its values are taken over.
@@ -159,12 +176,6 @@ public:
         }
     }
 };
-
-QByteArray quoted(const QString& text)
-{
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
-}
 
 QByteArray eventLine(const QString& key, const EventSettings& settings)
 {

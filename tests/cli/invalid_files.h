@@ -33,6 +33,7 @@ inline void addInvalidFileRows()
     row("fractional version", R"({"format": "tarvex-config", "version": 1.5})",
         "version: must be a whole number from 1");
     row("unknown key", wholeFile(R"("colour": 1)"), "colour: unknown key");
+    row("empty key", wholeFile(R"("": 1)"), "\"\": unknown key");
     row("unknown phone key", wholeFile(R"("phones": {"count": 2})"), "phones.count: unknown key");
     row("nine digits", wholeFile(R"("phones": {"numbers": ["980000000"]})"),
         "phones.numbers[0]: 9 characters, must be exactly 10");

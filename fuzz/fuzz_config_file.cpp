@@ -1,0 +1,43 @@
+// The configuration-file loader of tarvex-cli: whatever the bytes, it either refuses them with
+// named problems or gives a configuration that keeps every rule, and that configuration
+// written as a file loads again as the same.
+#include "cli/configuration_file.h"
+#include "fuzz_check.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using fuzz::check;
+using namespace tarvex::cli;
+
+namespace {
+
+bool sameConfiguration(const ManagedConfiguration& a, const ManagedConfiguration& b)
+{
+    if (a.identity != b.identity || a.numbers != b.numbers || a.testNumber != b.testNumber)
+        return false;
+    for (int event = 0; event < kEventCount; ++event) {
+        if (a.events[size_t(event)].enabled != b.events[size_t(event)].enabled ||
+            a.events[size_t(event)].message != b.events[size_t(event)].message)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const Loaded loaded = loadConfiguration(bytes);
+    check(loaded.configuration.has_value() == loaded.problems.isEmpty());
+    for (const Problem& problem : loaded.problems)
+        check(!problem.path.isEmpty() && !problem.rule.isEmpty());
+    if (!loaded.configuration)
+        return 0;
+    check(problemsOf(*loaded.configuration).isEmpty());
+    const Loaded again = loadConfiguration(fileText(*loaded.configuration));
+    check(again.configuration.has_value());
+    check(sameConfiguration(*loaded.configuration, *again.configuration));
+    return 0;
+}
