@@ -19,8 +19,11 @@ for fuzzer in "$dir"/fuzz/fuzz_*; do
     name=$(basename "$fuzzer")
     mkdir -p "$dir/corpus/$name" "fuzz/corpus/$name"
     log="$dir/logs/$name.log"
-    # A reply, a text or a command is under a hundred bytes; longer inputs only slow each run.
-    if "$fuzzer" -max_total_time="$seconds" -max_len=512 -print_final_stats=1 \
+    # Inputs up to twice the largest seed, and at least 512 bytes: a reply, a text or a command
+    # is under a hundred bytes, and much longer inputs only slow each run.
+    largest=$(find "fuzz/corpus/$name" -type f -printf '%s\n' | sort -n | tail -n 1)
+    max_len=$((2 * ${largest:-0} > 512 ? 2 * ${largest:-0} : 512))
+    if "$fuzzer" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 \
         -artifact_prefix="$dir/findings/$name-" "$dir/corpus/$name" "fuzz/corpus/$name" \
         >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
