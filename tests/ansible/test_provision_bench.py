@@ -104,7 +104,7 @@ def ansible_environment(scratch):
 
 def run_playbook(context, config_file, *options, inventories=("units.ini",), expect_rc=0):
     command = [context["ansible"], PLAYBOOK, "-e", "config_file=" + config_file,
-               "-e", "tarvex_cli=" + context["cli"], "-e", "tarvex_reply_wait=100"]
+               "-e", "tarvex_cli=" + context["cli"], "-e", "tarvex_reply_wait=200"]
     for inventory in inventories:
         command += ["-i", os.path.join(context["scratch"], inventory)]
     command += list(options)

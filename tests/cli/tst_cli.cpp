@@ -15,7 +15,7 @@
 namespace {
 
 // Short enough to keep the suite quick, long enough for a loaded CI machine to answer.
-const QString kFastWait = QStringLiteral("--reply-wait=100");
+const QString kFastWait = QStringLiteral("--reply-wait=150");
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {

@@ -38,7 +38,7 @@ public:
     {
         startCli(loop_,
                  QStringList{"apply", QStringLiteral(TARVEX_EXAMPLE_CONFIG), "--loop", "--device",
-                             link(), "--report", reportPath(), "--reply-wait=100"} +
+                             link(), "--report", reportPath(), "--reply-wait=150"} +
                      loopOptions);
     }
 
