@@ -57,6 +57,9 @@ public:
     // One reply wait: false when it was abandoned (the program is closing).
     bool Wait();
 
+    // The wait of the next exchanges (tests run their set-up quickly, then wait as the product).
+    void setReplyWait(std::chrono::milliseconds replyWait) { tmrWait.setInterval(replyWait); }
+
     // Ends the running wait at once and makes every later wait return false at once.
     void abort();
     bool isAborted() const { return aborted_; }
