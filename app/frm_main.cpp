@@ -17,6 +17,11 @@
 
 namespace tarvex::app {
 
+static_assert(std::tuple_size_v<decltype(FormControls::Check1)> +
+                      std::tuple_size_v<decltype(FormControls::Check2)> ==
+                  std::tuple_size_v<protocol::EventMask>,
+              "the two frames of event boxes hold the whole mask");
+
 frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
     : QWidget(parent), connection_(std::move(ports), replyWait)
 {
@@ -135,7 +140,8 @@ void frmMain::cmdCancel_Click()
 
 void frmMain::txtEdit_Change()
 {
-    lblChars->setText(QStringLiteral("Chars: %1/80").arg(txtEdit->wireLength()));
+    lblChars->setText(
+        QStringLiteral("Chars: %1/%2").arg(txtEdit->wireLength()).arg(MessageEdit::kLimit));
 }
 
 bool frmMain::runExchange(const std::function<void()>& work)
@@ -206,20 +212,23 @@ void frmMain::setPhoneNumber(int slot, const QString& number)
 
 protocol::EventMask frmMain::eventFlags() const
 {
+    // The mask's order: Check1, then Check2.
     protocol::EventMask flags{};
-    for (int index = 0; index < 4; ++index) {
+    const int second = int(Check1.size());
+    for (int index = 0; index < second; ++index)
         flags[index] = Check1[index]->isChecked();
-        flags[index + 4] = Check2[index]->isChecked();
-    }
+    for (int index = 0; index < int(Check2.size()); ++index)
+        flags[second + index] = Check2[index]->isChecked();
     return flags;
 }
 
 void frmMain::setEventFlags(const protocol::EventMask& flags)
 {
-    for (int index = 0; index < 4; ++index) {
+    const int second = int(Check1.size());
+    for (int index = 0; index < second; ++index)
         Check1[index]->setChecked(flags[index]);
-        Check2[index]->setChecked(flags[index + 4]);
-    }
+    for (int index = 0; index < int(Check2.size()); ++index)
+        Check2[index]->setChecked(flags[second + index]);
 }
 
 void frmMain::warn(const QString& title, const QString& text)
