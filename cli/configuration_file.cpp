@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarvex::cli {
 namespace {
@@ -89,11 +90,12 @@ public:
         if (!root.contains(path))
             return add(path, QStringLiteral("missing"));
         const double value = root.value(path).toDouble(-1);
-        if (!root.value(path).isDouble() || value < 1 || value != double(qint64(value)))
+        // Compared as a double: any JSON number, however large, must not overflow a cast.
+        if (!root.value(path).isDouble() || value < 1 || value != std::floor(value))
             return add(path, QStringLiteral("must be a whole number from 1"));
         if (value > kFormatVersion)
             add(path, QStringLiteral("%1 is newer than this program reads (%2)")
-                          .arg(qint64(value))
+                          .arg(QString::number(value, 'g', 17))
                           .arg(kFormatVersion));
     }
 

@@ -41,7 +41,7 @@ const QString kListSeparator = QStringLiteral(", ");
 QString joinGroupAdvice(const QString& group, const QStringList& devices)
 {
     return QStringLiteral("%1: on Linux, add your user to the group \"%2\" that owns %3:\n"
-                          "  sudo usermod -aG %2 $USER\nthen log out and in again.")
+                          "  sudo adduser $USER %2\nthen log out and in again.")
         .arg(devices.join(kListSeparator), group,
              devices.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
 }

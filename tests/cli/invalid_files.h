@@ -30,6 +30,8 @@ inline void addInvalidFileRows()
     row("other format", R"({"format": "x", "version": 1})", "format: must be \"tarvex-config\"");
     row("newer version", R"({"format": "tarvex-config", "version": 2})",
         "version: 2 is newer than this program reads (1)");
+    row("huge version", R"({"format": "tarvex-config", "version": 1e80})",
+        "version: 1e+80 is newer than this program reads (1)");
     row("fractional version", R"({"format": "tarvex-config", "version": 1.5})",
         "version: must be a whole number from 1");
     row("unknown key", wholeFile(R"("colour": 1)"), "colour: unknown key");

@@ -180,20 +180,20 @@ private slots:
         const discovery::DeviceAccess usb1{"/dev/ttyUSB1", true, false, "dialout", true};
         const discovery::DeviceAccess rootOnly{"/dev/ttyS1", true, false, "root", false};
         QTest::newRow("dialout may open it")
-            << Accesses{usb0} << QStringList{"/dev/ttyUSB0", "usermod -aG dialout"}
+            << Accesses{usb0} << QStringList{"/dev/ttyUSB0", "adduser $USER dialout"}
             << QStringList{"administrator"};
         QTest::newRow("another group may open it")
             << Accesses{{"/dev/ttyS0", true, false, "uucp", true}}
-            << QStringList{"\"uucp\"", "usermod -aG uucp"} << QStringList{"dialout"};
+            << QStringList{"\"uucp\"", "adduser $USER uucp"} << QStringList{"dialout"};
         QTest::newRow("no group may open it, mode 600 root:root")
             << Accesses{rootOnly} << QStringList{"/dev/ttyS1", "no group", "administrator"}
-            << QStringList{"usermod", "dialout"};
+            << QStringList{"adduser", "dialout"};
         QTest::newRow("held by another program")
             << Accesses{{"/dev/pts/4", true, true, "tty", false}} << QStringList{"another program"}
-            << QStringList{"usermod", "administrator"};
+            << QStringList{"adduser", "administrator"};
         QTest::newRow("cannot be examined")
             << Accesses{{"/dev/gone", false, false, "", false}}
-            << QStringList{"/dev/gone", "administrator"} << QStringList{"usermod"};
+            << QStringList{"/dev/gone", "administrator"} << QStringList{"adduser"};
         QTest::newRow("two of one group, one of none")
             << Accesses{usb0, rootOnly, usb1}
             << QStringList{"/dev/ttyUSB0, /dev/ttyUSB1: on Linux", "/dev/ttyS1: no group"}
