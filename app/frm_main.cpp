@@ -4,7 +4,6 @@
 #include "app/message_edit.h"
 #include "app/phone_edit.h"
 #include "discovery/port_scan.h"
-#include "link/link_errors.h"
 #include "transfer/configuration_transfer.h"
 #include "transfer/message_text.h"
 
@@ -18,32 +17,13 @@
 
 namespace tarvex::app {
 
-// Marks the window busy for one handler: the cursor says so, and a device loss seen meanwhile
-// is reported once the handler is done, unless the handler has reported it already.
-class frmMain::BusyScope
-{
-public:
-    explicit BusyScope(frmMain& window) : window_(window)
-    {
-        window_.busy_ = true;
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    }
-    ~BusyScope()
-    {
-        QApplication::restoreOverrideCursor();
-        window_.busy_ = false;
-        if (window_.lossPending_ && !window_.link_.isAborted())
-            window_.reportLostLine(window_.cm.deviceName(), window_.cm.errorString());
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    frmMain& window_;
-};
+static_assert(std::tuple_size_v<decltype(FormControls::Check1)> +
+                      std::tuple_size_v<decltype(FormControls::Check2)> ==
+                  std::tuple_size_v<protocol::EventMask>,
+              "the two frames of event boxes hold the whole mask");
 
 frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
-    : QWidget(parent), cm(std::move(ports)), link_(cm, replyWait)
+    : QWidget(parent), connection_(std::move(ports), replyWait)
 {
     buildControls(this, *this);
     wireEvents();
@@ -51,7 +31,7 @@ frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidg
 
 frmMain::~frmMain()
 {
-    link_.abort();
+    connection_.abort();
 }
 
 void frmMain::wireEvents()
@@ -65,20 +45,20 @@ void frmMain::wireEvents()
     connect(cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
     connect(txtEdit, &MessageEdit::textChanged, this, &frmMain::txtEdit_Change);
-    // Queued, so a loss is never reported from inside the port's own error signal.
-    connect(&cm, &link::Port::deviceLost, this, &frmMain::onDeviceLost, Qt::QueuedConnection);
+    connect(&connection_, &discovery::Connection::busyChanged, this, &frmMain::showBusy);
+    connect(&connection_, &discovery::Connection::lineLost, this, &frmMain::showLostLine);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // Ends a pending wait at once; its handler then stops without touching anything.
-    link_.abort();
+    connection_.abort();
     event->accept();
 }
 
 void frmMain::cmdConnect_Click()
 {
-    if (busy_)
+    if (connection_.isBusy())
         return;
     lblConn->setText(QStringLiteral("Connecting..."));
     lblConn->repaint(); // the first pass processes no events
@@ -87,21 +67,14 @@ void frmMain::cmdConnect_Click()
 
 void frmMain::Connect()
 {
-    if (busy_)
+    if (connection_.isBusy())
         return;
-    discovery::ScanResult result;
     uploadedSinceScan_ = false;
-    {
-        BusyScope busy(*this);
-        try {
-            result = discovery::Connect(link_);
-        } catch (const link::LinkAborted&) {
-            return;
-        }
-        lossPending_ = false; // the scan passes over every failure of the ports it tries
-    }
-    showScanResult(result.found, discovery::identityCaption(result),
-                   discovery::permissionHint(result.refusedForPermission));
+    const std::optional<discovery::ScanResult> result = connection_.scan();
+    if (!result)
+        return;
+    showScanResult(result->found, discovery::identityCaption(*result),
+                   discovery::permissionHint(result->refusedForPermission));
 }
 
 void frmMain::showScanResult(bool found, const QString& caption, const QString& hint)
@@ -115,7 +88,7 @@ void frmMain::showScanResult(bool found, const QString& caption, const QString& 
 void frmMain::cmdUpLoad_Click()
 {
     runExchange([this] {
-        transfer::readConfiguration(link_, *this);
+        transfer::readConfiguration(exchange(), *this);
         Frame2->setEnabled(true);
         uploadedSinceScan_ = true;
     });
@@ -123,9 +96,9 @@ void frmMain::cmdUpLoad_Click()
 
 void frmMain::cmdDownLoad_Click()
 {
-    if (busy_ || !mayWriteUnreadValues())
+    if (connection_.isBusy() || !mayWriteUnreadValues())
         return;
-    runExchange([this] { transfer::writeConfiguration(link_, *this); });
+    runExchange([this] { transfer::writeConfiguration(exchange(), *this); });
 }
 
 // Right after a scan the window holds its start-up values, which the unit has never had: one
@@ -138,19 +111,19 @@ bool frmMain::mayWriteUnreadValues()
         this, QStringLiteral("Download"),
         QStringLiteral("The configuration has not been read from the unit. Write the values on "
                        "screen to it anyway?"));
-    return yes && cmdDownLoad->isEnabled(); // the line may have gone while the box was open
+    return yes && connection_.isConnected(); // the line may have gone while the box was open
 }
 
 void frmMain::cmdEdit_Click(int index)
 {
-    runExchange([this, index] { openEditor(index, transfer::readMessage(link_, index)); });
+    runExchange([this, index] { openEditor(index, transfer::readMessage(exchange(), index)); });
 }
 
 void frmMain::cmdOK_Click()
 {
     // A failed save leaves the editor open, so the operator's text is not lost.
     runExchange([this] {
-        if (!transfer::saveMessage(link_, intEditSlot, txtEdit->messageText())) {
+        if (!transfer::saveMessage(exchange(), intEditSlot, txtEdit->messageText())) {
             warn(QStringLiteral("Message"),
                  QStringLiteral("The message holds a character the unit cannot take."));
             return;
@@ -161,28 +134,28 @@ void frmMain::cmdOK_Click()
 
 void frmMain::cmdCancel_Click()
 {
-    if (!busy_)
+    if (!connection_.isBusy())
         closeEditor();
 }
 
 void frmMain::txtEdit_Change()
 {
-    lblChars->setText(QStringLiteral("Chars: %1/80").arg(txtEdit->wireLength()));
+    lblChars->setText(
+        QStringLiteral("Chars: %1/%2").arg(txtEdit->wireLength()).arg(MessageEdit::kLimit));
 }
 
 bool frmMain::runExchange(const std::function<void()>& work)
 {
-    if (busy_)
-        return false;
-    BusyScope busy(*this);
-    try {
-        work();
-        return true;
-    } catch (const link::LinkError& error) {
-        reportLostLine(error.device(), error.reason());
-    } catch (const link::LinkAborted&) {
-    }
-    return false;
+    return connection_.run([&work](link::Link&) { work(); }) ==
+           discovery::Connection::Outcome::Done;
+}
+
+void frmMain::showBusy(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void frmMain::openEditor(int slot, const QString& text)
@@ -207,19 +180,8 @@ void frmMain::closeEditor()
     FrameEdit->setEnabled(true);
 }
 
-void frmMain::onDeviceLost(const QString& device, const QString& reason)
+void frmMain::showLostLine(const QString& device, const QString& reason)
 {
-    if (busy_)
-        lossPending_ = true;
-    else if (cmdUpLoad->isEnabled())
-        reportLostLine(device, reason);
-}
-
-void frmMain::reportLostLine(const QString& device, const QString& reason)
-{
-    lossPending_ = false;
-    if (cm.IsOpen())
-        cm.SetOpen(false);
     lblConn->setText(QStringLiteral("Not Connected"));
     cmdUpLoad->setEnabled(false);
     cmdDownLoad->setEnabled(false);
@@ -250,20 +212,23 @@ void frmMain::setPhoneNumber(int slot, const QString& number)
 
 protocol::EventMask frmMain::eventFlags() const
 {
+    // The mask's order: Check1, then Check2.
     protocol::EventMask flags{};
-    for (int index = 0; index < 4; ++index) {
+    const int second = int(Check1.size());
+    for (int index = 0; index < second; ++index)
         flags[index] = Check1[index]->isChecked();
-        flags[index + 4] = Check2[index]->isChecked();
-    }
+    for (int index = 0; index < int(Check2.size()); ++index)
+        flags[second + index] = Check2[index]->isChecked();
     return flags;
 }
 
 void frmMain::setEventFlags(const protocol::EventMask& flags)
 {
-    for (int index = 0; index < 4; ++index) {
+    const int second = int(Check1.size());
+    for (int index = 0; index < second; ++index)
         Check1[index]->setChecked(flags[index]);
-        Check2[index]->setChecked(flags[index + 4]);
-    }
+    for (int index = 0; index < int(Check2.size()); ++index)
+        Check2[index]->setChecked(flags[second + index]);
 }
 
 void frmMain::warn(const QString& title, const QString& text)

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "app/form_controls.h"
-#include "link/link.h"
-#include "link/port_map.h"
-#include "link/serial_port.h"
+#include "discovery/connection.h"
 #include "transfer/configuration_view.h"
 
 #include <QWidget>
@@ -14,8 +12,10 @@
 namespace tarvex::app {
 
 // The program's one window: the connection frame, the configuration frame with the message
-// editor, and the branding. Handlers that talk to the unit run one at a time: while one
-// waits for a reply, clicks that would start another exchange are refused.
+// editor, and the branding. The connection (discovery::Connection) owns the port and its state;
+// the window wires clicks to it and its signals to controls and boxes. Handlers that talk to
+// the unit run one at a time: while one waits for a reply, clicks that would start another
+// exchange are refused.
 class frmMain : public QWidget, public FormControls, private transfer::ConfigurationView
 {
     Q_OBJECT
@@ -24,8 +24,8 @@ public:
                      QWidget* parent = nullptr);
     ~frmMain() override;
 
-    link::Link& exchange() { return link_; }
-    bool isBusy() const { return busy_; }
+    link::Link& exchange() { return connection_.exchange(); }
+    bool isBusy() const { return connection_.isBusy(); }
 
     // The port scan behind cmdConnect.
     void Connect();
@@ -36,8 +36,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    class BusyScope;
-
     void wireEvents();
     void cmdConnect_Click();
     void cmdUpLoad_Click();
@@ -49,12 +47,12 @@ private:
 
     // Runs work as the one handler talking to the unit; false if refused or failed.
     bool runExchange(const std::function<void()>& work);
+    void showBusy(bool busy);
     bool mayWriteUnreadValues();
     void openEditor(int slot, const QString& text);
     void closeEditor();
     void showScanResult(bool found, const QString& caption, const QString& hint);
-    void onDeviceLost(const QString& device, const QString& reason);
-    void reportLostLine(const QString& device, const QString& reason);
+    void showLostLine(const QString& device, const QString& reason);
 
     // ConfigurationView over the controls.
     int phoneCount() const override;
@@ -66,10 +64,7 @@ private:
     void warn(const QString& title, const QString& text) override;
     void inform(const QString& title, const QString& text) override;
 
-    link::SerialPort cm;
-    link::Link link_;
-    bool busy_ = false;
-    bool lossPending_ = false;       // the device went away while a handler was running
+    discovery::Connection connection_;
     bool uploadedSinceScan_ = false; // the values on screen are the unit's, or edits of them
 };
 

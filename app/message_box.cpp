@@ -1,6 +1,10 @@
 #include "app/message_box.h"
 
+#include <QEventLoop>
 #include <QMessageBox>
+#include <QTimer>
+
+#include <optional>
 
 namespace tarvex::app::message_box {
 namespace {
@@ -8,6 +12,21 @@ Observer& observer()
 {
     static Observer instance;
     return instance;
+}
+
+// The observer answers from inside an event loop, as a real box's exec() would: signals queued
+// before the box (a lost device, say) are delivered while it is open.
+bool observe(Icon icon, const QString& title, const QString& text)
+{
+    std::optional<bool> answer;
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&] {
+        answer = observer()(icon, title, text);
+        loop.quit();
+    });
+    loop.exec();
+    // A quitting application ends every loop at once; the box is answered all the same.
+    return answer ? *answer : observer()(icon, title, text);
 }
 
 QMessageBox::Icon boxIcon(Icon icon)
@@ -32,7 +51,7 @@ void setObserver(Observer newObserver)
 void show(QWidget* parent, Icon icon, const QString& title, const QString& text)
 {
     if (observer()) {
-        observer()(icon, title, text);
+        observe(icon, title, text);
         return;
     }
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
@@ -43,7 +62,7 @@ void show(QWidget* parent, Icon icon, const QString& title, const QString& text)
 bool ask(QWidget* parent, const QString& title, const QString& text)
 {
     if (observer())
-        return observer()(Icon::Question, title, text);
+        return observe(Icon::Question, title, text);
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     box.setTextFormat(Qt::PlainText);

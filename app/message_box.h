@@ -15,7 +15,8 @@ enum class Icon { Exclamation, Information, Question };
 // Takes each box in the operator's place and gives the answer: true for OK or Yes.
 using Observer = std::function<bool(Icon icon, const QString& title, const QString& text)>;
 
-// With an observer set, boxes are handed to it instead of being shown. Pass {} to reset.
+// With an observer set, boxes are handed to it instead of being shown, from inside an event loop
+// as a shown box runs one. Pass {} to reset.
 void setObserver(Observer observer);
 
 // Shows a modal box with one OK button; returns when it has been dismissed.

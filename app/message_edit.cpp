@@ -10,21 +10,6 @@
 namespace tarvex::app {
 namespace {
 
-// The document's line breaks: "\n" in its plain text, U+2029 in a selection.
-bool isLineBreak(QChar character)
-{
-    return character == u'\n' || character == QChar::ParagraphSeparator ||
-           character == QChar::LineSeparator;
-}
-
-int wireLengthOf(QStringView text)
-{
-    int length = 0;
-    for (const QChar character : text)
-        length += isLineBreak(character) ? 2 : 1;
-    return length;
-}
-
 // Other programs put CR LF or a lone CR on the clipboard; each is one line break here.
 QString withPlainLineBreaks(QString text)
 {
@@ -39,7 +24,7 @@ QString cutToFit(const QString& text, int room)
     int length = 0;
     qsizetype end = 0;
     for (; end < text.size(); ++end) {
-        length += isLineBreak(text[end]) ? 2 : 1;
+        length += protocol::characterWireLength(text[end]);
         if (length > room)
             break;
     }
@@ -75,17 +60,17 @@ QString MessageEdit::messageText() const
 
 int MessageEdit::wireLength() const
 {
-    return wireLengthOf(messageText());
+    return protocol::wireLength(messageText());
 }
 
 int MessageEdit::room() const
 {
-    return kLimit - wireLength() + wireLengthOf(textCursor().selectedText());
+    return kLimit - wireLength() + protocol::wireLength(textCursor().selectedText());
 }
 
 bool MessageEdit::accepts(const QString& text) const
 {
-    return protocol::isWireText(text) && wireLengthOf(text) <= room();
+    return protocol::isWireText(text) && protocol::wireLength(text) <= room();
 }
 
 void MessageEdit::insertLineBreak()

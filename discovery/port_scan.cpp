@@ -24,39 +24,16 @@ using link::kFirstPortNumber;
 using link::kLastPortNumber;
 using PortOk = std::array<bool, kLastPortNumber + 1>;
 
-PortOk findOpenablePorts(link::Port& cm, QStringList& refused)
+PortOk findOpenablePorts(link::Link& link, QStringList& refused)
 {
     PortOk blnPortOk{};
     for (int intLoop = kFirstPortNumber; intLoop <= kLastPortNumber; ++intLoop) {
-        cm.SetPortNumber(intLoop);
-        cm.SetOpen(true);
-        blnPortOk[intLoop] = cm.IsOpen();
-        if (cm.openRefusedForPermission())
-            refused << cm.deviceName();
-        if (cm.IsOpen())
-            cm.SetOpen(false);
+        const link::Link::OpenTry tried = link.tryOpen(intLoop);
+        blnPortOk[intLoop] = tried.opened;
+        if (tried.refusedForPermission)
+            refused << tried.device;
     }
     return blnPortOk;
-}
-
-// One identify exchange, step by step so that a failed step does not stop the next ones.
-bool probe(link::Link& link, int number)
-{
-    link::Port& cm = link.cm;
-    cm.SetPortNumber(number);
-    const bool opened = cm.SetOpen(true);
-    const bool wrote = cm.WriteText(protocol::identifyQuery());
-    if (!link.Wait()) {
-        cm.SetOpen(false);
-        throw link::LinkAborted();
-    }
-    const std::optional<QString> reply = cm.ReadAll();
-    if (reply)
-        link.strReply = *reply;
-    const bool matched = opened && wrote && reply && protocol::isIdentity(*reply);
-    if (!matched)
-        cm.SetOpen(false);
-    return matched;
 }
 
 const QString kListSeparator = QStringLiteral(", ");
@@ -93,19 +70,21 @@ ScanResult Connect(link::Link& link)
 {
     ScanResult result;
     // The port an earlier scan found would otherwise stay open, unseen, beside the new scan.
-    if (link.cm.IsOpen())
-        link.cm.SetOpen(false);
-    link.cm.refreshDevices();
+    link.startScan();
 
-    const PortOk blnPortOk = findOpenablePorts(link.cm, result.refusedForPermission);
+    const PortOk blnPortOk = findOpenablePorts(link, result.refusedForPermission);
 
     bool blnFound = false;
     int intLoop = kFirstPortNumber;
     while (intLoop <= kLastPortNumber && !blnFound) {
-        if (blnPortOk[intLoop] && probe(link, intLoop)) {
+        const std::optional<QString> reply =
+            blnPortOk[intLoop]
+                ? link.Probe(intLoop, protocol::identifyQuery(), protocol::isIdentity)
+                : std::nullopt;
+        if (reply) {
             blnFound = true;
             result.portNumber = intLoop;
-            result.reply = link.strReply;
+            result.reply = *reply;
         }
         ++intLoop;
     }

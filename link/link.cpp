@@ -42,6 +42,46 @@ QString Link::SendAndWait(const QString& line)
     return strReply;
 }
 
+void Link::startScan()
+{
+    if (cm.IsOpen())
+        cm.SetOpen(false);
+    cm.refreshDevices();
+}
+
+Link::OpenTry Link::tryOpen(int number)
+{
+    cm.SetPortNumber(number);
+    cm.SetOpen(true);
+    const OpenTry result{cm.IsOpen(), cm.openRefusedForPermission(), cm.deviceName()};
+    if (cm.IsOpen())
+        cm.SetOpen(false);
+    return result;
+}
+
+std::optional<QString> Link::Probe(int number, const QString& line,
+                                   const std::function<bool(const QString&)>& matches)
+{
+    cm.SetPortNumber(number);
+    const bool opened = cm.SetOpen(true);
+    const bool wrote = cm.WriteText(line);
+    // A failed open or write still waits its full time, as the probes of the product always
+    // have: the scan then takes the same time whatever each port does, a port per wait.
+    if (!Wait()) {
+        cm.SetOpen(false);
+        throw LinkAborted();
+    }
+    const std::optional<QString> reply = cm.ReadAll();
+    if (reply)
+        strReply = *reply;
+    const bool matched = opened && wrote && reply && matches(*reply);
+    if (!matched) {
+        cm.SetOpen(false);
+        return std::nullopt;
+    }
+    return reply;
+}
+
 bool Link::Wait()
 {
     Q_ASSERT_X(!loop_, "Link::Wait", "exchanges must not nest");

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 class QEventLoop;
 
@@ -34,8 +35,30 @@ public:
     // Throws LinkError when the write or the read fails, LinkAborted when abandoned.
     QString SendAndWait(const QString& line);
 
+    // For a scan: closes the port an earlier scan left open and lists the devices again.
+    void startScan();
+
+    // Whether the port of number opens; it is closed again at once. Nothing is written.
+    struct OpenTry
+    {
+        bool opened = false;
+        bool refusedForPermission = false;
+        QString device;
+    };
+    OpenTry tryOpen(int number);
+
+    // One probe of the port of number for a scan: open (which clears stale input), write line,
+    // wait, read into strReply. Returns the reply when matches accepts it, and the port then
+    // stays open; a failed open, write or read never matches, whatever strReply held. Throws
+    // LinkAborted when abandoned, with the port closed.
+    std::optional<QString> Probe(int number, const QString& line,
+                                 const std::function<bool(const QString&)>& matches);
+
     // One reply wait: false when it was abandoned (the program is closing).
     bool Wait();
+
+    // The wait of the next exchanges (tests run their set-up quickly, then wait as the product).
+    void setReplyWait(std::chrono::milliseconds replyWait) { tmrWait.setInterval(replyWait); }
 
     // Ends the running wait at once and makes every later wait return false at once.
     void abort();

@@ -1,11 +1,18 @@
 #include "link/serial_port.h"
 
-#include "protocol/wire_text.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace tarvex::link {
+namespace {
+// The unit takes one byte per character. The port checks this itself, so that the link needs
+// nothing of the protocol; the protocol refuses the same texts earlier, with its own reasons.
+bool encodesInLatin1(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+} // namespace
 
 QString deviceLostReason(const QString& systemText)
 {
@@ -92,7 +99,7 @@ bool SerialPort::WriteText(const QString& text)
         return failClosed();
     // The unit takes one byte per character; a character that does not encode would go out
     // as "?" without a word.
-    if (!protocol::isLatin1(text))
+    if (!encodesInLatin1(text))
         return fail(QStringLiteral("The text holds a character the unit cannot take"));
     const QByteArray bytes = text.toLatin1();
     if (serial_.write(bytes) != bytes.size()) // a lost device has closed the port meanwhile

@@ -15,4 +15,23 @@ bool isWireText(QStringView text)
     return isLatin1(text) && !text.contains(QChar(u'\0'));
 }
 
+bool isLineBreak(QChar character)
+{
+    return character == u'\n' || character == QChar::ParagraphSeparator ||
+           character == QChar::LineSeparator;
+}
+
+int characterWireLength(QChar character)
+{
+    return isLineBreak(character) ? 2 : 1;
+}
+
+int wireLength(const QString& text)
+{
+    int length = 0;
+    for (const QChar character : text)
+        length += characterWireLength(character);
+    return length;
+}
+
 } // namespace tarvex::protocol

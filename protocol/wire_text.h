@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 namespace tarvex::protocol {
@@ -10,5 +11,11 @@ bool isLatin1(QStringView text);
 // Whether the text travels to the unit unchanged: one ISO 8859-1 byte per character, and no
 // NUL, which the unit takes as the end of a text.
 bool isWireText(QStringView text);
+
+// A message text's length on the line: a line break travels as CR LF and so counts two. A
+// break may be "\n" or a text editor's paragraph or line separator.
+bool isLineBreak(QChar character);
+int characterWireLength(QChar character);
+int wireLength(const QString& text);
 
 } // namespace tarvex::protocol

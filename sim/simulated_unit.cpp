@@ -120,8 +120,8 @@ struct DelayedReply
 class SimulatedUnit::Private
 {
 public:
-    Private(SimulatedUnit* q, UnitOptions options)
-        : q(q), options(std::move(options)), identity(this->options.identity.toLatin1())
+    Private(SimulatedUnit* owner, UnitOptions unitOptions)
+        : q(owner), options(std::move(unitOptions)), identity(options.identity.toLatin1())
     {
         replyTimer.setSingleShot(true);
         replyTimer.setTimerType(Qt::PreciseTimer);

@@ -113,9 +113,9 @@ QString notAnObject(const QJsonDocument& document, const QJsonParseError& parseE
 
 } // namespace
 
-std::array<QByteArray, kPhoneSlots> UnitMemory::defaultPhones()
+std::array<QByteArray, kStoredNumbers> UnitMemory::defaultPhones()
 {
-    std::array<QByteArray, kPhoneSlots> phones;
+    std::array<QByteArray, kStoredNumbers> phones;
     phones.fill("0000000000");
     return phones;
 }

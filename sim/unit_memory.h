@@ -10,7 +10,7 @@ class QJsonObject;
 
 namespace tarvex::sim {
 
-inline constexpr int kPhoneSlots = 11; // "0".."9", and ":" for the test number
+inline constexpr int kStoredNumbers = 11; // "0".."9", and ":" for the test number
 inline constexpr int kTestPhoneSlot = 10;
 inline constexpr int kMaxPhoneCount = 10;
 inline constexpr int kMessageSlots = 8; // "0".."7", one per event
@@ -23,12 +23,12 @@ struct UnitMemory
 {
     int phoneCount = 0;
     QByteArray eventMask = "00000000"; // "0" or "1" per event
-    std::array<QByteArray, kPhoneSlots> phones = defaultPhones();
+    std::array<QByteArray, kStoredNumbers> phones = defaultPhones();
     std::array<QByteArray, kMessageSlots> messages = defaultMessages();
 
     bool operator==(const UnitMemory&) const = default;
 
-    static std::array<QByteArray, kPhoneSlots> defaultPhones();
+    static std::array<QByteArray, kStoredNumbers> defaultPhones();
     static std::array<QByteArray, kMessageSlots> defaultMessages();
 };
 

@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
+#include "protocol/wire_text.h"
 
 namespace tarvex::transfer {
 namespace {
@@ -24,7 +25,7 @@ QString cutToLimit(const QString& text)
     QString cut;
     int length = 0;
     for (const QChar character : text) {
-        length += character == u'\n' ? 2 : 1;
+        length += protocol::characterWireLength(character);
         if (length > protocol::kMessageLength)
             break;
         cut += character;
@@ -33,11 +34,6 @@ QString cutToLimit(const QString& text)
 }
 
 } // namespace
-
-int wireLength(const QString& editorText)
-{
-    return int(editorText.size() + editorText.count(u'\n'));
-}
 
 QString editorTextFromReply(const QString& reply)
 {

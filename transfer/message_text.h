@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/wire_text.h"
+
 #include <QString>
 
 #include <optional>
@@ -13,7 +15,7 @@ class Link;
 namespace tarvex::transfer {
 
 // Characters as the unit counts them: each line break is CR LF, two characters.
-int wireLength(const QString& editorText);
+using protocol::wireLength;
 
 // The editor's text from a message read reply: characters 3 up to the first NUL, without a
 // trailing line end, CR LF (or a lone CR) as line breaks, cut to the editor's limit.

@@ -73,8 +73,9 @@ private slots:
     void lostLineStopsTheDownloadWithoutCompletion()
     {
         // "?", thirteen reads, then the count is the last line the unit takes.
-        SimBench bench(kReplyWait, true, QStringList{"--hangup-after", "15"});
+        SimBench bench(kQuickWait, true, QStringList{"--hangup-after", "15"});
         QVERIFY(bench.ready);
+        bench.w->exchange().setReplyWait(kReplyWait); // the product's wait from here
 
         click(bench.w->cmdDownLoad);
 
@@ -87,8 +88,9 @@ private slots:
     void lostLineKeepsTheEditorAndItsText()
     {
         // "?", thirteen reads, the message read; the save is the sixteenth line.
-        SimBench bench(kReplyWait, true, QStringList{"--hangup-after", "16"});
+        SimBench bench(kQuickWait, true, QStringList{"--hangup-after", "16"});
         QVERIFY(bench.ready);
+        bench.w->exchange().setReplyWait(kReplyWait); // the product's wait from here
         click(bench.w->cmdEdit[0]);
         retype(bench.w->txtEdit, "Keep me");
 

@@ -249,7 +249,7 @@ void TestSimLogic::memoryJsonRoundTrip()
     UnitMemory memory;
     memory.phoneCount = 10;
     memory.eventMask = "10100001";
-    for (int slot = 0; slot < kPhoneSlots; ++slot)
+    for (int slot = 0; slot < kStoredNumbers; ++slot)
         memory.phones[slot] = QByteArray::number(5550000000LL + slot);
     memory.messages[0] = "";
     memory.messages[7] = "line1\r\nline2 \xE9";
