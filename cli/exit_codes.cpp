@@ -1,23 +1,49 @@
 #include "cli/exit_codes.h"
 
+#include <QList>
+#include <utility>
+
 namespace tarvex::cli {
+namespace {
+
+// Every code with its meaning, once: --help and the bench loop's failure lines both read it.
+const QList<std::pair<Exit, QString>>& meanings()
+{
+    static const QList<std::pair<Exit, QString>> table = {
+        {Exit::Done, QStringLiteral("done; for diff: no difference")},
+        {Exit::Unexpected, QStringLiteral("unexpected failure")},
+        {Exit::Differences, QStringLiteral("diff: differences found")},
+        {Exit::NotVerified, QStringLiteral("written, but the read-back still differs")},
+        {Exit::Usage, QStringLiteral("usage error; or several units answered and none was named")},
+        {Exit::InvalidFile, QStringLiteral("invalid configuration file")},
+        {Exit::UnreadableFile, QStringLiteral("configuration file missing or unreadable")},
+        {Exit::NoUnit, QStringLiteral("no unit answered")},
+        {Exit::CannotWriteOutput, QStringLiteral("output file cannot be written")},
+        {Exit::LineLost, QStringLiteral("the line to the unit was lost")},
+        {Exit::PortBusy, QStringLiteral("the port is busy (held by another program)")},
+        {Exit::PermissionDenied, QStringLiteral("permission denied on the port")},
+        {Exit::Interrupted, QStringLiteral("interrupted")},
+    };
+    return table;
+}
+
+} // namespace
+
+QString exitMeaning(Exit code)
+{
+    for (const auto& [known, meaning] : meanings()) {
+        if (known == code)
+            return meaning;
+    }
+    return meanings().at(1).second; // unexpected failure
+}
 
 QString exitCodeHelp()
 {
-    return QStringLiteral("Exit codes:\n"
-                          "  0    done; for diff: no difference\n"
-                          "  1    unexpected failure\n"
-                          "  2    diff: differences found\n"
-                          "  3    written, but the read-back still differs\n"
-                          "  64   usage error; or several units answered and none was named\n"
-                          "  65   invalid configuration file\n"
-                          "  66   configuration file missing or unreadable\n"
-                          "  69   no unit answered\n"
-                          "  73   output file cannot be written\n"
-                          "  74   the line to the unit was lost\n"
-                          "  75   the port is busy (held by another program)\n"
-                          "  77   permission denied on the port\n"
-                          "  130  interrupted\n");
+    QString help = QStringLiteral("Exit codes:\n");
+    for (const auto& [code, meaning] : meanings())
+        help += QStringLiteral("  %1%2\n").arg(int(code), -5).arg(meaning);
+    return help;
 }
 
 } // namespace tarvex::cli

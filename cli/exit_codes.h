@@ -44,7 +44,8 @@ private:
     QString device_;
 };
 
-// For --help: the table above in words.
+// What a code means, in words; and the whole table for --help.
+QString exitMeaning(Exit code);
 QString exitCodeHelp();
 
 } // namespace tarvex::cli

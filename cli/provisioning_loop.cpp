@@ -34,26 +34,6 @@ void restOfPeriod(const QElapsedTimer& since)
     loop.exec();
 }
 
-QString exitMeaning(Exit code)
-{
-    switch (code) {
-    case Exit::NotVerified:
-        return QStringLiteral("written, but the read-back still differs");
-    case Exit::NoUnit:
-        return QStringLiteral("no unit answered");
-    case Exit::LineLost:
-        return QStringLiteral("the line to the unit was lost");
-    case Exit::PortBusy:
-        return QStringLiteral("the port is busy");
-    case Exit::PermissionDenied:
-        return QStringLiteral("permission denied on the port");
-    case Exit::Interrupted:
-        return QStringLiteral("interrupted");
-    default:
-        return QStringLiteral("unexpected failure");
-    }
-}
-
 } // namespace
 
 QString loopDevice(const Invocation& invocation)
