@@ -10,6 +10,7 @@ bool FakePort::fail(const QString& reason)
 
 bool FakePort::SetPortNumber(int number)
 {
+    numbersAsked << number;
     if (open_ || number < 1 || number > 255)
         return fail(QStringLiteral("refused"));
     number_ = number;
@@ -49,7 +50,7 @@ bool FakePort::WriteText(const QString& text)
     written[number_] << text;
     const Device& device = devices_[number_];
     if (!device.answer)
-        return true;
+        return !device.writeFails || fail(QStringLiteral("write failed"));
     const int number = number_;
     const QString answer = *device.answer;
     // Arrives later like real bytes, and only on the port that asked, if still open.
@@ -57,7 +58,7 @@ bool FakePort::WriteText(const QString& text)
         if (open_ && number_ == number)
             buffer_ += answer;
     });
-    return true;
+    return !device.writeFails || fail(QStringLiteral("write failed"));
 }
 
 std::optional<QString> FakePort::ReadAll()

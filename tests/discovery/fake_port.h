@@ -20,6 +20,7 @@ public:
         int opensLeft = -1;            // how many more opens succeed; -1: always
         bool permissionDenied = false;
         bool exists = true;
+        bool writeFails = false; // the line goes out, yet the port reports a failed write
     };
 
     Device& device(int number) { return devices_[number]; }
@@ -34,6 +35,7 @@ public:
     QString errorString() const override { return error_; }
     bool openRefusedForPermission() const override { return permissionRefused_; }
 
+    QList<int> numbersAsked;        // every number set, refused ones included
     QList<int> openAttempts;        // every number an open was tried on
     QMap<int, QStringList> written; // what was written, by number
 

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <grp.h>
 #include <unistd.h>
 
@@ -90,8 +92,20 @@ private slots:
         const auto result = scan();
         QVERIFY(result.found);
         QCOMPARE(result.portNumber, 255);
-        for (int number : std::as_const(cm->openAttempts))
-            QVERIFY(number >= 1 && number <= 255);
+        QCOMPARE(cm->numbersAsked.first(), 1);
+        QCOMPARE(*std::ranges::min_element(cm->numbersAsked), 1);
+        QCOMPARE(*std::ranges::max_element(cm->numbersAsked), 255);
+    }
+
+    // A port that cannot be written to is no way to the unit, whatever it sends.
+    void portWhoseWriteFailsIsNotTakenForTheUnit()
+    {
+        cm->device(2).answer = kUnit;
+        cm->device(2).writeFails = true;
+        cm->device(4).answer = kUnit;
+        const auto result = scan();
+        QCOMPARE(result.portNumber, 4);
+        QCOMPARE(cm->written.value(2), QStringList{kQuery});
     }
 
     void onlyAnExactPrefixMatches_data()
