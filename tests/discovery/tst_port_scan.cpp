@@ -58,34 +58,6 @@ private slots:
         QCOMPARE(cm->openAttempts.last(), 255);
     }
 
-    void stopsAtTheUnitAndNeverWritesAboveIt()
-    {
-        cm->device(2) = {};
-        cm->device(5).answer = kUnit;
-        cm->device(9).answer = kUnit;
-
-        const auto result = scan();
-
-        QVERIFY(result.found);
-        QCOMPARE(result.portNumber, 5);
-        QCOMPARE(waits->count(), 2);
-        QCOMPARE(cm->written.value(2), QStringList{kQuery});
-        QCOMPARE(cm->written.value(5), QStringList{kQuery});
-        QVERIFY(!cm->written.contains(9));
-        QVERIFY(cm->IsOpen());
-        QCOMPARE(cm->portNumber(), 5);
-        QCOMPARE(discovery::identityCaption(result), QString("KTX-210"));
-    }
-
-    void lowestOfTwoUnitsWins()
-    {
-        cm->device(3).answer = kUnit;
-        cm->device(4).answer = QStringLiteral("KTX-999\r");
-        const auto result = scan();
-        QCOMPARE(result.portNumber, 3);
-        QVERIFY(!cm->written.contains(4));
-    }
-
     void unitOnTheLastNumberIsFoundAndNoNumberOutsideIsTried()
     {
         cm->device(255).answer = kUnit;
@@ -132,16 +104,6 @@ private slots:
         QCOMPARE(cm->IsOpen(), found);
         if (found)
             QCOMPARE(discovery::identityCaption(result), caption);
-    }
-
-    void unitAnsweringAfterTheWaitIsNotFoundAndItsPortIsClosed()
-    {
-        cm->device(4).answer = kUnit;
-        cm->device(4).answerAfterMs = 100; // the wait is 5 ms
-        const auto result = scan();
-        QVERIFY(!result.found);
-        QVERIFY(!cm->IsOpen());
-        QCOMPARE(waits->count(), 1);
     }
 
     void rescanClosesThePortFoundBeforeAndLeavesNoneOpenWhenNothingAnswers()

@@ -34,352 +34,328 @@ class TestProtocol : public QObject
     Q_OBJECT
 
 private slots:
-    void commandBytes_data();
-    void commandBytes();
-    void textThatWouldChangeIsRefused_data();
-    void textThatWouldChangeIsRefused();
-    void slotCharacters_data();
-    void slotCharacters();
-    void oddSlotCharacters_data();
-    void oddSlotCharacters();
-    void maskFromText_data();
-    void maskFromText();
-    void phoneCount_data();
-    void phoneCount();
-    void eventMask_data();
-    void eventMask();
-    void phoneNumber_data();
-    void phoneNumber();
-    void messageText_data();
-    void messageText();
-    void identity_data();
-    void identity();
-    void field_data();
-    void field();
-    void cutAtControl_data();
-    void cutAtControl();
+    void commandBytes_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("wire");
+
+        QTest::newRow("identify") << identifyQuery() << bytes("?\r");
+        QTest::newRow("count read") << phoneCountRead() << bytes("?N\r");
+        for (int count = 0; count <= 9; ++count)
+            QTest::addRow("count write %d", count)
+                << phoneCountWrite(count) << QByteArray("&N" + QByteArray::number(count) + "\r");
+        QTest::newRow("count write 10") << phoneCountWrite(10) << bytes("&N:\r");
+        QTest::newRow("mask read") << eventMaskRead() << bytes("?E\r");
+        QTest::newRow("mask write mixed")
+            << eventMaskWrite(mask("10100001")) << bytes("&E10100001\r");
+        QTest::newRow("mask write none") << eventMaskWrite(EventMask{}) << bytes("&E00000000\r");
+        QTest::newRow("phone read 0") << phoneRead(0) << bytes("?P0\r");
+        QTest::newRow("phone read 9") << phoneRead(9) << bytes("?P9\r");
+        QTest::newRow("phone read test") << phoneRead(10) << bytes("?P:\r");
+        QTest::newRow("phone write 4")
+            << phoneWrite(4, "0123456789").value() << bytes("&P40123456789\r");
+        QTest::newRow("phone write test")
+            << phoneWrite(10, "5550001111").value() << bytes("&P:5550001111\r");
+        QTest::newRow("message read 0") << messageRead(0) << bytes("?M0\r");
+        QTest::newRow("message read 7") << messageRead(7) << bytes("?M7\r");
+        QTest::newRow("message write") << messageWrite(2, "Hi").value() << bytes("&M2Hi\0\r");
+        QTest::newRow("message write empty") << messageWrite(0, "").value() << bytes("&M0\0\r");
+        QTest::newRow("message write CR LF and Latin-1")
+            << messageWrite(7, latin1("Mains off\r\nCaf\xe9")).value()
+            << bytes("&M7Mains off\r\nCaf\xe9\0\r");
+    }
+
+    void textThatWouldChangeIsRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("euro sign") << QStringLiteral("98000\u20AC0000");
+        QTest::newRow("NUL inside")
+            << QString(QStringLiteral("98000") + QChar(0) + QStringLiteral("0000"));
+        QTest::newRow("Greek letter") << QStringLiteral("\u03A9");
+    }
+
+    void textThatWouldChangeIsRefused()
+    {
+        QFETCH(QString, text);
+        QVERIFY(!phoneWrite(0, text));
+        QVERIFY(!messageWrite(0, text));
+    }
+
+    void commandBytes()
+    {
+        QFETCH(QString, line);
+        QFETCH(QByteArray, wire);
+        QCOMPARE(line.toLatin1(), wire);
+    }
+
+    void slotCharacters_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QChar>("character");
+
+        for (int number = 0; number <= 9; ++number)
+            QTest::addRow("%d", number) << number << QChar(u'0' + number);
+        QTest::newRow("10 is colon") << 10 << QChar(u':');
+    }
+
+    void slotCharacters()
+    {
+        QFETCH(int, number);
+        QFETCH(QChar, character);
+        QCOMPARE(slotCharacter(number), character);
+        QCOMPARE(slotNumber(character), number);
+    }
+
+    void oddSlotCharacters_data()
+    {
+        QTest::addColumn<QChar>("character");
+
+        QTest::newRow("after colon") << QChar(u';');
+        QTest::newRow("before zero") << QChar(u'/');
+        QTest::newRow("letter") << QChar(u'A');
+        QTest::newRow("space") << QChar(u' ');
+        QTest::newRow("NUL") << kNul;
+        QTest::newRow("Latin-1 letter") << QChar(u'\xe9');
+        QTest::newRow("non-ASCII digit") << QChar(u'\u0663');
+    }
+
+    void oddSlotCharacters()
+    {
+        QFETCH(QChar, character);
+        QCOMPARE(slotNumber(character), 0);
+    }
+
+    void maskFromText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("ticks");
+
+        QTest::newRow("all zero") << "00000000"
+                                  << "00000000";
+        QTest::newRow("all one") << "11111111"
+                                 << "11111111";
+        QTest::newRow("mixed") << "01011110"
+                               << "01011110";
+        QTest::newRow("other characters tick") << "0x0 0N0?"
+                                               << "01010101";
+        QTest::newRow("empty ticks all") << ""
+                                         << "11111111";
+        QTest::newRow("short ticks the rest") << "000"
+                                              << "00011111";
+        QTest::newRow("extra ignored") << "0000000000"
+                                       << "00000000";
+    }
+
+    void maskFromText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, ticks);
+        QCOMPARE(maskText(tarvex::protocol::maskFromText(text)), ticks);
+    }
+
+    void phoneCount_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("count");
+
+        QTest::newRow("colon is ten") << "N:" << true << 10;
+        QTest::newRow("digit") << "N7" << true << 7;
+        QTest::newRow("zero with CR") << "N0\r" << true << 0;
+        QTest::newRow("letter") << "NX" << true << 0;
+        QTest::newRow("bare N") << "N" << true << 0;
+        QTest::newRow("other letter") << "P5" << false << 0;
+        QTest::newRow("lower case") << "n5" << false << 0;
+        QTest::newRow("empty") << "" << false << 0;
+    }
+
+    void phoneCount()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, accepted);
+        QFETCH(int, count);
+        const std::optional<int> result = phoneCountOf(reply);
+        QCOMPARE(result.has_value(), accepted);
+        if (accepted)
+            QCOMPARE(*result, count);
+    }
+
+    void eventMask_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("ticks");
+
+        QTest::newRow("full") << "E10100001" << true << "10100001";
+        QTest::newRow("trailing CR ignored") << "E00000000\r" << true << "00000000";
+        QTest::newRow("one flag ticks all") << "E1" << true << "11111111";
+        QTest::newRow("bare E ticks all") << "E" << true << "11111111";
+        QTest::newRow("seven zeros") << "E0000000" << true << "00000001";
+        QTest::newRow("other letter") << "X10100001" << false << "";
+        QTest::newRow("empty") << "" << false << "";
+    }
+
+    void eventMask()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, accepted);
+        QFETCH(QString, ticks);
+        const std::optional<EventMask> result = eventMaskOf(reply);
+        QCOMPARE(result.has_value(), accepted);
+        if (accepted)
+            QCOMPARE(maskText(*result), ticks);
+    }
+
+    void phoneNumber_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("number");
+
+        QTest::newRow("ten digits and CR") << "P30123456789\r" << true << "0123456789";
+        QTest::newRow("fourteen digits") << "P501234567890123" << true << "0123456789";
+        QTest::newRow("short") << "P1555" << true << "555";
+        QTest::newRow("slot only") << "P1" << true << "";
+        QTest::newRow("bare P") << "P" << true << "";
+        QTest::newRow("other slot named") << "P:0123456789" << true << "0123456789";
+        QTest::newRow("a megabyte") << "P3" + QString(1 << 20, u'7') << true << "7777777777";
+        QTest::newRow("nine digits and CR") << "P3123456789\r" << true << "123456789";
+        QTest::newRow("NUL first") << latin1(bytes("P:\0\x01\x02"
+                                                   "0123456"))
+                                   << true << "";
+        QTest::newRow("DEL inside") << latin1(bytes("P012345\x7f"
+                                                    "6789"))
+                                    << true << "12345";
+        QTest::newRow("Latin-1 kept") << latin1(bytes("P0\xa0\xe9"
+                                                      "12345678"))
+                                      << true
+                                      << latin1("\xa0\xe9"
+                                                "12345678");
+        QTest::newRow("other letter") << "N30123456789" << false << "";
+        QTest::newRow("empty") << "" << false << "";
+    }
+
+    void phoneNumber()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, accepted);
+        QFETCH(QString, number);
+        const std::optional<QString> result = phoneNumberOf(reply);
+        QCOMPARE(result.has_value(), accepted);
+        if (accepted)
+            QCOMPARE(*result, number);
+    }
+
+    void messageText_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("text then NUL") << latin1(bytes("M3Hello\0\r")) << "Hello";
+        QTest::newRow("NUL third") << latin1(bytes("M3\0junk\r")) << "";
+        QTest::newRow("no NUL") << "M3Hello\r"
+                                << "Hello\r";
+        QTest::newRow("line break kept") << latin1(bytes("M0a\r\nb\0")) << "a\r\nb";
+        QTest::newRow("Latin-1 kept") << latin1(bytes("M0Caf\xe9\0")) << latin1("Caf\xe9");
+        QTest::newRow("first two not examined") << "??word"
+                                                << "word";
+        QTest::newRow("two characters") << "M3"
+                                        << "";
+        QTest::newRow("one character") << "M"
+                                       << "";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+
+    void messageText()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, text);
+        QCOMPARE(messageTextOf(reply), text);
+    }
+
+    void identity_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("matches");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("exactly KTX") << "KTX" << true << "KTX";
+        QTest::newRow("long") << "KTX-2000 v1.4" << true << "KTX-200";
+        QTest::newRow("seven") << "KTX2000" << true << "KTX2000";
+        QTest::newRow("lower case") << "ktx-2000 v1.4" << false << "ktx-200";
+        QTest::newRow("ended by CR") << "KTX\r" << true << "KTX";
+        QTest::newRow("NUL inside") << latin1(bytes("KTX-2\0"
+                                                    "00"))
+                                    << true << "KTX-2";
+        QTest::newRow("stale LF first") << "\nKTX-2000" << false << "";
+        QTest::newRow("echo first") << "?\rKTX-2000" << false << "?";
+        QTest::newRow("too short") << "KT" << false << "KT";
+        QTest::newRow("empty") << "" << false << "";
+    }
+
+    void identity()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, matches);
+        QFETCH(QString, shown);
+        QCOMPARE(isIdentity(reply), matches);
+        QCOMPARE(identityShown(reply), shown);
+    }
+
+    void field_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<QString>("cut");
+
+        QTest::newRow("inside") << "ABCDEF" << 2 << 4 << "BCD";
+        QTest::newRow("one character") << "ABCDEF" << 1 << 1 << "A";
+        QTest::newRow("to the end") << "ABCDEF" << 5 << 6 << "EF";
+        QTest::newRow("past the end") << "ABCDEF" << 5 << 12 << "EF";
+        QTest::newRow("starts at the end") << "ABC" << 3 << 12 << "C";
+        QTest::newRow("starts past the end") << "AB" << 3 << 12 << "";
+        QTest::newRow("empty reply") << "" << 1 << 1 << "";
+    }
+
+    void field()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(QString, cut);
+        QCOMPARE(tarvex::protocol::field(reply, first, last), cut);
+    }
+
+    void cutAtControl_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cut");
+
+        QTest::newRow("no control") << "0123456789"
+                                    << "0123456789";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("NUL") << latin1(bytes("ab\0cd")) << "ab";
+        QTest::newRow("unit separator, code 31") << "ab\x1f"
+                                                 << "ab";
+        QTest::newRow("DEL, code 127") << "ab\x7f"
+                                       << "ab";
+        QTest::newRow("first of two") << "a\tb\rc"
+                                      << "a";
+        QTest::newRow("space and tilde kept") << " ~ "
+                                              << " ~ ";
+        QTest::newRow("code 128 and up kept") << latin1("\x80\xff") << latin1("\x80\xff");
+    }
+
+    void cutAtControl()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cut);
+        QCOMPARE(tarvex::protocol::cutAtControl(text), cut);
+    }
 };
-
-void TestProtocol::commandBytes_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QByteArray>("wire");
-
-    QTest::newRow("identify") << identifyQuery() << bytes("?\r");
-    QTest::newRow("count read") << phoneCountRead() << bytes("?N\r");
-    for (int count = 0; count <= 9; ++count)
-        QTest::addRow("count write %d", count)
-            << phoneCountWrite(count) << QByteArray("&N" + QByteArray::number(count) + "\r");
-    QTest::newRow("count write 10") << phoneCountWrite(10) << bytes("&N:\r");
-    QTest::newRow("mask read") << eventMaskRead() << bytes("?E\r");
-    QTest::newRow("mask write mixed") << eventMaskWrite(mask("10100001")) << bytes("&E10100001\r");
-    QTest::newRow("mask write none") << eventMaskWrite(EventMask{}) << bytes("&E00000000\r");
-    QTest::newRow("phone read 0") << phoneRead(0) << bytes("?P0\r");
-    QTest::newRow("phone read 9") << phoneRead(9) << bytes("?P9\r");
-    QTest::newRow("phone read test") << phoneRead(10) << bytes("?P:\r");
-    QTest::newRow("phone write 4")
-        << phoneWrite(4, "0123456789").value() << bytes("&P40123456789\r");
-    QTest::newRow("phone write test")
-        << phoneWrite(10, "5550001111").value() << bytes("&P:5550001111\r");
-    QTest::newRow("message read 0") << messageRead(0) << bytes("?M0\r");
-    QTest::newRow("message read 7") << messageRead(7) << bytes("?M7\r");
-    QTest::newRow("message write") << messageWrite(2, "Hi").value() << bytes("&M2Hi\0\r");
-    QTest::newRow("message write empty") << messageWrite(0, "").value() << bytes("&M0\0\r");
-    QTest::newRow("message write CR LF and Latin-1")
-        << messageWrite(7, latin1("Mains off\r\nCaf\xe9")).value()
-        << bytes("&M7Mains off\r\nCaf\xe9\0\r");
-}
-
-void TestProtocol::textThatWouldChangeIsRefused_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("euro sign") << QStringLiteral("98000\u20AC0000");
-    QTest::newRow("NUL inside") << QString(QStringLiteral("98000") + QChar(0) +
-                                           QStringLiteral("0000"));
-    QTest::newRow("Greek letter") << QStringLiteral("\u03A9");
-}
-
-void TestProtocol::textThatWouldChangeIsRefused()
-{
-    QFETCH(QString, text);
-    QVERIFY(!phoneWrite(0, text));
-    QVERIFY(!messageWrite(0, text));
-}
-
-void TestProtocol::commandBytes()
-{
-    QFETCH(QString, line);
-    QFETCH(QByteArray, wire);
-    QCOMPARE(line.toLatin1(), wire);
-}
-
-void TestProtocol::slotCharacters_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QChar>("character");
-
-    for (int number = 0; number <= 9; ++number)
-        QTest::addRow("%d", number) << number << QChar(u'0' + number);
-    QTest::newRow("10 is colon") << 10 << QChar(u':');
-}
-
-void TestProtocol::slotCharacters()
-{
-    QFETCH(int, number);
-    QFETCH(QChar, character);
-    QCOMPARE(slotCharacter(number), character);
-    QCOMPARE(slotNumber(character), number);
-}
-
-void TestProtocol::oddSlotCharacters_data()
-{
-    QTest::addColumn<QChar>("character");
-
-    QTest::newRow("after colon") << QChar(u';');
-    QTest::newRow("before zero") << QChar(u'/');
-    QTest::newRow("letter") << QChar(u'A');
-    QTest::newRow("space") << QChar(u' ');
-    QTest::newRow("NUL") << kNul;
-    QTest::newRow("Latin-1 letter") << QChar(u'\xe9');
-    QTest::newRow("non-ASCII digit") << QChar(u'\u0663');
-}
-
-void TestProtocol::oddSlotCharacters()
-{
-    QFETCH(QChar, character);
-    QCOMPARE(slotNumber(character), 0);
-}
-
-void TestProtocol::maskFromText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("ticks");
-
-    QTest::newRow("all zero") << "00000000"
-                              << "00000000";
-    QTest::newRow("all one") << "11111111"
-                             << "11111111";
-    QTest::newRow("mixed") << "01011110"
-                           << "01011110";
-    QTest::newRow("other characters tick") << "0x0 0N0?"
-                                           << "01010101";
-    QTest::newRow("empty ticks all") << ""
-                                     << "11111111";
-    QTest::newRow("short ticks the rest") << "000"
-                                          << "00011111";
-    QTest::newRow("extra ignored") << "0000000000"
-                                   << "00000000";
-}
-
-void TestProtocol::maskFromText()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, ticks);
-    QCOMPARE(maskText(tarvex::protocol::maskFromText(text)), ticks);
-}
-
-void TestProtocol::phoneCount_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("count");
-
-    QTest::newRow("colon is ten") << "N:" << true << 10;
-    QTest::newRow("digit") << "N7" << true << 7;
-    QTest::newRow("zero with CR") << "N0\r" << true << 0;
-    QTest::newRow("letter") << "NX" << true << 0;
-    QTest::newRow("bare N") << "N" << true << 0;
-    QTest::newRow("other letter") << "P5" << false << 0;
-    QTest::newRow("lower case") << "n5" << false << 0;
-    QTest::newRow("empty") << "" << false << 0;
-}
-
-void TestProtocol::phoneCount()
-{
-    QFETCH(QString, reply);
-    QFETCH(bool, accepted);
-    QFETCH(int, count);
-    const std::optional<int> result = phoneCountOf(reply);
-    QCOMPARE(result.has_value(), accepted);
-    if (accepted)
-        QCOMPARE(*result, count);
-}
-
-void TestProtocol::eventMask_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("ticks");
-
-    QTest::newRow("full") << "E10100001" << true << "10100001";
-    QTest::newRow("trailing CR ignored") << "E00000000\r" << true << "00000000";
-    QTest::newRow("one flag ticks all") << "E1" << true << "11111111";
-    QTest::newRow("bare E ticks all") << "E" << true << "11111111";
-    QTest::newRow("seven zeros") << "E0000000" << true << "00000001";
-    QTest::newRow("other letter") << "X10100001" << false << "";
-    QTest::newRow("empty") << "" << false << "";
-}
-
-void TestProtocol::eventMask()
-{
-    QFETCH(QString, reply);
-    QFETCH(bool, accepted);
-    QFETCH(QString, ticks);
-    const std::optional<EventMask> result = eventMaskOf(reply);
-    QCOMPARE(result.has_value(), accepted);
-    if (accepted)
-        QCOMPARE(maskText(*result), ticks);
-}
-
-void TestProtocol::phoneNumber_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("number");
-
-    QTest::newRow("ten digits and CR") << "P30123456789\r" << true << "0123456789";
-    QTest::newRow("fourteen digits") << "P501234567890123" << true << "0123456789";
-    QTest::newRow("short") << "P1555" << true << "555";
-    QTest::newRow("slot only") << "P1" << true << "";
-    QTest::newRow("bare P") << "P" << true << "";
-    QTest::newRow("other slot named") << "P:0123456789" << true << "0123456789";
-    QTest::newRow("a megabyte") << "P3" + QString(1 << 20, u'7') << true << "7777777777";
-    QTest::newRow("nine digits and CR") << "P3123456789\r" << true << "123456789";
-    QTest::newRow("NUL first") << latin1(bytes("P:\0\x01\x02"
-                                               "0123456"))
-                               << true << "";
-    QTest::newRow("DEL inside") << latin1(bytes("P012345\x7f"
-                                                "6789"))
-                                << true << "12345";
-    QTest::newRow("Latin-1 kept") << latin1(bytes("P0\xa0\xe9"
-                                                  "12345678"))
-                                  << true
-                                  << latin1("\xa0\xe9"
-                                            "12345678");
-    QTest::newRow("other letter") << "N30123456789" << false << "";
-    QTest::newRow("empty") << "" << false << "";
-}
-
-void TestProtocol::phoneNumber()
-{
-    QFETCH(QString, reply);
-    QFETCH(bool, accepted);
-    QFETCH(QString, number);
-    const std::optional<QString> result = phoneNumberOf(reply);
-    QCOMPARE(result.has_value(), accepted);
-    if (accepted)
-        QCOMPARE(*result, number);
-}
-
-void TestProtocol::messageText_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("text then NUL") << latin1(bytes("M3Hello\0\r")) << "Hello";
-    QTest::newRow("NUL third") << latin1(bytes("M3\0junk\r")) << "";
-    QTest::newRow("no NUL") << "M3Hello\r"
-                            << "Hello\r";
-    QTest::newRow("line break kept") << latin1(bytes("M0a\r\nb\0")) << "a\r\nb";
-    QTest::newRow("Latin-1 kept") << latin1(bytes("M0Caf\xe9\0")) << latin1("Caf\xe9");
-    QTest::newRow("first two not examined") << "??word"
-                                            << "word";
-    QTest::newRow("two characters") << "M3"
-                                    << "";
-    QTest::newRow("one character") << "M"
-                                   << "";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void TestProtocol::messageText()
-{
-    QFETCH(QString, reply);
-    QFETCH(QString, text);
-    QCOMPARE(messageTextOf(reply), text);
-}
-
-void TestProtocol::identity_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("matches");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("exactly KTX") << "KTX" << true << "KTX";
-    QTest::newRow("long") << "KTX-2000 v1.4" << true << "KTX-200";
-    QTest::newRow("seven") << "KTX2000" << true << "KTX2000";
-    QTest::newRow("lower case") << "ktx-2000 v1.4" << false << "ktx-200";
-    QTest::newRow("ended by CR") << "KTX\r" << true << "KTX";
-    QTest::newRow("NUL inside") << latin1(bytes("KTX-2\0"
-                                                "00"))
-                                << true << "KTX-2";
-    QTest::newRow("stale LF first") << "\nKTX-2000" << false << "";
-    QTest::newRow("echo first") << "?\rKTX-2000" << false << "?";
-    QTest::newRow("too short") << "KT" << false << "KT";
-    QTest::newRow("empty") << "" << false << "";
-}
-
-void TestProtocol::identity()
-{
-    QFETCH(QString, reply);
-    QFETCH(bool, matches);
-    QFETCH(QString, shown);
-    QCOMPARE(isIdentity(reply), matches);
-    QCOMPARE(identityShown(reply), shown);
-}
-
-void TestProtocol::field_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("last");
-    QTest::addColumn<QString>("cut");
-
-    QTest::newRow("inside") << "ABCDEF" << 2 << 4 << "BCD";
-    QTest::newRow("one character") << "ABCDEF" << 1 << 1 << "A";
-    QTest::newRow("to the end") << "ABCDEF" << 5 << 6 << "EF";
-    QTest::newRow("past the end") << "ABCDEF" << 5 << 12 << "EF";
-    QTest::newRow("starts at the end") << "ABC" << 3 << 12 << "C";
-    QTest::newRow("starts past the end") << "AB" << 3 << 12 << "";
-    QTest::newRow("empty reply") << "" << 1 << 1 << "";
-}
-
-void TestProtocol::field()
-{
-    QFETCH(QString, reply);
-    QFETCH(int, first);
-    QFETCH(int, last);
-    QFETCH(QString, cut);
-    QCOMPARE(tarvex::protocol::field(reply, first, last), cut);
-}
-
-void TestProtocol::cutAtControl_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("cut");
-
-    QTest::newRow("no control") << "0123456789"
-                                << "0123456789";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("NUL") << latin1(bytes("ab\0cd")) << "ab";
-    QTest::newRow("unit separator, code 31") << "ab\x1f"
-                                             << "ab";
-    QTest::newRow("DEL, code 127") << "ab\x7f"
-                                   << "ab";
-    QTest::newRow("first of two") << "a\tb\rc"
-                                  << "a";
-    QTest::newRow("space and tilde kept") << " ~ "
-                                          << " ~ ";
-    QTest::newRow("code 128 and up kept") << latin1("\x80\xff") << latin1("\x80\xff");
-}
-
-void TestProtocol::cutAtControl()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, cut);
-    QCOMPARE(tarvex::protocol::cutAtControl(text), cut);
-}
 
 QTEST_APPLESS_MAIN(TestProtocol)
 #include "tst_protocol.moc"
