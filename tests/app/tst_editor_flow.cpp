@@ -26,20 +26,6 @@ class TestEditorFlow : public QObject
 private slots:
     // Opening a message
 
-    void nulThirdOpensAnEmptyEditor()
-    {
-        ScriptedBench bench(kQuickWait, true);
-        QVERIFY(bench.ready);
-        bench.unit.answer("?M0", QByteArrayLiteral("M0\0left over\r"));
-
-        click(bench.ui->cmdEdit[0]);
-
-        QCOMPARE(bench.ui->txtEdit->toPlainText(), QString());
-        QVERIFY(editorIsOpen(*bench.ui));
-        QCOMPARE(bench.ui->lblMsgNo->text(), QString("Edit Message No.1"));
-        QVERIFY(bench.unit.received().endsWith("?M0\r"));
-    }
-
     void openShowsTheUnitsText_data()
     {
         QTest::addColumn<int>("slot");
@@ -48,6 +34,7 @@ private slots:
         QTest::newRow("any two characters, then a word") << 3 << QByteArray("xxWord") << "Word";
         QTest::newRow("the same on the test slot") << 7 << QByteArray("xxWord") << "Word";
         QTest::newRow("no reply") << 0 << QByteArray() << "";
+        QTest::newRow("NUL third") << 0 << QByteArrayLiteral("M0\0left over\r") << "";
         QTest::newRow("cut to eighty")
             << 2 << "M2" + QByteArray(90, 'a') + QByteArrayLiteral("\0\r") << QString(80, 'a');
         QTest::newRow("a break counts two when cut")
@@ -68,6 +55,7 @@ private slots:
         QCOMPARE(bench.ui->txtEdit->toPlainText(), shown);
         QCOMPARE(bench.ui->lblMsgNo->text(), QString("Edit Message No.%1").arg(slot + 1));
         QVERIFY(editorIsOpen(*bench.ui));
+        QVERIFY(bench.unit.received().endsWith("?M" + slotDigit(slot) + "\r"));
     }
 
     // Saving and abandoning
@@ -143,39 +131,28 @@ private slots:
 
     // The character count
 
-    void lineBreakCountsTwo()
+    void counterFollowsTheTyping_data()
     {
-        ScriptedBench bench(kQuickWait, true);
-        QVERIFY(bench.ready);
-        click(bench.ui->cmdEdit[0]);
-
-        typeText(bench.ui->txtEdit, "ab\ncd");
-
-        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: 6/80"));
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("counted");
+        QTest::newRow("line break counts two") << QString("ab\ncd") << QString("ab\ncd") << 6;
+        QTest::newRow("typing stops at eighty") << QString(85, 'x') << QString(80, 'x') << 80;
+        QTest::newRow("no room for a break") << QString(79, 'x') + "\n" << QString(79, 'x') << 79;
     }
-
-    void typingStopsAtEighty()
+    void counterFollowsTheTyping()
     {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(int, counted);
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
         click(bench.ui->cmdEdit[0]);
 
-        typeText(bench.ui->txtEdit, QString(85, 'x'));
+        typeText(bench.ui->txtEdit, typed);
 
-        QCOMPARE(bench.ui->txtEdit->toPlainText(), QString(80, 'x'));
-        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: 80/80"));
-    }
-
-    void lineBreakPastTheLimitIsRefused()
-    {
-        ScriptedBench bench(kQuickWait, true);
-        QVERIFY(bench.ready);
-        click(bench.ui->cmdEdit[0]);
-
-        typeText(bench.ui->txtEdit, QString(79, 'x') + "\n");
-
-        QCOMPARE(bench.ui->txtEdit->toPlainText(), QString(79, 'x'));
-        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: 79/80"));
+        QCOMPARE(bench.ui->txtEdit->toPlainText(), kept);
+        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: %1/80").arg(counted));
     }
 
     // With the simulator and the product's wait
