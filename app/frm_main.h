@@ -13,9 +13,9 @@ namespace tarvex::app {
 
 // The program's one window: the connection frame, the configuration frame with the message
 // editor, and the branding. The connection (discovery::Connection) owns the port and its state;
-// the window wires clicks to it and its signals to controls and boxes. Handlers that talk to
-// the unit run one at a time: while one waits for a reply, clicks that would start another
-// exchange are refused.
+// the window wires clicks to it and its signals to controls and boxes, and lends the transfer
+// code its controls through a ControlsView. Handlers that talk to the unit run one at a time:
+// while one waits for a reply, clicks that would start another exchange are refused.
 class frmMain : public QWidget
 {
     Q_OBJECT

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the window's flow suites share: the main window on pinned pseudo-terminals, the
-// technician's hands (mouse clicks, keys), and a record of the boxes shown and lines sent.
+// technician's hands (hands.h), and a record of the boxes shown and lines sent.
 
 #include "app/frm_main.h"
 #include "app/message_box.h"
