@@ -36,7 +36,7 @@ QPushButton* FormBuilder::button(QWidget* container, const QString& caption, con
 {
     auto* button = add<QPushButton>(container, at);
     button->setText(caption);
-    // Enter pressed in a box must press nothing.
+    // Enter presses no button, not even the one with the focus: a click or Space does.
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
