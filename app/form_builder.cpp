@@ -16,39 +16,35 @@ FormBuilder::FormBuilder(QWidget* window)
       checkBoxStyle_(new CompactCheckBoxStyle(window))
 {}
 
-QGroupBox* FormBuilder::frame(QWidget* container, const QString& title, const TwipsRect& at,
-                              int tabPlace)
+QGroupBox* FormBuilder::frame(QWidget* container, const QString& title, const Place& at)
 {
-    auto* frame = add<QGroupBox>(container, at, tabPlace);
+    auto* frame = add<QGroupBox>(container, at);
     frame->setTitle(title);
     return frame;
 }
 
-QLabel* FormBuilder::label(QWidget* container, const QString& text, const TwipsRect& at,
-                           int tabPlace)
+QLabel* FormBuilder::label(QWidget* container, const QString& text, const Place& at)
 {
-    auto* label = add<QLabel>(container, at, tabPlace);
+    auto* label = add<QLabel>(container, at);
     // Some labels show text from the unit, which must never be taken for markup.
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
     return label;
 }
 
-QPushButton* FormBuilder::button(QWidget* container, const QString& caption, const TwipsRect& at,
-                                 int tabPlace)
+QPushButton* FormBuilder::button(QWidget* container, const QString& caption, const Place& at)
 {
-    auto* button = add<QPushButton>(container, at, tabPlace);
+    auto* button = add<QPushButton>(container, at);
     button->setText(caption);
-    // Enter pressed in a box must press nothing.
+    // Enter presses no button, not even the one with the focus: a click or Space does.
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
 }
 
-QCheckBox* FormBuilder::checkBox(QWidget* container, const QString& caption, const TwipsRect& at,
-                                 int tabPlace)
+QCheckBox* FormBuilder::checkBox(QWidget* container, const QString& caption, const Place& at)
 {
-    auto* box = add<QCheckBox>(container, at, tabPlace);
+    auto* box = add<QCheckBox>(container, at);
     box->setText(caption);
     box->setStyle(checkBoxStyle_);
     return box;
@@ -59,12 +55,12 @@ QSize FormBuilder::pixels(int widthTwips, int heightTwips) const
     return {twipsToPixels(widthTwips, dpiX_), twipsToPixels(heightTwips, dpiY_)};
 }
 
-void FormBuilder::place(QWidget* control, const TwipsRect& at, int tabPlace)
+void FormBuilder::place(QWidget* control, const Place& at)
 {
     control->setGeometry(twipsToPixels(at.left, dpiX_), twipsToPixels(at.top, dpiY_),
                          twipsToPixels(at.width, dpiX_), twipsToPixels(at.height, dpiY_));
-    if (tabPlace != kNoTabPlace)
-        tabPlaces_.push_back({tabPlace, control});
+    if (at.tab != Place::kNoTab)
+        tabPlaces_.push_back({at.tab, control});
 }
 
 void FormBuilder::setFocusOrder()

@@ -16,28 +16,37 @@ class QWidget;
 
 namespace tarvex::app {
 
+// A control's place: where it sits in its container, in twips, and its place in the focus
+// order (none when left out).
+struct Place
+{
+    static constexpr int kNoTab = -1;
+
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int tab = kNoTab;
+};
+
 // Creates the window's controls at their places in twips and keeps their places in the focus
 // order, so the order can be set once every control exists.
 class FormBuilder
 {
 public:
-    static constexpr int kNoTabPlace = -1;
-
     explicit FormBuilder(QWidget* window);
 
-    template <class Control> Control* add(QWidget* container, const TwipsRect& at, int tabPlace)
+    template <class Control> Control* add(QWidget* container, const Place& at)
     {
         auto* control = new Control(container);
-        place(control, at, tabPlace);
+        place(control, at);
         return control;
     }
 
-    QGroupBox* frame(QWidget* container, const QString& title, const TwipsRect& at, int tabPlace);
-    QLabel* label(QWidget* container, const QString& text, const TwipsRect& at, int tabPlace);
-    QPushButton* button(QWidget* container, const QString& caption, const TwipsRect& at,
-                        int tabPlace);
-    QCheckBox* checkBox(QWidget* container, const QString& caption, const TwipsRect& at,
-                        int tabPlace);
+    QGroupBox* frame(QWidget* container, const QString& title, const Place& at);
+    QLabel* label(QWidget* container, const QString& text, const Place& at);
+    QPushButton* button(QWidget* container, const QString& caption, const Place& at);
+    QCheckBox* checkBox(QWidget* container, const QString& caption, const Place& at);
 
     QSize pixels(int widthTwips, int heightTwips) const;
 
@@ -52,7 +61,7 @@ private:
         QWidget* control;
     };
 
-    void place(QWidget* control, const TwipsRect& at, int tabPlace);
+    void place(QWidget* control, const Place& at);
 
     int dpiX_;
     int dpiY_;

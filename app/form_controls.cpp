@@ -14,15 +14,63 @@
 namespace tarvex::app {
 namespace {
 
+// The window's layout as drawn, in twips (1/1440 inch: 15 twips make a pixel at 96 DPI). Each
+// place is relative to the frame that holds the control (the three outer frames: to the client
+// area), and tab is the control's place in the focus order. A grid gives its columns' first rows.
+namespace layout {
 constexpr int kClientWidth = 10224;
 constexpr int kClientHeight = 8280;
+constexpr int kRowPitch = 360;
 
-constexpr std::array<int, 5> kPhoneRowTops{360, 720, 1080, 1440, 1800};
-constexpr std::array<int, 4> kEventRowTops{360, 720, 1080, 1440};
-// Message slot i's Edit button; the hidden input rows keep their places.
-constexpr std::array<int, 8> kEditButtonTabPlaces{32, 37, 38, 39, 40, 41, 42, 43};
+constexpr Place Frame1{.left = 120, .top = 120, .width = 2295, .height = 2535, .tab = 0};
+constexpr Place lblConn{.left = 120, .top = 360, .width = 1935, .height = 255, .tab = 2};
+constexpr Place cmdConnect{.left = 480, .top = 720, .width = 1335, .height = 375, .tab = 1};
+constexpr Place cmdUpLoad{.left = 480, .top = 1320, .width = 1335, .height = 375, .tab = 46};
+constexpr Place cmdDownLoad{.left = 480, .top = 1920, .width = 1335, .height = 375, .tab = 47};
+
+constexpr Place Frame2{.left = 2640, .top = 120, .width = 7335, .height = 7935, .tab = 3};
+constexpr Place Label1{.left = 360, .top = 240, .width = 1215, .height = 255, .tab = 26};
+constexpr Place cmbNumPhones{.left = 1800, .top = 240, .width = 1215, .height = 315, .tab = 25};
+constexpr Place Label4{.left = 3600, .top = 240, .width = 1332, .height = 252, .tab = 54};
+constexpr Place txtPhone10{.left = 4920, .top = 240, .width = 1815, .height = 285, .tab = 55};
+
+constexpr Place Frame3{.left = 360, .top = 720, .width = 6615, .height = 2295, .tab = 4};
+constexpr Place lblPhoneLeft{.left = 240, .top = 360, .width = 1215, .height = 255, .tab = 5};
+constexpr Place txtPhoneLeft{.left = 1320, .top = 360, .width = 1815, .height = 285, .tab = 10};
+constexpr Place lblPhoneRight{.left = 3480, .top = 360, .width = 1215, .height = 255, .tab = 15};
+constexpr Place txtPhoneRight{.left = 4560, .top = 360, .width = 1815, .height = 285, .tab = 16};
+
+constexpr Place FrameEdit{.left = 360, .top = 3240, .width = 6615, .height = 1935, .tab = 27};
+constexpr Place Check1{.left = 240, .top = 360, .width = 1815, .height = 255, .tab = 28};
+constexpr Place Check2{.left = 3480, .top = 360, .width = 1815, .height = 195, .tab = 33};
+constexpr Place cmdEditLeft{.left = 1920, .top = 360, .width = 1215, .height = 255};
+constexpr Place cmdEditRight{.left = 5280, .top = 360, .width = 1215, .height = 255};
+constexpr std::array<int, protocol::kMessageSlots> cmdEditTabs{32, 37, 38, 39, 40, 41, 42, 43};
+
+constexpr Place lblMsgNo{.left = 360, .top = 5280, .width = 2175, .height = 255, .tab = 49};
+constexpr Place txtEdit{.left = 360, .top = 5520, .width = 6615, .height = 1815, .tab = 44};
+constexpr Place lblChars{.left = 360, .top = 7320, .width = 1575, .height = 255, .tab = 48};
+constexpr Place cmdCancel{.left = 4080, .top = 7440, .width = 1215, .height = 375, .tab = 53};
+constexpr Place cmdOK{.left = 5520, .top = 7440, .width = 1335, .height = 375, .tab = 45};
+
+constexpr Place Frame5{.left = 120, .top = 6000, .width = 2295, .height = 2055, .tab = 50};
+constexpr Place Label3{.left = 360, .top = 240, .width = 1575, .height = 255, .tab = 52};
+constexpr Place Label2{.left = 240, .top = 720, .width = 1815, .height = 255, .tab = 51};
+constexpr Place Image1{.left = 120, .top = 1080, .width = 2055, .height = 855};
+} // namespace layout
+
+constexpr int kPhoneRows = protocol::kPhoneSlots / 2;
+constexpr int kEventRows = std::tuple_size_v<decltype(FormControls::Check1)>;
 constexpr int kInputEvents = 3; // Check2(0..2) and cmdEdit(4..6): not offered by this unit
-constexpr int kMaxPhoneCount = 10;
+
+// The place in the given row of a grid column, from the column's first row; each row takes
+// tabStep places in the focus order.
+constexpr Place inRow(Place first, int row, int tabStep = 1)
+{
+    first.top += row * layout::kRowPitch;
+    first.tab += row * tabStep;
+    return first;
+}
 
 const std::array<QString, 4> kPowerEvents{
     QStringLiteral("Power1 OFF to ON"), QStringLiteral("Power2 OFF to ON"),
@@ -41,23 +89,23 @@ void setUpWindow(QWidget* window, const FormBuilder& form)
     window->setWindowIcon(windowIcon());
     // On the window, not the application, so the window alone carries its look.
     window->setFont(windowFont());
-    window->setFixedSize(form.pixels(kClientWidth, kClientHeight));
+    window->setFixedSize(form.pixels(layout::kClientWidth, layout::kClientHeight));
 }
 
 void buildConnectionFrame(FormBuilder& form, QWidget* window, FormControls& c)
 {
-    c.Frame1 = form.frame(window, QStringLiteral("Connect"), {120, 120, 2295, 2535}, 0);
-    c.lblConn = form.label(c.Frame1, QStringLiteral("Not Connected"), {120, 360, 1935, 255}, 2);
-    c.cmdConnect = form.button(c.Frame1, QStringLiteral("Connect"), {480, 720, 1335, 375}, 1);
-    c.cmdUpLoad = form.button(c.Frame1, QStringLiteral("Upload"), {480, 1320, 1335, 375}, 46);
-    c.cmdDownLoad = form.button(c.Frame1, QStringLiteral("DownLoad"), {480, 1920, 1335, 375}, 47);
+    c.Frame1 = form.frame(window, QStringLiteral("Connect"), layout::Frame1);
+    c.lblConn = form.label(c.Frame1, QStringLiteral("Not Connected"), layout::lblConn);
+    c.cmdConnect = form.button(c.Frame1, QStringLiteral("Connect"), layout::cmdConnect);
+    c.cmdUpLoad = form.button(c.Frame1, QStringLiteral("Upload"), layout::cmdUpLoad);
+    c.cmdDownLoad = form.button(c.Frame1, QStringLiteral("DownLoad"), layout::cmdDownLoad);
     c.cmdUpLoad->setEnabled(false);
     c.cmdDownLoad->setEnabled(false);
 }
 
-PhoneEdit* phoneBox(FormBuilder& form, QWidget* container, const TwipsRect& at, int tabPlace)
+PhoneEdit* phoneBox(FormBuilder& form, QWidget* container, const Place& at)
 {
-    auto* box = form.add<PhoneEdit>(container, at, tabPlace);
+    auto* box = form.add<PhoneEdit>(container, at);
     box->setText(QStringLiteral("0"));
     return box;
 }
@@ -65,51 +113,52 @@ PhoneEdit* phoneBox(FormBuilder& form, QWidget* container, const TwipsRect& at, 
 // Two columns of five: the left one has its labels first, the right one label and box in turn.
 void buildPhoneGrid(FormBuilder& form, FormControls& c)
 {
-    c.Frame3 = form.frame(c.Frame2, QStringLiteral("Phone Numbers"), {360, 720, 6615, 2295}, 4);
-    for (int row = 0; row < 5; ++row)
-        c.lblPhone[row] = form.label(c.Frame3, {}, {240, kPhoneRowTops[row], 1215, 255}, 5 + row);
-    for (int row = 0; row < 5; ++row)
-        c.txtPhone[row] = phoneBox(form, c.Frame3, {1320, kPhoneRowTops[row], 1815, 285}, 10 + row);
-    for (int row = 0; row < 5; ++row) {
-        const int top = kPhoneRowTops[row];
-        c.lblPhone[5 + row] = form.label(c.Frame3, {}, {3480, top, 1215, 255}, 15 + 2 * row);
-        c.txtPhone[5 + row] = phoneBox(form, c.Frame3, {4560, top, 1815, 285}, 16 + 2 * row);
+    c.Frame3 = form.frame(c.Frame2, QStringLiteral("Phone Numbers"), layout::Frame3);
+    for (int row = 0; row < kPhoneRows; ++row)
+        c.lblPhone[row] = form.label(c.Frame3, {}, inRow(layout::lblPhoneLeft, row));
+    for (int row = 0; row < kPhoneRows; ++row)
+        c.txtPhone[row] = phoneBox(form, c.Frame3, inRow(layout::txtPhoneLeft, row));
+    for (int row = 0; row < kPhoneRows; ++row) {
+        const int slot = kPhoneRows + row;
+        c.lblPhone[slot] = form.label(c.Frame3, {}, inRow(layout::lblPhoneRight, row, 2));
+        c.txtPhone[slot] = phoneBox(form, c.Frame3, inRow(layout::txtPhoneRight, row, 2));
     }
 }
 
 // Each Edit button stands beside the check box of its event: slots 0..3 on the left, 4..7 right.
+// Their focus order is not by rows: the hidden input rows keep their places.
 QPushButton* editButton(FormBuilder& form, QWidget* frame, int slot)
 {
-    const TwipsRect at{slot < 4 ? 1920 : 5280, kEventRowTops[slot % 4], 1215, 255};
-    return form.button(frame, QStringLiteral("Edit"), at, kEditButtonTabPlaces[slot]);
+    const Place& column = slot < kEventRows ? layout::cmdEditLeft : layout::cmdEditRight;
+    Place at = inRow(column, slot % kEventRows, 0);
+    at.tab = layout::cmdEditTabs[slot];
+    return form.button(frame, QStringLiteral("Edit"), at);
 }
 
 void buildEventGrid(FormBuilder& form, FormControls& c)
 {
-    c.FrameEdit = form.frame(c.Frame2, QStringLiteral("Messages:"), {360, 3240, 6615, 1935}, 27);
-    for (int row = 0; row < 4; ++row)
-        c.Check1[row] = form.checkBox(c.FrameEdit, kPowerEvents[row],
-                                      {240, kEventRowTops[row], 1815, 255}, 28 + row);
+    c.FrameEdit = form.frame(c.Frame2, QStringLiteral("Messages:"), layout::FrameEdit);
+    for (int row = 0; row < kEventRows; ++row)
+        c.Check1[row] = form.checkBox(c.FrameEdit, kPowerEvents[row], inRow(layout::Check1, row));
     c.cmdEdit[0] = editButton(form, c.FrameEdit, 0);
-    for (int row = 0; row < 4; ++row)
-        c.Check2[row] = form.checkBox(c.FrameEdit, kOtherEvents[row],
-                                      {3480, kEventRowTops[row], 1815, 195}, 33 + row);
-    for (int slot = 1; slot < 8; ++slot)
+    for (int row = 0; row < kEventRows; ++row)
+        c.Check2[row] = form.checkBox(c.FrameEdit, kOtherEvents[row], inRow(layout::Check2, row));
+    for (int slot = 1; slot < protocol::kMessageSlots; ++slot)
         c.cmdEdit[slot] = editButton(form, c.FrameEdit, slot);
     // Hidden, not removed: they keep their values and travel with the others.
     for (int row = 0; row < kInputEvents; ++row) {
         c.Check2[row]->setVisible(false);
-        c.cmdEdit[4 + row]->setVisible(false);
+        c.cmdEdit[kEventRows + row]->setVisible(false);
     }
 }
 
 void buildMessageEditor(FormBuilder& form, FormControls& c)
 {
-    c.lblMsgNo = form.label(c.Frame2, {}, {360, 5280, 2175, 255}, 49);
-    c.txtEdit = form.add<MessageEdit>(c.Frame2, {360, 5520, 6615, 1815}, 44);
-    c.lblChars = form.label(c.Frame2, {}, {360, 7320, 1575, 255}, 48);
-    c.cmdCancel = form.button(c.Frame2, QStringLiteral("Cancel"), {4080, 7440, 1215, 375}, 53);
-    c.cmdOK = form.button(c.Frame2, QStringLiteral("Save"), {5520, 7440, 1335, 375}, 45);
+    c.lblMsgNo = form.label(c.Frame2, {}, layout::lblMsgNo);
+    c.txtEdit = form.add<MessageEdit>(c.Frame2, layout::txtEdit);
+    c.lblChars = form.label(c.Frame2, {}, layout::lblChars);
+    c.cmdCancel = form.button(c.Frame2, QStringLiteral("Cancel"), layout::cmdCancel);
+    c.cmdOK = form.button(c.Frame2, QStringLiteral("Save"), layout::cmdOK);
     // No message is open yet.
     c.txtEdit->setEnabled(false);
     c.cmdCancel->setEnabled(false);
@@ -118,11 +167,11 @@ void buildMessageEditor(FormBuilder& form, FormControls& c)
 
 void buildConfigurationFrame(FormBuilder& form, QWidget* window, FormControls& c)
 {
-    c.Frame2 = form.frame(window, {}, {2640, 120, 7335, 7935}, 3);
-    c.Label1 = form.label(c.Frame2, QStringLiteral("No. of Phones:"), {360, 240, 1215, 255}, 26);
-    c.cmbNumPhones = form.add<QComboBox>(c.Frame2, {1800, 240, 1215, 315}, 25);
-    c.Label4 = form.label(c.Frame2, QStringLiteral("Test Phone No."), {3600, 240, 1332, 252}, 54);
-    c.txtPhone[10] = phoneBox(form, c.Frame2, {4920, 240, 1815, 285}, 55);
+    c.Frame2 = form.frame(window, {}, layout::Frame2);
+    c.Label1 = form.label(c.Frame2, QStringLiteral("No. of Phones:"), layout::Label1);
+    c.cmbNumPhones = form.add<QComboBox>(c.Frame2, layout::cmbNumPhones);
+    c.Label4 = form.label(c.Frame2, QStringLiteral("Test Phone No."), layout::Label4);
+    c.txtPhone[protocol::kTestPhoneSlot] = phoneBox(form, c.Frame2, layout::txtPhone10);
     buildPhoneGrid(form, c);
     buildEventGrid(form, c);
     buildMessageEditor(form, c);
@@ -133,11 +182,11 @@ void buildConfigurationFrame(FormBuilder& form, QWidget* window, FormControls& c
 
 void buildBrandingFrame(FormBuilder& form, QWidget* window, FormControls& c)
 {
-    c.Frame5 = form.frame(window, {}, {120, 6000, 2295, 2055}, 50);
-    c.Label3 = form.label(c.Frame5, QStringLiteral("Version. 2.1"), {360, 240, 1575, 255}, 52);
-    c.Label2 = form.label(c.Frame5, QStringLiteral("Tarvex Systems"), {240, 720, 1815, 255}, 51);
+    c.Frame5 = form.frame(window, {}, layout::Frame5);
+    c.Label3 = form.label(c.Frame5, QStringLiteral("Version. 2.1"), layout::Label3);
+    c.Label2 = form.label(c.Frame5, QStringLiteral("Tarvex Systems"), layout::Label2);
     c.Label2->setFont(vendorNameFont());
-    c.Image1 = form.label(c.Frame5, {}, {120, 1080, 2055, 855}, FormBuilder::kNoTabPlace);
+    c.Image1 = form.label(c.Frame5, {}, layout::Image1);
     c.Image1->setScaledContents(true);
     c.Image1->setPixmap(vendorLogo());
 }
@@ -145,7 +194,7 @@ void buildBrandingFrame(FormBuilder& form, QWidget* window, FormControls& c)
 // The phone-count list holds "0".."10" so that an item's index is the count it stands for.
 void fillAtStartUp(FormControls& c)
 {
-    for (int count = 0; count <= kMaxPhoneCount; ++count)
+    for (int count = 0; count <= protocol::kPhoneSlots; ++count)
         c.cmbNumPhones->addItem(QString::number(count));
     c.cmbNumPhones->setCurrentIndex(0);
     for (int slot = 0; slot < int(c.lblPhone.size()); ++slot)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/slots.h"
+
 #include <array>
 
 class QCheckBox;
@@ -28,13 +30,13 @@ struct FormControls
     QLabel* Label1 = nullptr;
     QComboBox* cmbNumPhones = nullptr;
     QLabel* Label4 = nullptr;
-    std::array<PhoneEdit*, 11> txtPhone{}; // 10 is the test phone number
+    std::array<PhoneEdit*, protocol::kTestPhoneSlot + 1> txtPhone{}; // the last: test number
     QGroupBox* Frame3 = nullptr;
-    std::array<QLabel*, 10> lblPhone{};
+    std::array<QLabel*, protocol::kPhoneSlots> lblPhone{};
     QGroupBox* FrameEdit = nullptr;
     std::array<QCheckBox*, 4> Check1{};
     std::array<QCheckBox*, 4> Check2{};
-    std::array<QPushButton*, 8> cmdEdit{};
+    std::array<QPushButton*, protocol::kMessageSlots> cmdEdit{};
     QLabel* lblMsgNo = nullptr;
     MessageEdit* txtEdit = nullptr;
     QLabel* lblChars = nullptr;

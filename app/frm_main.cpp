@@ -2,30 +2,22 @@
 
 #include "app/message_box.h"
 #include "app/message_edit.h"
-#include "app/phone_edit.h"
 #include "discovery/port_scan.h"
 #include "transfer/configuration_transfer.h"
 #include "transfer/message_text.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
 namespace tarvex::app {
 
-static_assert(std::tuple_size_v<decltype(FormControls::Check1)> +
-                      std::tuple_size_v<decltype(FormControls::Check2)> ==
-                  std::tuple_size_v<protocol::EventMask>,
-              "the two frames of event boxes hold the whole mask");
-
 frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
     : QWidget(parent), connection_(std::move(ports), replyWait)
 {
-    buildControls(this, *this);
+    buildControls(this, controls_);
     wireEvents();
 }
 
@@ -36,15 +28,15 @@ frmMain::~frmMain()
 
 void frmMain::wireEvents()
 {
-    connect(cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
-    connect(cmdUpLoad, &QPushButton::clicked, this, &frmMain::cmdUpLoad_Click);
-    connect(cmdDownLoad, &QPushButton::clicked, this, &frmMain::cmdDownLoad_Click);
-    for (int index = 0; index < int(cmdEdit.size()); ++index)
-        connect(cmdEdit[index], &QPushButton::clicked, this,
+    connect(controls_.cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
+    connect(controls_.cmdUpLoad, &QPushButton::clicked, this, &frmMain::cmdUpLoad_Click);
+    connect(controls_.cmdDownLoad, &QPushButton::clicked, this, &frmMain::cmdDownLoad_Click);
+    for (int index = 0; index < int(controls_.cmdEdit.size()); ++index)
+        connect(controls_.cmdEdit[index], &QPushButton::clicked, this,
                 [this, index] { cmdEdit_Click(index); });
-    connect(cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
-    connect(txtEdit, &MessageEdit::textChanged, this, &frmMain::txtEdit_Change);
+    connect(controls_.cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
+    connect(controls_.cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+    connect(controls_.txtEdit, &MessageEdit::textChanged, this, &frmMain::txtEdit_Change);
     connect(&connection_, &discovery::Connection::busyChanged, this, &frmMain::showBusy);
     connect(&connection_, &discovery::Connection::lineLost, this, &frmMain::showLostLine);
 }
@@ -60,8 +52,8 @@ void frmMain::cmdConnect_Click()
 {
     if (connection_.isBusy())
         return;
-    lblConn->setText(QStringLiteral("Connecting..."));
-    lblConn->repaint(); // the first pass processes no events
+    controls_.lblConn->setText(QStringLiteral("Connecting..."));
+    controls_.lblConn->repaint(); // the first pass processes no events
     Connect();
 }
 
@@ -79,17 +71,17 @@ void frmMain::Connect()
 
 void frmMain::showScanResult(bool found, const QString& caption, const QString& hint)
 {
-    lblConn->setText(found ? caption : QStringLiteral("Device not Found!"));
-    lblConn->setToolTip(found ? QString() : hint);
-    cmdUpLoad->setEnabled(found);
-    cmdDownLoad->setEnabled(found);
+    controls_.lblConn->setText(found ? caption : QStringLiteral("Device not Found!"));
+    controls_.lblConn->setToolTip(found ? QString() : hint);
+    controls_.cmdUpLoad->setEnabled(found);
+    controls_.cmdDownLoad->setEnabled(found);
 }
 
 void frmMain::cmdUpLoad_Click()
 {
     runExchange([this] {
-        transfer::readConfiguration(exchange(), *this);
-        Frame2->setEnabled(true);
+        transfer::readConfiguration(exchange(), view_);
+        controls_.Frame2->setEnabled(true);
         uploadedSinceScan_ = true;
     });
 }
@@ -98,7 +90,7 @@ void frmMain::cmdDownLoad_Click()
 {
     if (connection_.isBusy() || !mayWriteUnreadValues())
         return;
-    runExchange([this] { transfer::writeConfiguration(exchange(), *this); });
+    runExchange([this] { transfer::writeConfiguration(exchange(), view_); });
 }
 
 // Right after a scan the window holds its start-up values, which the unit has never had: one
@@ -123,9 +115,9 @@ void frmMain::cmdOK_Click()
 {
     // A failed save leaves the editor open, so the operator's text is not lost.
     runExchange([this] {
-        if (!transfer::saveMessage(exchange(), intEditSlot, txtEdit->messageText())) {
-            warn(QStringLiteral("Message"),
-                 QStringLiteral("The message holds a character the unit cannot take."));
+        if (!transfer::saveMessage(exchange(), intEditSlot, controls_.txtEdit->messageText())) {
+            view_.warn(QStringLiteral("Message"),
+                       QStringLiteral("The message holds a character the unit cannot take."));
             return;
         }
         closeEditor();
@@ -140,8 +132,9 @@ void frmMain::cmdCancel_Click()
 
 void frmMain::txtEdit_Change()
 {
-    lblChars->setText(
-        QStringLiteral("Chars: %1/%2").arg(txtEdit->wireLength()).arg(MessageEdit::kLimit));
+    controls_.lblChars->setText(QStringLiteral("Chars: %1/%2")
+                                    .arg(controls_.txtEdit->wireLength())
+                                    .arg(MessageEdit::kLimit));
 }
 
 bool frmMain::runExchange(const std::function<void()>& work)
@@ -160,85 +153,34 @@ void frmMain::showBusy(bool busy)
 
 void frmMain::openEditor(int slot, const QString& text)
 {
-    txtEdit->setPlainText(text);
-    lblMsgNo->setText(QStringLiteral("Edit Message No.%1").arg(slot + 1));
+    controls_.txtEdit->setPlainText(text);
+    controls_.lblMsgNo->setText(QStringLiteral("Edit Message No.%1").arg(slot + 1));
     intEditSlot = slot;
-    txtEdit->setEnabled(true);
-    cmdOK->setEnabled(true);
-    cmdCancel->setEnabled(true);
-    FrameEdit->setEnabled(false);
-    txtEdit->setFocus(); // the pressed Edit button has just become inert
+    controls_.txtEdit->setEnabled(true);
+    controls_.cmdOK->setEnabled(true);
+    controls_.cmdCancel->setEnabled(true);
+    controls_.FrameEdit->setEnabled(false);
+    controls_.txtEdit->setFocus(); // the pressed Edit button has just become inert
 }
 
 void frmMain::closeEditor()
 {
-    lblMsgNo->clear();
-    txtEdit->setEnabled(false);
-    txtEdit->clear();
-    cmdOK->setEnabled(false);
-    cmdCancel->setEnabled(false);
-    FrameEdit->setEnabled(true);
+    controls_.lblMsgNo->clear();
+    controls_.txtEdit->setEnabled(false);
+    controls_.txtEdit->clear();
+    controls_.cmdOK->setEnabled(false);
+    controls_.cmdCancel->setEnabled(false);
+    controls_.FrameEdit->setEnabled(true);
 }
 
 void frmMain::showLostLine(const QString& device, const QString& reason)
 {
-    lblConn->setText(QStringLiteral("Not Connected"));
-    cmdUpLoad->setEnabled(false);
-    cmdDownLoad->setEnabled(false);
+    controls_.lblConn->setText(QStringLiteral("Not Connected"));
+    controls_.cmdUpLoad->setEnabled(false);
+    controls_.cmdDownLoad->setEnabled(false);
     message_box::show(
         this, message_box::Icon::Exclamation, QStringLiteral("Connection"),
         QStringLiteral("The connection to the unit was lost.\n%1: %2").arg(device, reason));
-}
-
-int frmMain::phoneCount() const
-{
-    return cmbNumPhones->currentIndex();
-}
-
-void frmMain::setPhoneCount(int count)
-{
-    cmbNumPhones->setCurrentIndex(count);
-}
-
-QString frmMain::phoneNumber(int slot) const
-{
-    return txtPhone[slot]->text();
-}
-
-void frmMain::setPhoneNumber(int slot, const QString& number)
-{
-    txtPhone[slot]->setText(number);
-}
-
-protocol::EventMask frmMain::eventFlags() const
-{
-    // The mask's order: Check1, then Check2.
-    protocol::EventMask flags{};
-    const int second = int(Check1.size());
-    for (int index = 0; index < second; ++index)
-        flags[index] = Check1[index]->isChecked();
-    for (int index = 0; index < int(Check2.size()); ++index)
-        flags[second + index] = Check2[index]->isChecked();
-    return flags;
-}
-
-void frmMain::setEventFlags(const protocol::EventMask& flags)
-{
-    const int second = int(Check1.size());
-    for (int index = 0; index < second; ++index)
-        Check1[index]->setChecked(flags[index]);
-    for (int index = 0; index < int(Check2.size()); ++index)
-        Check2[index]->setChecked(flags[second + index]);
-}
-
-void frmMain::warn(const QString& title, const QString& text)
-{
-    message_box::show(this, message_box::Icon::Exclamation, title, text);
-}
-
-void frmMain::inform(const QString& title, const QString& text)
-{
-    message_box::show(this, message_box::Icon::Information, title, text);
 }
 
 } // namespace tarvex::app

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/controls_view.h"
 #include "app/form_controls.h"
 #include "discovery/connection.h"
-#include "transfer/configuration_view.h"
 
 #include <QWidget>
 
@@ -13,10 +13,10 @@ namespace tarvex::app {
 
 // The program's one window: the connection frame, the configuration frame with the message
 // editor, and the branding. The connection (discovery::Connection) owns the port and its state;
-// the window wires clicks to it and its signals to controls and boxes. Handlers that talk to
-// the unit run one at a time: while one waits for a reply, clicks that would start another
-// exchange are refused.
-class frmMain : public QWidget, public FormControls, private transfer::ConfigurationView
+// the window wires clicks to it and its signals to controls and boxes, and lends the transfer
+// code its controls through a ControlsView. Handlers that talk to the unit run one at a time:
+// while one waits for a reply, clicks that would start another exchange are refused.
+class frmMain : public QWidget
 {
     Q_OBJECT
 public:
@@ -26,6 +26,8 @@ public:
 
     link::Link& exchange() { return connection_.exchange(); }
     bool isBusy() const { return connection_.isBusy(); }
+    // For tests: a const struct, so no control can be swapped; the controls themselves can be used.
+    const FormControls& controls() const { return controls_; }
 
     // The port scan behind cmdConnect.
     void Connect();
@@ -54,16 +56,8 @@ private:
     void showScanResult(bool found, const QString& caption, const QString& hint);
     void showLostLine(const QString& device, const QString& reason);
 
-    // ConfigurationView over the controls.
-    int phoneCount() const override;
-    void setPhoneCount(int count) override;
-    QString phoneNumber(int slot) const override;
-    void setPhoneNumber(int slot, const QString& number) override;
-    protocol::EventMask eventFlags() const override;
-    void setEventFlags(const protocol::EventMask& flags) override;
-    void warn(const QString& title, const QString& text) override;
-    void inform(const QString& title, const QString& text) override;
-
+    FormControls controls_;
+    ControlsView view_{controls_, this}; // the values on screen, for the transfer code
     discovery::Connection connection_;
     bool uploadedSinceScan_ = false; // the values on screen are the unit's, or edits of them
 };

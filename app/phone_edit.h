@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/slots.h"
+
 #include <QLineEdit>
 
 namespace tarvex::app {
@@ -10,7 +12,7 @@ class PhoneEdit : public QLineEdit
 {
     Q_OBJECT
 public:
-    static constexpr int kMaxLength = 10;
+    static constexpr int kMaxLength = protocol::kPhoneLength;
 
     explicit PhoneEdit(QWidget* parent = nullptr);
 };

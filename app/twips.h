@@ -11,13 +11,4 @@ inline int twipsToPixels(int twips, int dpi)
     return qRound(twips * dpi / 1440.0);
 }
 
-// A control's place in its container, in twips.
-struct TwipsRect
-{
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
-
 } // namespace tarvex::app

@@ -1,18 +1,18 @@
 #pragma once
 
 // What the window's flow suites share: the main window on pinned pseudo-terminals, the
-// technician's hands (mouse clicks, keys), and a record of the boxes shown and lines sent.
+// technician's hands (hands.h), and a record of the boxes shown and lines sent.
 
 #include "app/frm_main.h"
 #include "app/message_box.h"
 #include "app/message_edit.h"
 #include "app/phone_edit.h"
+#include "hands.h"
 #include "link/link.h"
 #include "link/port_map.h"
 #include "support/scripted_unit.h"
 #include "support/sim_process.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -21,8 +21,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -32,6 +30,8 @@
 
 namespace flow {
 
+using namespace hands;
+using tarvex::app::FormControls;
 using tarvex::app::frmMain;
 using Icon = tarvex::app::message_box::Icon;
 
@@ -54,71 +54,36 @@ inline bool show(frmMain& window)
     return QTest::qWaitForWindowExposed(&window);
 }
 
-inline void click(QAbstractButton* button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// On the box itself, as a technician does: the middle of a wide check box may lie past the
-// end of its caption, where a click does nothing.
-inline void click(QCheckBox* box)
-{
-    QStyleOptionButton option;
-    option.initFrom(box);
-    const QRect indicator =
-        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
-}
-
-// Types text key by key; "\n" is the Enter key. Characters outside ASCII arrive as a key
-// event carrying that text, as a keyboard layout that has them would send.
-inline void typeText(QWidget* target, const QString& text)
-{
-    for (const QChar character : text) {
-        if (character == u'\n')
-            QTest::keyClick(target, Qt::Key_Return);
-        else if (character.unicode() < 0x80)
-            QTest::keyClick(target, character.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(character),
-                                Qt::NoModifier);
-    }
-}
-
-// Selects everything in the box and types over it; an empty text deletes the selection.
-inline void retype(QWidget* box, const QString& text)
-{
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    if (text.isEmpty())
-        QTest::keyClick(box, Qt::Key_Delete);
-    else
-        typeText(box, text);
-}
-
 // With the keyboard, as the list cannot be typed into: first item, then down count times.
-inline void choosePhoneCount(frmMain& window, int count)
+inline void choosePhoneCount(const FormControls& ui, int count)
 {
-    QTest::keyClick(window.cmbNumPhones, Qt::Key_Home);
+    QTest::keyClick(ui.cmbNumPhones, Qt::Key_Home);
     for (int step = 0; step < count; ++step)
-        QTest::keyClick(window.cmbNumPhones, Qt::Key_Down);
+        QTest::keyClick(ui.cmbNumPhones, Qt::Key_Down);
 }
 
 // The eight event boxes in the order of the mask on the wire, "1" for ticked.
-inline QString flagsShown(const frmMain& window)
+inline QString flagsShown(const FormControls& ui)
 {
     QString flags;
-    for (const auto* boxes : {&window.Check1, &window.Check2})
+    for (const auto* boxes : {&ui.Check1, &ui.Check2})
         for (const QCheckBox* box : *boxes)
             flags += box->isChecked() ? u'1' : u'0';
     return flags;
 }
 
-inline QStringList phonesShown(const frmMain& window)
+inline QStringList phonesShown(const FormControls& ui)
 {
     QStringList phones;
-    for (const auto* box : window.txtPhone)
+    for (const auto* box : ui.txtPhone)
         phones << box->text();
     return phones;
+}
+
+inline bool editorIsOpen(const FormControls& ui)
+{
+    return ui.txtEdit->isEnabled() && ui.cmdOK->isEnabled() && ui.cmdCancel->isEnabled() &&
+           !ui.FrameEdit->isEnabled();
 }
 
 struct ShownBox
@@ -253,12 +218,13 @@ template <class Unit> struct Bench
     {
         const bool started = startUnit();
         w = std::make_unique<frmMain>(portOne(unit.devicePath()), replyWait);
+        ui = &w->controls();
         if (!started || !show(*w))
             return;
-        click(w->cmdConnect);
-        if (uploaded && w->cmdUpLoad->isEnabled())
+        click(ui->cmdConnect);
+        if (uploaded && ui->cmdUpLoad->isEnabled())
             upload(replyWait);
-        ready = w->cmdUpLoad->isEnabled() && w->Frame2->isEnabled() == uploaded;
+        ready = ui->cmdUpLoad->isEnabled() && ui->Frame2->isEnabled() == uploaded;
     }
 
     bool startUnit();
@@ -267,6 +233,7 @@ template <class Unit> struct Bench
     Recorder seen;
     Unit unit;
     std::unique_ptr<frmMain> w;
+    const FormControls* ui = nullptr;
     bool ready = false;
 };
 
@@ -286,13 +253,13 @@ template <> inline bool Bench<SimProcess>::startUnit()
 template <> inline void Bench<ScriptedUnit>::upload(std::chrono::milliseconds replyWait)
 {
     w->exchange().setReplyWait(std::chrono::milliseconds(1));
-    click(w->cmdUpLoad);
+    click(ui->cmdUpLoad);
     w->exchange().setReplyWait(replyWait);
 }
 
 template <> inline void Bench<SimProcess>::upload(std::chrono::milliseconds)
 {
-    click(w->cmdUpLoad);
+    click(ui->cmdUpLoad);
 }
 
 using ScriptedBench = Bench<ScriptedUnit>;

@@ -27,17 +27,18 @@ private slots:
         frmMain w(PortMap::pinned(
             {{2, silent.devicePath()}, {5, unit.devicePath()}, {9, above.devicePath()}}));
         QVERIFY(show(w));
+        const auto& ui = w.controls();
         QStringList captionsWhileWaiting;
         QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w,
-                         [&] { captionsWhileWaiting << w.lblConn->text(); });
+                         [&] { captionsWhileWaiting << ui.lblConn->text(); });
 
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
 
         QCOMPARE(captionsWhileWaiting, QStringList({"Connecting...", "Connecting..."}));
-        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
-        QVERIFY(w.cmdUpLoad->isEnabled());
-        QVERIFY(w.cmdDownLoad->isEnabled());
-        QVERIFY(!w.Frame2->isEnabled());
+        QCOMPARE(ui.lblConn->text(), QString("KTX-210"));
+        QVERIFY(ui.cmdUpLoad->isEnabled());
+        QVERIFY(ui.cmdDownLoad->isEnabled());
+        QVERIFY(!ui.Frame2->isEnabled());
         QVERIFY(w.exchange().cm.IsOpen());
         QCOMPARE(w.exchange().cm.portNumber(), 5);
         QTRY_COMPARE(unit.log(), QByteArray("?\r"));
@@ -54,12 +55,13 @@ private slots:
         unit.answer("?", "KTX<b>1</b>\r");
         frmMain w(portOne(unit.devicePath()), kQuickWait);
         QVERIFY(show(w));
+        const auto& ui = w.controls();
 
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
 
-        QCOMPARE(w.lblConn->text(), QString("KTX<b>1"));
-        QCOMPARE(w.lblConn->textFormat(), Qt::PlainText);
-        QVERIFY(w.cmdUpLoad->isEnabled());
+        QCOMPARE(ui.lblConn->text(), QString("KTX<b>1"));
+        QCOMPARE(ui.lblConn->textFormat(), Qt::PlainText);
+        QVERIFY(ui.cmdUpLoad->isEnabled());
     }
 
     void demoUnitIsFoundOnPortTwoAfterProbingPortOne()
@@ -69,17 +71,18 @@ private slots:
         QVERIFY2(demo.start(), qPrintable(demo.errorString()));
         frmMain w(demo.ports(), kQuickWait);
         QVERIFY(show(w));
+        const auto& ui = w.controls();
         QList<int> probed;
         QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w,
                          [&] { probed << w.exchange().cm.portNumber(); });
 
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
 
         QCOMPARE(probed, QList<int>({1, 2}));
-        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QCOMPARE(ui.lblConn->text(), QString("KTX-210"));
         QVERIFY(w.exchange().cm.IsOpen());
         QCOMPARE(w.exchange().cm.portNumber(), 2);
-        QVERIFY(w.cmdDownLoad->isEnabled());
+        QVERIFY(ui.cmdDownLoad->isEnabled());
     }
 
     // Scans that find nothing
@@ -93,20 +96,21 @@ private slots:
         unit.answer("?N", "N3\r");
         frmMain w(portOne(unit.devicePath()), kQuickWait);
         QVERIFY(show(w));
-        click(w.cmdConnect);
-        click(w.cmdUpLoad);
-        QVERIFY(w.Frame2->isEnabled());
-        QCOMPARE(w.cmbNumPhones->currentText(), QString("3"));
+        const auto& ui = w.controls();
+        click(ui.cmdConnect);
+        click(ui.cmdUpLoad);
+        QVERIFY(ui.Frame2->isEnabled());
+        QCOMPARE(ui.cmbNumPhones->currentText(), QString("3"));
 
         unit.answer("?", "ktx-77 unit\r"); // no longer the identity the scan looks for
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
 
-        QCOMPARE(w.lblConn->text(), QString("Device not Found!"));
+        QCOMPARE(ui.lblConn->text(), QString("Device not Found!"));
         QVERIFY(!w.exchange().cm.IsOpen());
-        QVERIFY(!w.cmdUpLoad->isEnabled());
-        QVERIFY(!w.cmdDownLoad->isEnabled());
-        QVERIFY(w.Frame2->isEnabled());
-        QCOMPARE(w.cmbNumPhones->currentText(), QString("3"));
+        QVERIFY(!ui.cmdUpLoad->isEnabled());
+        QVERIFY(!ui.cmdDownLoad->isEnabled());
+        QVERIFY(ui.Frame2->isEnabled());
+        QCOMPARE(ui.cmbNumPhones->currentText(), QString("3"));
         QCOMPARE(unit.received().count("?\r"), 2);
         QVERIFY(seen.boxes.isEmpty());
     }
@@ -118,16 +122,17 @@ private slots:
         QVERIFY(mute.start());
         frmMain w(portOne(mute.devicePath()), kQuickWait);
         QVERIFY(show(w));
+        const auto& ui = w.controls();
 
-        click(w.cmdConnect);
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
+        click(ui.cmdConnect);
 
-        QCOMPARE(w.lblConn->text(), QString("Device not Found!"));
+        QCOMPARE(ui.lblConn->text(), QString("Device not Found!"));
         QCOMPARE(mute.received(), QByteArray("?\r?\r"));
         QVERIFY(!w.exchange().cm.IsOpen());
-        QVERIFY(!w.cmdUpLoad->isEnabled());
-        QVERIFY(!w.Frame2->isEnabled());
-        QVERIFY(w.lblConn->toolTip().isEmpty());
+        QVERIFY(!ui.cmdUpLoad->isEnabled());
+        QVERIFY(!ui.Frame2->isEnabled());
+        QVERIFY(ui.lblConn->toolTip().isEmpty());
     }
 
     void deviceHeldElsewhereIsNamedInTheTooltip()
@@ -139,13 +144,14 @@ private slots:
         QVERIFY(otherProgram.open(QIODevice::ReadWrite));
         frmMain w(portOne(unit.devicePath()), kQuickWait);
         QVERIFY(show(w));
+        const auto& ui = w.controls();
 
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
 
-        QCOMPARE(w.lblConn->text(), QString("Device not Found!"));
-        QVERIFY2(w.lblConn->toolTip().contains(unit.devicePath()),
-                 qPrintable(w.lblConn->toolTip()));
-        QVERIFY(w.lblConn->toolTip().contains("another program")); // no group to join
+        QCOMPARE(ui.lblConn->text(), QString("Device not Found!"));
+        QVERIFY2(ui.lblConn->toolTip().contains(unit.devicePath()),
+                 qPrintable(ui.lblConn->toolTip()));
+        QVERIFY(ui.lblConn->toolTip().contains("another program")); // no group to join
         QCOMPARE(unit.log(), QByteArray());
     }
 };

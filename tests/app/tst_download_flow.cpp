@@ -19,7 +19,7 @@ struct LoadedUnit
                         std::chrono::milliseconds wait = kQuickWait)
         : stateWritten(
               writeUnitState(statePath(), unitState(0, mask, distinctPhones(), "5559999999"))),
-          bench(kQuickWait, true, QStringList{"--state", statePath()}), w(*bench.w)
+          bench(kQuickWait, true, QStringList{"--state", statePath()}), w(*bench.w), ui(*bench.ui)
     {
         w.exchange().setReplyWait(wait); // the set-up is quick; the step under test takes wait
         bench.seen.follow(w);
@@ -37,12 +37,13 @@ struct LoadedUnit
     bool stateWritten;
     SimBench bench;
     frmMain& w;
+    const FormControls& ui;
 };
 
 // Event boxes in the order of the mask: Check1(0..3), then Check2(0..3).
-QCheckBox* eventBox(frmMain& w, int position)
+QCheckBox* eventBox(const FormControls& ui, int position)
 {
-    return position < 4 ? w.Check1[position] : w.Check2[position - 4];
+    return position < 4 ? ui.Check1[position] : ui.Check2[position - 4];
 }
 
 } // namespace
@@ -57,9 +58,9 @@ private slots:
     {
         LoadedUnit unit;
         QVERIFY(unit.ready());
-        retype(unit.w.txtPhone[0], "12"); // past the count: neither tested nor written
+        retype(unit.ui.txtPhone[0], "12"); // past the count: neither tested nor written
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QCOMPARE(unit.events(),
                  QStringList({"&N0\r", "&P:5559999999\r", "&E00000000\r", "[Download]"}));
@@ -70,10 +71,10 @@ private slots:
     {
         LoadedUnit unit;
         QVERIFY(unit.ready());
-        choosePhoneCount(unit.w, 10);
-        QCOMPARE(unit.w.cmbNumPhones->currentText(), QString("10"));
+        choosePhoneCount(unit.ui, 10);
+        QCOMPARE(unit.ui.cmbNumPhones->currentText(), QString("10"));
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QByteArray expected = "&N:\r";
         for (int slot = 0; slot < 10; ++slot)
@@ -87,11 +88,11 @@ private slots:
     {
         LoadedUnit unit("00000000", tarvex::link::kReplyWait);
         QVERIFY(unit.ready());
-        choosePhoneCount(unit.w, 3);
-        retype(unit.w.txtPhone[1], "123456789");
-        retype(unit.w.txtPhone[5], "12"); // past the count: no warning
+        choosePhoneCount(unit.ui, 3);
+        retype(unit.ui.txtPhone[1], "123456789");
+        retype(unit.ui.txtPhone[5], "12"); // past the count: no warning
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QCOMPARE(unit.events(),
                  QStringList({"&N3\r", "&P05550000000\r", "[Phone No.2]", "&P25550000002\r",
@@ -106,9 +107,9 @@ private slots:
     {
         LoadedUnit unit;
         QVERIFY(unit.ready());
-        retype(unit.w.txtPhone[10], "");
+        retype(unit.ui.txtPhone[10], "");
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QCOMPARE(unit.events(),
                  QStringList({"&N0\r", "[Test Phone No.]", "&E00000000\r", "[Download]"}));
@@ -131,10 +132,10 @@ private slots:
         QFETCH(QString, number);
         LoadedUnit unit;
         QVERIFY(unit.ready());
-        choosePhoneCount(unit.w, 1);
-        retype(unit.w.txtPhone[0], number);
+        choosePhoneCount(unit.ui, 1);
+        retype(unit.ui.txtPhone[0], number);
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QTRY_COMPARE(unit.written(),
                      "&N1\r&P0" + number.toLatin1() + "\r&P:5559999999\r&E00000000\r");
@@ -167,20 +168,20 @@ private slots:
         QVERIFY(bench.ready);
         QByteArray before = "?\r";
         if (uploadThenRescan) {
-            click(bench.w->cmdConnect);
+            click(bench.ui->cmdConnect);
             before += kUploadLines + "?\r";
         }
         bench.seen.follow(*bench.w);
         bench.seen.answerYes = answerYes;
 
-        click(bench.w->cmdDownLoad);
+        click(bench.ui->cmdDownLoad);
 
         QCOMPARE(bench.seen.events, events);
         const ShownBox& question = bench.seen.boxes.constFirst();
         QCOMPARE(question.icon, Icon::Question);
         QCOMPARE(question.text, QString("The configuration has not been read from the unit. "
                                         "Write the values on screen to it anyway?"));
-        click(bench.w->cmdUpLoad); // its lines come after whatever the download wrote
+        click(bench.ui->cmdUpLoad); // its lines come after whatever the download wrote
         QTRY_VERIFY(bench.unit.log().endsWith(kUploadLines));
         QCOMPARE(bench.unit.log(), before + written + kUploadLines);
     }
@@ -190,9 +191,9 @@ private slots:
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
         bench.seen.follow(*bench.w);
-        choosePhoneCount(*bench.w, 2);
+        choosePhoneCount(*bench.ui, 2);
 
-        click(bench.w->cmdDownLoad);
+        click(bench.ui->cmdDownLoad);
 
         QCOMPARE(bench.seen.events,
                  QStringList({"&N2\r", "[Phone No.1]", "[Phone No.2]", "[Test Phone No.]",
@@ -204,19 +205,19 @@ private slots:
     {
         LoadedUnit unit;
         QVERIFY(unit.ready());
-        choosePhoneCount(unit.w, 2);
+        choosePhoneCount(unit.ui, 2);
         DuringWait duringCount(unit.w, 1, [&] {
-            choosePhoneCount(unit.w, 5);
-            retype(unit.w.txtPhone[1], "1111111111");
+            choosePhoneCount(unit.ui, 5);
+            retype(unit.ui.txtPhone[1], "1111111111");
         });
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QVERIFY(duringCount.ran());
         QTRY_COMPARE(unit.written(), QByteArray("&N2\r&P05550000000\r&P15550000001\r"
                                                 "&P:5559999999\r&E00000000\r"));
-        QCOMPARE(unit.w.cmbNumPhones->currentText(), QString("5")); // the edits stay on screen
-        QCOMPARE(unit.w.txtPhone[1]->text(), QString("1111111111"));
+        QCOMPARE(unit.ui.cmbNumPhones->currentText(), QString("5")); // the edits stay on screen
+        QCOMPARE(unit.ui.txtPhone[1]->text(), QString("1111111111"));
     }
 
     // The event mask
@@ -241,9 +242,9 @@ private slots:
         LoadedUnit unit(uploaded);
         QVERIFY(unit.ready());
         for (const int position : clicked)
-            click(eventBox(unit.w, position));
+            click(eventBox(unit.ui, position));
 
-        click(unit.w.cmdDownLoad);
+        click(unit.ui.cmdDownLoad);
 
         QTRY_COMPARE(unit.written(), "&N0\r&P:5559999999\r" + line);
     }
@@ -253,9 +254,9 @@ private slots:
         ScriptedBench bench(kQuickWait, false);
         QVERIFY(bench.ready);
         bench.unit.answer("?E", "E0000ab?0\r");
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
-        click(bench.w->cmdDownLoad);
+        click(bench.ui->cmdDownLoad);
 
         QVERIFY(bench.unit.received().endsWith("&N0\r&E00001110\r"));
     }

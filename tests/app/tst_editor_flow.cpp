@@ -11,17 +11,11 @@ QByteArray slotDigit(int slot)
     return QByteArray(1, char('0' + slot));
 }
 
-bool editorIsOpen(const frmMain& w)
+bool editorIsIdle(const FormControls& ui)
 {
-    return w.txtEdit->isEnabled() && w.cmdOK->isEnabled() && w.cmdCancel->isEnabled() &&
-           !w.FrameEdit->isEnabled();
-}
-
-bool editorIsIdle(const frmMain& w)
-{
-    return w.lblMsgNo->text().isEmpty() && w.txtEdit->toPlainText().isEmpty() &&
-           !w.txtEdit->isEnabled() && !w.cmdOK->isEnabled() && !w.cmdCancel->isEnabled() &&
-           w.FrameEdit->isEnabled();
+    return ui.lblMsgNo->text().isEmpty() && ui.txtEdit->toPlainText().isEmpty() &&
+           !ui.txtEdit->isEnabled() && !ui.cmdOK->isEnabled() && !ui.cmdCancel->isEnabled() &&
+           ui.FrameEdit->isEnabled();
 }
 
 } // namespace
@@ -32,20 +26,6 @@ class TestEditorFlow : public QObject
 private slots:
     // Opening a message
 
-    void nulThirdOpensAnEmptyEditor()
-    {
-        ScriptedBench bench(kQuickWait, true);
-        QVERIFY(bench.ready);
-        bench.unit.answer("?M0", QByteArrayLiteral("M0\0left over\r"));
-
-        click(bench.w->cmdEdit[0]);
-
-        QCOMPARE(bench.w->txtEdit->toPlainText(), QString());
-        QVERIFY(editorIsOpen(*bench.w));
-        QCOMPARE(bench.w->lblMsgNo->text(), QString("Edit Message No.1"));
-        QVERIFY(bench.unit.received().endsWith("?M0\r"));
-    }
-
     void openShowsTheUnitsText_data()
     {
         QTest::addColumn<int>("slot");
@@ -54,6 +34,7 @@ private slots:
         QTest::newRow("any two characters, then a word") << 3 << QByteArray("xxWord") << "Word";
         QTest::newRow("the same on the test slot") << 7 << QByteArray("xxWord") << "Word";
         QTest::newRow("no reply") << 0 << QByteArray() << "";
+        QTest::newRow("NUL third") << 0 << QByteArrayLiteral("M0\0left over\r") << "";
         QTest::newRow("cut to eighty")
             << 2 << "M2" + QByteArray(90, 'a') + QByteArrayLiteral("\0\r") << QString(80, 'a');
         QTest::newRow("a break counts two when cut")
@@ -69,11 +50,12 @@ private slots:
         if (!reply.isEmpty())
             bench.unit.answer("?M" + slotDigit(slot), reply);
 
-        click(bench.w->cmdEdit[slot]);
+        click(bench.ui->cmdEdit[slot]);
 
-        QCOMPARE(bench.w->txtEdit->toPlainText(), shown);
-        QCOMPARE(bench.w->lblMsgNo->text(), QString("Edit Message No.%1").arg(slot + 1));
-        QVERIFY(editorIsOpen(*bench.w));
+        QCOMPARE(bench.ui->txtEdit->toPlainText(), shown);
+        QCOMPARE(bench.ui->lblMsgNo->text(), QString("Edit Message No.%1").arg(slot + 1));
+        QVERIFY(editorIsOpen(*bench.ui));
+        QVERIFY(bench.unit.received().endsWith("?M" + slotDigit(slot) + "\r"));
     }
 
     // Saving and abandoning
@@ -98,14 +80,14 @@ private slots:
         QFETCH(QByteArray, line);
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
-        click(bench.w->cmdEdit[slot]);
-        typeText(bench.w->txtEdit, typed);
+        click(bench.ui->cmdEdit[slot]);
+        typeText(bench.ui->txtEdit, typed);
 
-        click(bench.w->cmdOK);
+        click(bench.ui->cmdOK);
 
         QVERIFY2(bench.unit.received().endsWith("?M" + slotDigit(slot) + "\r" + line),
                  bench.unit.received().toPercentEncoding().constData());
-        QVERIFY(editorIsIdle(*bench.w));
+        QVERIFY(editorIsIdle(*bench.ui));
     }
 
     void closingReturnsToIdle_data()
@@ -120,15 +102,15 @@ private slots:
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
         bench.unit.answer("?M1", QByteArrayLiteral("M1Hello\0\r"));
-        click(bench.w->cmdEdit[1]);
-        QTest::keyClick(bench.w->txtEdit, Qt::Key_End, Qt::ControlModifier);
-        typeText(bench.w->txtEdit, " you");
-        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 9/80"));
+        click(bench.ui->cmdEdit[1]);
+        QTest::keyClick(bench.ui->txtEdit, Qt::Key_End, Qt::ControlModifier);
+        typeText(bench.ui->txtEdit, " you");
+        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: 9/80"));
 
-        click(save ? bench.w->cmdOK : bench.w->cmdCancel);
+        click(save ? bench.ui->cmdOK : bench.ui->cmdCancel);
 
-        QVERIFY(editorIsIdle(*bench.w));
-        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 0/80"));
+        QVERIFY(editorIsIdle(*bench.ui));
+        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: 0/80"));
         QCOMPARE(bench.unit.received().contains("&M1Hello you"), save);
     }
 
@@ -137,51 +119,40 @@ private slots:
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
         bench.unit.answer("?M1", QByteArrayLiteral("M1Hello\0\r"));
-        click(bench.w->cmdEdit[1]);
-        retype(bench.w->txtEdit, "Changed");
+        click(bench.ui->cmdEdit[1]);
+        retype(bench.ui->txtEdit, "Changed");
 
-        click(bench.w->cmdCancel);
-        click(bench.w->cmdEdit[1]);
+        click(bench.ui->cmdCancel);
+        click(bench.ui->cmdEdit[1]);
 
-        QCOMPARE(bench.w->txtEdit->toPlainText(), QString("Hello"));
+        QCOMPARE(bench.ui->txtEdit->toPlainText(), QString("Hello"));
         QVERIFY(!bench.unit.received().contains("&M"));
     }
 
     // The character count
 
-    void lineBreakCountsTwo()
+    void counterFollowsTheTyping_data()
     {
-        ScriptedBench bench(kQuickWait, true);
-        QVERIFY(bench.ready);
-        click(bench.w->cmdEdit[0]);
-
-        typeText(bench.w->txtEdit, "ab\ncd");
-
-        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 6/80"));
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("counted");
+        QTest::newRow("line break counts two") << QString("ab\ncd") << QString("ab\ncd") << 6;
+        QTest::newRow("typing stops at eighty") << QString(85, 'x') << QString(80, 'x') << 80;
+        QTest::newRow("no room for a break") << QString(79, 'x') + "\n" << QString(79, 'x') << 79;
     }
-
-    void typingStopsAtEighty()
+    void counterFollowsTheTyping()
     {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(int, counted);
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
-        click(bench.w->cmdEdit[0]);
+        click(bench.ui->cmdEdit[0]);
 
-        typeText(bench.w->txtEdit, QString(85, 'x'));
+        typeText(bench.ui->txtEdit, typed);
 
-        QCOMPARE(bench.w->txtEdit->toPlainText(), QString(80, 'x'));
-        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 80/80"));
-    }
-
-    void lineBreakPastTheLimitIsRefused()
-    {
-        ScriptedBench bench(kQuickWait, true);
-        QVERIFY(bench.ready);
-        click(bench.w->cmdEdit[0]);
-
-        typeText(bench.w->txtEdit, QString(79, 'x') + "\n");
-
-        QCOMPARE(bench.w->txtEdit->toPlainText(), QString(79, 'x'));
-        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 79/80"));
+        QCOMPARE(bench.ui->txtEdit->toPlainText(), kept);
+        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: %1/80").arg(counted));
     }
 
     // With the simulator and the product's wait
@@ -191,14 +162,14 @@ private slots:
         SimBench bench(kQuickWait, true, QStringList());
         QVERIFY(bench.ready);
         bench.w->exchange().setReplyWait(tarvex::link::kReplyWait); // the product's wait from here
-        click(bench.w->cmdEdit[0]);
-        retype(bench.w->txtEdit, "Line one\nLine two");
+        click(bench.ui->cmdEdit[0]);
+        retype(bench.ui->txtEdit, "Line one\nLine two");
 
-        click(bench.w->cmdOK);
-        click(bench.w->cmdEdit[0]);
+        click(bench.ui->cmdOK);
+        click(bench.ui->cmdEdit[0]);
 
-        QCOMPARE(bench.w->txtEdit->toPlainText(), QString("Line one\nLine two"));
-        QCOMPARE(bench.w->lblChars->text(), QString("Chars: 18/80"));
+        QCOMPARE(bench.ui->txtEdit->toPlainText(), QString("Line one\nLine two"));
+        QCOMPARE(bench.ui->lblChars->text(), QString("Chars: 18/80"));
         QVERIFY(
             bench.unit.log().endsWith(QByteArrayLiteral("?M0\r&M0Line one\r\nLine two\0\r?M0\r")));
     }

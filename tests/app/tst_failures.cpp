@@ -19,8 +19,9 @@ const QString kLostLine = QStringLiteral("The connection to the unit was lost.")
 // The window once the line is gone: nothing left to talk to, and it says so.
 bool showsDisconnected(frmMain& w)
 {
-    return w.lblConn->text() == "Not Connected" && !w.cmdUpLoad->isEnabled() &&
-           !w.cmdDownLoad->isEnabled() && !w.exchange().cm.IsOpen();
+    const auto& ui = w.controls();
+    return ui.lblConn->text() == "Not Connected" && !ui.cmdUpLoad->isEnabled() &&
+           !ui.cmdDownLoad->isEnabled() && !w.exchange().cm.IsOpen();
 }
 
 bool reportedLostLineOnce(const Recorder& seen, const QString& device)
@@ -28,12 +29,6 @@ bool reportedLostLineOnce(const Recorder& seen, const QString& device)
     return seen.boxes.size() == 1 && seen.boxes[0].icon == Icon::Exclamation &&
            seen.boxes[0].title == "Connection" && seen.boxes[0].text.startsWith(kLostLine) &&
            seen.boxes[0].text.contains(device);
-}
-
-bool editorIsOpen(const frmMain& w)
-{
-    return w.txtEdit->isEnabled() && w.cmdOK->isEnabled() && w.cmdCancel->isEnabled() &&
-           !w.FrameEdit->isEnabled();
 }
 
 } // namespace
@@ -58,15 +53,15 @@ private slots:
         SimBench bench(kReplyWait, false, QStringList{"--state", state, "--hangup-after", "4"});
         QVERIFY(bench.ready);
 
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
         QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
                  qPrintable(bench.seen.titles().join(", ")));
         QVERIFY(showsDisconnected(*bench.w));
-        QCOMPARE(bench.w->cmbNumPhones->currentText(), QString("6")); // read before the loss
-        QCOMPARE(flagsShown(*bench.w), QString("11000000"));
-        QCOMPARE(phonesShown(*bench.w), QStringList(11, "0"));
-        QVERIFY(!bench.w->Frame2->isEnabled());
+        QCOMPARE(bench.ui->cmbNumPhones->currentText(), QString("6")); // read before the loss
+        QCOMPARE(flagsShown(*bench.ui), QString("11000000"));
+        QCOMPARE(phonesShown(*bench.ui), QStringList(11, "0"));
+        QVERIFY(!bench.ui->Frame2->isEnabled());
         QCOMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
     }
 
@@ -77,7 +72,7 @@ private slots:
         QVERIFY(bench.ready);
         bench.w->exchange().setReplyWait(kReplyWait); // the product's wait from here
 
-        click(bench.w->cmdDownLoad);
+        click(bench.ui->cmdDownLoad);
 
         QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
                  qPrintable(bench.seen.titles().join(", ")));
@@ -91,17 +86,17 @@ private slots:
         SimBench bench(kQuickWait, true, QStringList{"--hangup-after", "16"});
         QVERIFY(bench.ready);
         bench.w->exchange().setReplyWait(kReplyWait); // the product's wait from here
-        click(bench.w->cmdEdit[0]);
-        retype(bench.w->txtEdit, "Keep me");
+        click(bench.ui->cmdEdit[0]);
+        retype(bench.ui->txtEdit, "Keep me");
 
-        click(bench.w->cmdOK);
+        click(bench.ui->cmdOK);
 
         QVERIFY2(reportedLostLineOnce(bench.seen, bench.unit.devicePath()),
                  qPrintable(bench.seen.titles().join(", ")));
         QVERIFY(showsDisconnected(*bench.w));
-        QVERIFY(editorIsOpen(*bench.w));
-        QCOMPARE(bench.w->txtEdit->toPlainText(), QString("Keep me"));
-        QCOMPARE(bench.w->lblMsgNo->text(), QString("Edit Message No.1"));
+        QVERIFY(editorIsOpen(*bench.ui));
+        QCOMPARE(bench.ui->txtEdit->toPlainText(), QString("Keep me"));
+        QCOMPARE(bench.ui->lblMsgNo->text(), QString("Edit Message No.1"));
         QVERIFY(bench.unit.log().endsWith(QByteArrayLiteral("?M0\r&M0Keep me\0\r")));
     }
 
@@ -129,14 +124,15 @@ private slots:
         QVERIFY(silent.start() && unit.start());
         frmMain w(PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}), kQuickWait);
         QVERIFY(show(w));
-        QSignalSpy connectClicked(w.cmdConnect, &QPushButton::clicked);
-        DuringWait duringFirstProbe(w, 1, [&] { click(w.cmdConnect); });
+        const auto& ui = w.controls();
+        QSignalSpy connectClicked(ui.cmdConnect, &QPushButton::clicked);
+        DuringWait duringFirstProbe(w, 1, [&] { click(ui.cmdConnect); });
 
-        click(w.cmdConnect);
+        click(ui.cmdConnect);
 
         QVERIFY(duringFirstProbe.ran());
         QCOMPARE(connectClicked.count(), 2); // the second click landed, and was refused
-        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
+        QCOMPARE(ui.lblConn->text(), QString("KTX-210"));
         QCOMPARE(w.exchange().cm.portNumber(), 2);
         QTRY_COMPARE(unit.log(), QByteArray("?\r"));
         QCOMPARE(silent.log(), QByteArray("?\r")); // a nested scan would have probed it again
@@ -147,22 +143,23 @@ private slots:
         SimBench bench(kQuickWait, true, QStringList());
         QVERIFY(bench.ready);
         frmMain& w = *bench.w;
+        const FormControls& ui = *bench.ui;
         QTRY_COMPARE(bench.unit.log(), "?\r" + kUploadLines);
-        QSignalSpy connectClicked(w.cmdConnect, &QPushButton::clicked);
-        QSignalSpy downloadClicked(w.cmdDownLoad, &QPushButton::clicked);
-        QSignalSpy editClicked(w.cmdEdit[0], &QPushButton::clicked);
+        QSignalSpy connectClicked(ui.cmdConnect, &QPushButton::clicked);
+        QSignalSpy downloadClicked(ui.cmdDownLoad, &QPushButton::clicked);
+        QSignalSpy editClicked(ui.cmdEdit[0], &QPushButton::clicked);
         bool busyCursor = false;
         bool stillEnabled = false;
         DuringWait duringMaskRead(w, 2, [&] {
             const QCursor* cursor = QApplication::overrideCursor();
             busyCursor = cursor && cursor->shape() == Qt::BusyCursor;
-            for (QPushButton* button : {w.cmdConnect, w.cmdDownLoad, w.cmdUpLoad, w.cmdEdit[0]})
+            for (QPushButton* button : {ui.cmdConnect, ui.cmdDownLoad, ui.cmdUpLoad, ui.cmdEdit[0]})
                 click(button);
-            stillEnabled = w.cmdConnect->isEnabled() && w.cmdDownLoad->isEnabled() &&
-                           w.cmdUpLoad->isEnabled() && w.cmdEdit[0]->isEnabled();
+            stillEnabled = ui.cmdConnect->isEnabled() && ui.cmdDownLoad->isEnabled() &&
+                           ui.cmdUpLoad->isEnabled() && ui.cmdEdit[0]->isEnabled();
         });
 
-        click(w.cmdUpLoad);
+        click(ui.cmdUpLoad);
 
         QVERIFY(duringMaskRead.ran());
         QCOMPARE(connectClicked.count(), 1); // the clicks landed, and were refused
@@ -171,8 +168,8 @@ private slots:
         QVERIFY(busyCursor);
         QVERIFY(stillEnabled);
         QTRY_COMPARE(bench.unit.log(), "?\r" + kUploadLines + kUploadLines);
-        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
-        QVERIFY(!w.txtEdit->isEnabled());
+        QCOMPARE(ui.lblConn->text(), QString("KTX-210"));
+        QVERIFY(!ui.txtEdit->isEnabled());
         QVERIFY(bench.seen.boxes.isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -182,21 +179,22 @@ private slots:
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
         frmMain& w = *bench.w;
-        click(w.cmdEdit[0]);
-        typeText(w.txtEdit, "abc");
+        const FormControls& ui = *bench.ui;
+        click(ui.cmdEdit[0]);
+        typeText(ui.txtEdit, "abc");
         bool openDuringSave = false;
         DuringWait duringSave(w, 1, [&] {
-            click(w.cmdCancel);
-            click(w.cmdOK);
-            openDuringSave = editorIsOpen(w) && w.txtEdit->toPlainText() == "abc";
+            click(ui.cmdCancel);
+            click(ui.cmdOK);
+            openDuringSave = editorIsOpen(ui) && ui.txtEdit->toPlainText() == "abc";
         });
 
-        click(w.cmdOK);
+        click(ui.cmdOK);
 
         QVERIFY(duringSave.ran());
         QVERIFY(openDuringSave);
         QCOMPARE(bench.unit.received().count("&M0abc"), 1);
-        QVERIFY(!w.txtEdit->isEnabled());
+        QVERIFY(!ui.txtEdit->isEnabled());
     }
 
     void secondEditDuringAnOpenIsRefused()
@@ -204,15 +202,16 @@ private slots:
         ScriptedBench bench(kQuickWait, true);
         QVERIFY(bench.ready);
         frmMain& w = *bench.w;
+        const FormControls& ui = *bench.ui;
         bench.unit.answer("?M0", QByteArrayLiteral("M0first\0\r"));
         bench.unit.answer("?M1", QByteArrayLiteral("M1second\0\r"));
-        DuringWait duringOpen(w, 1, [&] { click(w.cmdEdit[1]); });
+        DuringWait duringOpen(w, 1, [&] { click(ui.cmdEdit[1]); });
 
-        click(w.cmdEdit[0]);
+        click(ui.cmdEdit[0]);
 
         QVERIFY(duringOpen.ran());
-        QCOMPARE(w.lblMsgNo->text(), QString("Edit Message No.1"));
-        QCOMPARE(w.txtEdit->toPlainText(), QString("first"));
+        QCOMPARE(ui.lblMsgNo->text(), QString("Edit Message No.1"));
+        QCOMPARE(ui.txtEdit->toPlainText(), QString("first"));
         QVERIFY(!bench.unit.received().contains("?M1"));
     }
 
@@ -223,11 +222,12 @@ private slots:
         SimBench bench(kReplyWait, false, QStringList());
         QVERIFY(bench.ready);
         frmMain& w = *bench.w;
+        const FormControls& ui = *bench.ui;
         int waits = 0;
         QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w, [&] { ++waits; });
         DuringWait duringFirstPhone(w, 3, [&] { w.close(); });
 
-        click(w.cmdUpLoad);
+        click(ui.cmdUpLoad);
 
         QVERIFY(duringFirstPhone.ran());
         QVERIFY(!w.isVisible());
@@ -254,17 +254,17 @@ private slots:
                                unitState(2, "10000000", distinctPhones(), "5559999999", messages)));
         SimBench bench(kQuickWait, true, QStringList{"--state", state});
         QVERIFY(bench.ready);
-        frmMain& w = *bench.w;
+        const FormControls& ui = *bench.ui;
 
-        choosePhoneCount(w, 4);
-        retype(w.txtPhone[1], "0711111111");
-        retype(w.txtPhone[3], "0733333333");
-        click(w.Check1[1]);
-        click(w.Check2[3]);
-        click(w.cmdEdit[7]);
-        retype(w.txtEdit, "TEST");
-        click(w.cmdOK);
-        click(w.cmdDownLoad);
+        choosePhoneCount(ui, 4);
+        retype(ui.txtPhone[1], "0711111111");
+        retype(ui.txtPhone[3], "0733333333");
+        click(ui.Check1[1]);
+        click(ui.Check2[3]);
+        click(ui.cmdEdit[7]);
+        retype(ui.txtEdit, "TEST");
+        click(ui.cmdOK);
+        click(ui.cmdDownLoad);
 
         QStringList phones = distinctPhones();
         phones[1] = "0711111111";

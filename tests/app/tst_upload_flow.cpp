@@ -24,16 +24,17 @@ private slots:
         QVERIFY(sim.start());
         frmMain w(portOne(sim.devicePath()));
         QVERIFY(show(w));
-        click(w.cmdConnect);
+        const auto& ui = w.controls();
+        click(ui.cmdConnect);
 
-        click(w.cmdUpLoad);
+        click(ui.cmdUpLoad);
 
-        QCOMPARE(w.cmbNumPhones->currentText(), QString("3"));
-        QCOMPARE(flagsShown(w), QString("10100110"));
-        QCOMPARE(phonesShown(w), distinctPhones() << "5559999999");
-        QVERIFY(w.Frame2->isEnabled());
-        QCOMPARE(w.lblConn->text(), QString("KTX-210"));
-        QVERIFY(!w.txtEdit->isEnabled());
+        QCOMPARE(ui.cmbNumPhones->currentText(), QString("3"));
+        QCOMPARE(flagsShown(ui), QString("10100110"));
+        QCOMPARE(phonesShown(ui), distinctPhones() << "5559999999");
+        QVERIFY(ui.Frame2->isEnabled());
+        QCOMPARE(ui.lblConn->text(), QString("KTX-210"));
+        QVERIFY(!ui.txtEdit->isEnabled());
         QVERIFY(seen.boxes.isEmpty());
         QTRY_COMPARE(sim.log(), "?\r" + kUploadLines);
     }
@@ -55,12 +56,12 @@ private slots:
         ScriptedBench bench(kQuickWait, false);
         QVERIFY(bench.ready);
         bench.unit.answer("?N", reply);
-        bench.w->cmbNumPhones->setCurrentIndex(4); // as an earlier upload would have left it
+        bench.ui->cmbNumPhones->setCurrentIndex(4); // as an earlier upload would have left it
 
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
-        QCOMPARE(bench.w->cmbNumPhones->currentText(), shown);
-        QVERIFY(bench.w->Frame2->isEnabled());
+        QCOMPARE(bench.ui->cmbNumPhones->currentText(), shown);
+        QVERIFY(bench.ui->Frame2->isEnabled());
     }
 
     void eventMaskReply_data()
@@ -80,13 +81,13 @@ private slots:
         ScriptedBench bench(kQuickWait, false);
         QVERIFY(bench.ready);
         bench.unit.answer("?E", reply);
-        for (const auto* boxes : {&bench.w->Check1, &bench.w->Check2})
+        for (const auto* boxes : {&bench.ui->Check1, &bench.ui->Check2})
             for (QCheckBox* box : *boxes)
                 box->setChecked(tickedBefore); // as an earlier upload would have left them
 
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
-        QCOMPARE(flagsShown(*bench.w), shown);
+        QCOMPARE(flagsShown(*bench.ui), shown);
     }
 
     void phoneReply_data()
@@ -110,11 +111,11 @@ private slots:
         QVERIFY(bench.ready);
         bench.unit.answer(command, reply);
 
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
         QStringList expected(11, "0");
         expected[slot] = shown;
-        QCOMPARE(phonesShown(*bench.w), expected);
+        QCOMPARE(phonesShown(*bench.ui), expected);
     }
 
     // Timing of what the technician sees
@@ -124,12 +125,12 @@ private slots:
         ScriptedBench bench(kQuickWait, false);
         QVERIFY(bench.ready);
 
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
-        QCOMPARE(bench.w->cmbNumPhones->currentText(), QString("0"));
-        QCOMPARE(flagsShown(*bench.w), QString("00000000"));
-        QCOMPARE(phonesShown(*bench.w), QStringList(11, "0"));
-        QVERIFY(bench.w->Frame2->isEnabled());
+        QCOMPARE(bench.ui->cmbNumPhones->currentText(), QString("0"));
+        QCOMPARE(flagsShown(*bench.ui), QString("00000000"));
+        QCOMPARE(phonesShown(*bench.ui), QStringList(11, "0"));
+        QVERIFY(bench.ui->Frame2->isEnabled());
         QCOMPARE(bench.unit.received(), "?\r" + kUploadLines);
         QVERIFY(bench.seen.boxes.isEmpty());
     }
@@ -152,13 +153,13 @@ private slots:
         QList<Seen> atEachWait;
         QObject::connect(&bench.w->exchange(), &tarvex::link::Link::waitStarted, bench.w.get(),
                          [&] {
-                             const frmMain& w = *bench.w;
-                             atEachWait.append({w.cmbNumPhones->currentText(), flagsShown(w),
-                                                w.txtPhone[9]->text(), w.txtPhone[10]->text(),
-                                                w.Frame2->isEnabled()});
+                             const FormControls& ui = *bench.ui;
+                             atEachWait.append({ui.cmbNumPhones->currentText(), flagsShown(ui),
+                                                ui.txtPhone[9]->text(), ui.txtPhone[10]->text(),
+                                                ui.Frame2->isEnabled()});
                          });
 
-        click(bench.w->cmdUpLoad);
+        click(bench.ui->cmdUpLoad);
 
         QCOMPARE(atEachWait.size(), 13);
         QCOMPARE(atEachWait[0].count, QString("0")); // while the count is being read
@@ -169,8 +170,8 @@ private slots:
         QCOMPARE(atEachWait[12].phone9, QString("JJJJJJJJJJ"));
         QCOMPARE(atEachWait[12].testPhone, QString("0"));
         QVERIFY(!atEachWait[12].frameOpen);
-        QCOMPARE(bench.w->txtPhone[10]->text(), QString("KKKKKKKKKK"));
-        QVERIFY(bench.w->Frame2->isEnabled());
+        QCOMPARE(bench.ui->txtPhone[10]->text(), QString("KKKKKKKKKK"));
+        QVERIFY(bench.ui->Frame2->isEnabled());
     }
 };
 
