@@ -18,10 +18,7 @@ using namespace tarvex::sim;
 
 namespace {
 
-const QByteArray kIdentity = QByteArrayLiteral("KTX-TEST unit");
-const QByteArray kOk(kAcknowledgement);
 const QByteArray kErr(kRefusal);
-const QByteArray kEnd("\0\r", 2); // of a message text
 
 QByteArray answerOf(const QByteArray& command, UnitMemory& memory)
 {
@@ -110,7 +107,7 @@ void TestSimLogic::readsOfAFreshUnit_data()
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("reply");
 
-    QTest::newRow("identify") << QByteArray("?\r") << kIdentity + '\r';
+    QTest::newRow("identify") << QByteArray("?\r") << kIdentityReply;
     QTest::newRow("count") << QByteArray("?N\r") << QByteArray("N0\r");
     QTest::newRow("mask") << QByteArray("?E\r") << QByteArray("E00000000\r");
     QTest::newRow("phone 0") << QByteArray("?P0\r") << QByteArray("P00000000000\r");
@@ -353,7 +350,7 @@ void TestSimLogic::commandLineOptions_data()
     QTest::addColumn<QVariant>("value");
 
     QTest::newRow("default identity")
-        << QStringList{} << "identity" << QVariant("KTX-210 Tarvex PSI");
+        << QStringList{} << "identity" << QVariant(QString(kIdentity));
     QTest::newRow("--id") << QStringList{"--id", "KTX-999 Other"} << "identity"
                           << QVariant("KTX-999 Other");
     QTest::newRow("--link") << QStringList{"--link", "/tmp/a"} << "linkPath" << QVariant("/tmp/a");
@@ -367,6 +364,8 @@ void TestSimLogic::commandLineOptions_data()
     QTest::newRow("--hangup-after")
         << QStringList{"--hangup-after", "3"} << "hangupAfter" << QVariant(3);
     QTest::newRow("no hangup") << QStringList{} << "hangupAfter" << QVariant(-1);
+    QTest::newRow("--ignore-writes")
+        << QStringList{"--ignore-writes"} << "ignoreWrites" << QVariant(true);
 }
 
 void TestSimLogic::commandLineOptions()
@@ -380,13 +379,14 @@ void TestSimLogic::commandLineOptions()
     QVERIFY(!line.helpRequested);
     QVERIFY(!line.versionRequested);
     const UnitOptions& o = line.options;
-    const QMap<QString, QVariant> fields{
+    QMap<QString, QVariant> fields{
         {"identity", o.identity}, {"linkPath", o.linkPath}, {"statePath", o.statePath},
         {"logPath", o.logPath},   {"silent", o.silent},     {"delayMs", o.delayMs},
         {"echo", o.echo},         {"garbage", o.garbage},   {"hangupAfter", o.hangupAfter},
     };
+    fields.insert("ignoreWrites", o.ignoreWrites);
     QCOMPARE(fields.value(field), value);
-    const int flagsSet = int(o.silent) + int(o.echo) + int(o.garbage);
+    const int flagsSet = int(o.silent) + int(o.echo) + int(o.garbage) + int(o.ignoreWrites);
     QCOMPARE(flagsSet, value.typeId() == QMetaType::Bool ? 1 : 0); // no option sets another
 }
 
