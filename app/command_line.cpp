@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "link/port_option.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -7,7 +9,6 @@ namespace tarvex::app {
 
 namespace {
 
-const QString kPort = QStringLiteral("port");
 const QString kDemo = QStringLiteral("demo");
 
 void defineOptions(QCommandLineParser& parser)
@@ -17,10 +18,7 @@ void defineOptions(QCommandLineParser& parser)
                        "phone numbers, event switches and message texts."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({kPort,
-                      QStringLiteral("Port number N (1 to 255) is DEVICE; repeatable. When given, "
-                                     "only these numbers exist."),
-                      QStringLiteral("N=DEVICE")});
+    parser.addOption(link::portOption());
     parser.addOption({kDemo, QStringLiteral("Work with simulated units instead of the system's "
                                             "ports: a silent device on port 1 and the unit on "
                                             "port 2.")});
@@ -53,7 +51,7 @@ CommandLine readCommandLine(const QCoreApplication& app)
     QCommandLineParser parser;
     defineOptions(parser);
     parser.process(app);
-    return {parser.isSet(kDemo), parser.values(kPort)};
+    return {parser.isSet(kDemo), parser.values(link::portOption())};
 }
 
 } // namespace tarvex::app

@@ -1,8 +1,12 @@
 #include "cli/exit_codes.h"
 #include "cli/invocation.h"
 
+#include "link/port_option.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+
+#include <variant>
 
 namespace tarvex::cli {
 namespace {
@@ -26,6 +30,142 @@ const QString kUsage = QStringLiteral(
     "EVENT is one of power1_off_to_on, power2_off_to_on, power1_on_to_off, power2_on_to_off,\n"
     "input1_on_to_off, input2_on_to_off, input3_on_to_off, test.\n\n");
 
+const QString kHelp = QStringLiteral("help");
+const QString kVersion = QStringLiteral("version");
+const QString kDevice = QStringLiteral("device");
+const QString kCount = QStringLiteral("count");
+const QString kReplyWait = QStringLiteral("reply-wait");
+
+// Where an option's value goes in the invocation. An option without one (monostate) is read
+// by its own step below.
+using Flag = bool Invocation::*;
+using Text = QString Invocation::*;
+using Texts = QStringList Invocation::*;
+using Belongs = bool (*)(const Invocation&);
+
+// One tarvex-cli option: how it is written and described, what it sets, and, for an option of
+// one command only, when it belongs and the usage error when it does not.
+struct OptionRow
+{
+    QCommandLineOption option;
+    std::variant<std::monostate, Flag, Text, Texts> target = {};
+    Belongs belongs = nullptr; // nullptr: it goes with every command
+    QString misplaced = {};
+};
+
+bool isRead(const Invocation& invocation)
+{
+    return invocation.command == u"read";
+}
+
+bool isApply(const Invocation& invocation)
+{
+    return invocation.command == u"apply";
+}
+
+bool isMessage(const Invocation& invocation)
+{
+    return invocation.command == u"message";
+}
+
+bool isLoop(const Invocation& invocation)
+{
+    return invocation.loop;
+}
+
+QCommandLineOption hiddenFromHelp(QCommandLineOption option)
+{
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
+// In the order --help lists them; misplaced options are refused in this order too.
+QList<OptionRow> makeOptionTable()
+{
+    const QString file = QStringLiteral("FILE");
+    const QString readOnly = QStringLiteral("-o and --no-messages go with read");
+    const QString loopOnly = QStringLiteral("--report and --count go with apply --loop");
+    return {
+        {{{QStringLiteral("h"), kHelp}, QStringLiteral("Shows this help and exits.")}},
+        {{{QStringLiteral("v"), kVersion}, QStringLiteral("Shows the version and exits.")}},
+        {{kDevice,
+          QStringLiteral("Talks to the unit on exactly this device (a path, a /dev/serial link, "
+                         "COM5 on Windows)."),
+          QStringLiteral("PATH")},
+         &Invocation::device},
+        {link::portOption(), &Invocation::ports},
+        {{QStringLiteral("json"),
+          QStringLiteral("Prints exactly one JSON result document on stdout, also for errors.")},
+         &Invocation::json},
+        {{QStringLiteral("trace"),
+          QStringLiteral(
+              "Appends every exchange to FILE: time, bytes sent and received, duration."),
+          file},
+         &Invocation::tracePath},
+        {{QStringLiteral("quiet"), QStringLiteral("No progress line and no warnings on stderr.")},
+         &Invocation::quiet},
+        {{{QStringLiteral("o"), QStringLiteral("output")},
+          QStringLiteral("read: writes the file to FILE (atomically, and only when every "
+                         "exchange succeeded)."),
+          file},
+         &Invocation::outputPath,
+         isRead,
+         readOnly},
+        {{QStringLiteral("no-messages"), QStringLiteral("read: leaves the eight texts out.")},
+         &Invocation::noMessages,
+         isRead,
+         readOnly},
+        {{QStringLiteral("check"), QStringLiteral("apply: compares only; writes nothing.")},
+         &Invocation::check,
+         isApply,
+         QStringLiteral("--check goes with apply")},
+        {{QStringLiteral("file"),
+          QStringLiteral("message set: the text from F (UTF-8; one final line break dropped)."),
+          QStringLiteral("F")},
+         &Invocation::messageFile,
+         isMessage,
+         QStringLiteral("--file goes with message set")},
+        {{QStringLiteral("loop"),
+          QStringLiteral("apply: waits for a unit, applies, waits until it is gone, and again.")},
+         &Invocation::loop,
+         isApply,
+         QStringLiteral("--loop goes with apply")},
+        {{QStringLiteral("report"),
+          QStringLiteral("apply --loop: appends one JSON line per unit to FILE."), file},
+         &Invocation::reportPath,
+         isLoop,
+         loopOnly},
+        {{kCount, QStringLiteral("apply --loop: stops after N units."), QStringLiteral("N")},
+         {},
+         isLoop,
+         loopOnly},
+        {hiddenFromHelp({kReplyWait, QStringLiteral("For tests."), QStringLiteral("MS")})},
+    };
+}
+
+const QList<OptionRow>& optionTable()
+{
+    static const QList<OptionRow> table = makeOptionTable();
+    return table;
+}
+
+ParsedCommandLine usageError(const QString& reason)
+{
+    return {std::nullopt, QStringLiteral("tarvex-cli: %1\nTry 'tarvex-cli --help'.\n").arg(reason),
+            int(Exit::Usage), reason};
+}
+
+// A whole number from 1 up, or nothing.
+std::optional<int> positiveNumberFrom(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 1 ? std::optional<int>(value) : std::nullopt;
+}
+
+// Each step reads part of the invocation and answers its usage problem, or an empty string.
+using Step = QString (*)(const QCommandLineParser& parser, Invocation& invocation);
+
 struct Arity
 {
     int minimum;
@@ -43,15 +183,92 @@ std::optional<Arity> arityOf(const QString& command)
     return std::nullopt;
 }
 
-ParsedCommandLine usageError(const QString& reason)
+QString readCommand(const QCommandLineParser& parser, Invocation& invocation)
 {
-    return {std::nullopt, QStringLiteral("tarvex-cli: %1\nTry 'tarvex-cli --help'.\n").arg(reason),
-            int(Exit::Usage), reason};
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return QStringLiteral("a command is missing");
+    invocation.command = positional.first();
+    invocation.arguments = positional.mid(1);
+    const auto arity = arityOf(invocation.command);
+    if (!arity)
+        return QStringLiteral("unknown command \"%1\"").arg(invocation.command);
+    if (invocation.arguments.size() < arity->minimum ||
+        invocation.arguments.size() > arity->maximum)
+        return QStringLiteral("wrong number of arguments for %1").arg(invocation.command);
+    return {};
+}
+
+QString readOptionValues(const QCommandLineParser& parser, Invocation& invocation)
+{
+    for (const OptionRow& row : optionTable()) {
+        const QString name = row.option.names().constLast();
+        if (!parser.isSet(name))
+            continue;
+        if (const auto* flag = std::get_if<Flag>(&row.target))
+            invocation.*(*flag) = true;
+        else if (const auto* text = std::get_if<Text>(&row.target))
+            invocation.*(*text) = parser.value(name);
+        else if (const auto* texts = std::get_if<Texts>(&row.target))
+            invocation.*(*texts) = parser.values(name);
+    }
+    return {};
+}
+
+// --port comes before TARVEX_DEVICE, and --device does not go with it.
+QString choosePortsOrDevice(const QCommandLineParser& parser, Invocation& invocation)
+{
+    if (invocation.ports.isEmpty())
+        return {};
+    if (parser.isSet(kDevice))
+        return QStringLiteral("--device and --port exclude each other");
+    invocation.device.clear();
+    return {};
+}
+
+QString readReplyWait(const QCommandLineParser& parser, Invocation& invocation)
+{
+    if (!parser.isSet(kReplyWait))
+        return {};
+    const auto ms = positiveNumberFrom(parser.value(kReplyWait));
+    if (!ms)
+        return QStringLiteral("--reply-wait takes milliseconds, 1 or more");
+    invocation.replyWait = std::chrono::milliseconds(*ms);
+    return {};
+}
+
+QString refuseMisplacedOptions(const QCommandLineParser& parser, Invocation& invocation)
+{
+    for (const OptionRow& row : optionTable()) {
+        if (row.belongs && parser.isSet(row.option.names().constLast()) && !row.belongs(invocation))
+            return row.misplaced;
+    }
+    return {};
+}
+
+QString refuseLoopWithCheck(const QCommandLineParser&, Invocation& invocation)
+{
+    if (invocation.loop && invocation.check)
+        return QStringLiteral("--loop writes; it does not go with --check");
+    return {};
+}
+
+QString readCount(const QCommandLineParser& parser, Invocation& invocation)
+{
+    if (!parser.isSet(kCount))
+        return {};
+    const auto count = positiveNumberFrom(parser.value(kCount));
+    if (!count)
+        return QStringLiteral("--count takes a number of units, 1 or more");
+    invocation.count = *count;
+    return {};
 }
 
 // The shape of "message get EVENT" and "message set EVENT (TEXT | --file F)".
-QString messageUsageProblem(const Invocation& invocation)
+QString checkMessageShape(const QCommandLineParser&, Invocation& invocation)
 {
+    if (!isMessage(invocation))
+        return {};
     const QString verb = invocation.arguments.value(0);
     const qsizetype count = invocation.arguments.size();
     if (verb == u"get")
@@ -75,124 +292,26 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
                        "alert unit as a JSON file."));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See below."),
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Shows this help and exits."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Shows the version and exits."));
-    const QCommandLineOption device(
-        QStringLiteral("device"),
-        QStringLiteral("Talks to the unit on exactly this device (a path, a /dev/serial link, "
-                       "COM5 on Windows)."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Port number N (1 to 255) is DEVICE; repeatable. Only these numbers "
-                       "are scanned."),
-        QStringLiteral("N=DEVICE"));
-    const QCommandLineOption json(
-        QStringLiteral("json"),
-        QStringLiteral("Prints exactly one JSON result document on stdout, also for errors."));
-    const QCommandLineOption trace(
-        QStringLiteral("trace"),
-        QStringLiteral("Appends every exchange to FILE: time, bytes sent and received, duration."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"),
-                                   QStringLiteral("No progress line and no warnings on stderr."));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("read: writes the file to FILE (atomically, "
-                                                   "and only when every exchange succeeded)."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption noMessages(QStringLiteral("no-messages"),
-                                        QStringLiteral("read: leaves the eight texts out."));
-    const QCommandLineOption check(QStringLiteral("check"),
-                                   QStringLiteral("apply: compares only; writes nothing."));
-    const QCommandLineOption messageFile(
-        QStringLiteral("file"),
-        QStringLiteral("message set: the text from F (UTF-8; one final line break dropped)."),
-        QStringLiteral("F"));
-    const QCommandLineOption loop(
-        QStringLiteral("loop"),
-        QStringLiteral("apply: waits for a unit, applies, waits until it is gone, and again."));
-    const QCommandLineOption report(
-        QStringLiteral("report"),
-        QStringLiteral("apply --loop: appends one JSON line per unit to FILE."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption count(QStringLiteral("count"),
-                                   QStringLiteral("apply --loop: stops after N units."),
-                                   QStringLiteral("N"));
-    QCommandLineOption replyWait(QStringLiteral("reply-wait"), QStringLiteral("For tests."),
-                                 QStringLiteral("MS"));
-    replyWait.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, device, port, json, trace, quiet, output, noMessages, check,
-                       messageFile, loop, report, count, replyWait});
+    for (const OptionRow& row : optionTable())
+        parser.addOption(row.option);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(help))
+    if (parser.isSet(kHelp))
         return {std::nullopt, parser.helpText() + u'\n' + kUsage + exitCodeHelp(), 0, {}};
-    if (parser.isSet(version))
+    if (parser.isSet(kVersion))
         return {std::nullopt,
                 QStringLiteral("tarvex-cli %1\n").arg(QCoreApplication::applicationVersion()),
                 0,
                 {}};
 
     Invocation invocation;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty())
-        return usageError(QStringLiteral("a command is missing"));
-    invocation.command = positional.first();
-    invocation.arguments = positional.mid(1);
-    const auto arity = arityOf(invocation.command);
-    if (!arity)
-        return usageError(QStringLiteral("unknown command \"%1\"").arg(invocation.command));
-    if (invocation.arguments.size() < arity->minimum ||
-        invocation.arguments.size() > arity->maximum)
-        return usageError(
-            QStringLiteral("wrong number of arguments for %1").arg(invocation.command));
-
-    invocation.device = parser.isSet(device) ? parser.value(device) : environmentDevice;
-    invocation.ports = parser.values(port);
-    if (parser.isSet(device) && !invocation.ports.isEmpty())
-        return usageError(QStringLiteral("--device and --port exclude each other"));
-    if (!invocation.ports.isEmpty() && !parser.isSet(device))
-        invocation.device.clear(); // --port comes before TARVEX_DEVICE
-    invocation.json = parser.isSet(json);
-    invocation.quiet = parser.isSet(quiet);
-    invocation.tracePath = parser.value(trace);
-    invocation.outputPath = parser.value(output);
-    invocation.noMessages = parser.isSet(noMessages);
-    invocation.check = parser.isSet(check);
-    invocation.messageFile = parser.value(messageFile);
-    if (parser.isSet(replyWait)) {
-        bool ok = false;
-        const int ms = parser.value(replyWait).toInt(&ok);
-        if (!ok || ms < 1)
-            return usageError(QStringLiteral("--reply-wait takes milliseconds, 1 or more"));
-        invocation.replyWait = std::chrono::milliseconds(ms);
-    }
-    const bool isRead = invocation.command == u"read";
-    if (!isRead && (parser.isSet(output) || invocation.noMessages))
-        return usageError(QStringLiteral("-o and --no-messages go with read"));
-    if (invocation.check && invocation.command != u"apply")
-        return usageError(QStringLiteral("--check goes with apply"));
-    if (parser.isSet(messageFile) && invocation.command != u"message")
-        return usageError(QStringLiteral("--file goes with message set"));
-    invocation.loop = parser.isSet(loop);
-    invocation.reportPath = parser.value(report);
-    if (invocation.loop && invocation.command != u"apply")
-        return usageError(QStringLiteral("--loop goes with apply"));
-    if (!invocation.loop && (parser.isSet(report) || parser.isSet(count)))
-        return usageError(QStringLiteral("--report and --count go with apply --loop"));
-    if (invocation.loop && invocation.check)
-        return usageError(QStringLiteral("--loop writes; it does not go with --check"));
-    if (parser.isSet(count)) {
-        bool ok = false;
-        invocation.count = parser.value(count).toInt(&ok);
-        if (!ok || invocation.count < 1)
-            return usageError(QStringLiteral("--count takes a number of units, 1 or more"));
-    }
-    if (invocation.command == u"message") {
-        if (const QString problem = messageUsageProblem(invocation); !problem.isEmpty())
+    invocation.device = environmentDevice; // unless --device or --port names the unit
+    // In this order, so that of several problems the same one is always reported.
+    for (const Step step :
+         {readCommand, readOptionValues, choosePortsOrDevice, readReplyWait, refuseMisplacedOptions,
+          refuseLoopWithCheck, readCount, checkMessageShape}) {
+        if (const QString problem = step(parser, invocation); !problem.isEmpty())
             return usageError(problem);
     }
     return {invocation, {}, 0, {}};

@@ -16,7 +16,7 @@
 namespace tarvex::cli {
 
 inline constexpr int kFormatVersion = 1;
-inline constexpr int kEventCount = protocol::kMessageSlots;
+using protocol::kEventCount; // the file names every event
 
 QString formatName(); // "tarvex-config"
 

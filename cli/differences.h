@@ -16,7 +16,7 @@ struct UnitValues
 {
     std::optional<int> count;
     std::optional<protocol::EventMask> mask;
-    std::array<std::optional<QString>, protocol::kTestPhoneSlot + 1> phones; // 10: test number
+    std::array<std::optional<QString>, protocol::kStoredNumbers> phones; // the last: test number
     std::array<std::optional<QString>, kEventCount> messages;
 };
 

@@ -86,7 +86,9 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
         if (!isNumber || number < kFirstPortNumber || number > kLastPortNumber ||
             device.isEmpty()) {
             if (error)
-                *error = QStringLiteral("--port takes N=DEVICE with N from 1 to 255, not \"%1\"")
+                *error = QStringLiteral("--port takes N=DEVICE with N from %1 to %2, not \"%3\"")
+                             .arg(kFirstPortNumber)
+                             .arg(kLastPortNumber)
                              .arg(value);
             return std::nullopt;
         }

@@ -11,7 +11,7 @@ namespace {
 // 1-based positions, as the unit's documentation counts them.
 constexpr int kCountPosition = 2;
 constexpr int kMaskFirst = 2;
-constexpr int kMaskLast = kMaskFirst + int(EventMask{}.size()) - 1;
+constexpr int kMaskLast = kMaskFirst + kEventCount - 1;
 constexpr int kPhoneFirst = 3;
 constexpr int kPhoneLast = kPhoneFirst + kPhoneLength - 1;
 constexpr int kMessageFirst = 3;

@@ -116,7 +116,7 @@ QString notAnObject(const QJsonDocument& document, const QJsonParseError& parseE
 std::array<QByteArray, kStoredNumbers> UnitMemory::defaultPhones()
 {
     std::array<QByteArray, kStoredNumbers> phones;
-    phones.fill("0000000000");
+    phones.fill(QByteArray(kLongestPhone, '0'));
     return phones;
 }
 

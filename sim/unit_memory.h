@@ -10,19 +10,20 @@ class QJsonObject;
 
 namespace tarvex::sim {
 
-inline constexpr int kStoredNumbers = 11; // "0".."9", and ":" for the test number
 inline constexpr int kTestPhoneSlot = 10;
+inline constexpr int kStoredNumbers = kTestPhoneSlot + 1; // "0".."9", and ":" for the test number
 inline constexpr int kMaxPhoneCount = 10;
-inline constexpr int kMessageSlots = 8; // "0".."7", one per event
-inline constexpr int kMaskLength = 8;
-inline constexpr int kLongestPhone = 10;   // characters of a phone number, at most
-inline constexpr int kLongestMessage = 80; // bytes of a message text as it travels, at most
+inline constexpr int kEvents = 8;
+inline constexpr int kMessageSlots = kEvents; // "0".."7", one per event
+inline constexpr int kMaskLength = kEvents;   // one flag per event
+inline constexpr int kLongestPhone = 10;      // characters of a phone number, at most
+inline constexpr int kLongestMessage = 80;    // bytes of a message text as it travels, at most
 
 // What the unit remembers. Texts are kept as they travel on the line, one byte per character.
 struct UnitMemory
 {
     int phoneCount = 0;
-    QByteArray eventMask = "00000000"; // "0" or "1" per event
+    QByteArray eventMask = QByteArray(kMaskLength, '0'); // "0" or "1" per event
     std::array<QByteArray, kStoredNumbers> phones = defaultPhones();
     std::array<QByteArray, kMessageSlots> messages = defaultMessages();
 

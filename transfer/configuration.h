@@ -13,7 +13,7 @@ namespace tarvex::transfer {
 struct Configuration
 {
     int phoneCount = 0;
-    std::array<QString, protocol::kTestPhoneSlot + 1> phones; // 10 is the test number
+    std::array<QString, protocol::kStoredNumbers> phones; // the last is the test number
     protocol::EventMask flags{};
 };
 

@@ -12,7 +12,7 @@ using protocol::kPhoneLength;
 using protocol::kPhoneSlots;
 using protocol::kTestPhoneSlot;
 
-const QString kShortNumber = QStringLiteral("Phone No. should be of 10 digits");
+const QString kShortNumber = QStringLiteral("Phone No. should be of %1 digits").arg(kPhoneLength);
 
 const QString kUnsendableNumber =
     QStringLiteral("Phone No. holds a character the unit cannot take");

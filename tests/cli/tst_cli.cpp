@@ -252,6 +252,24 @@ private slots:
         QCOMPARE(usage.json().value("error").toObject().value("kind").toString(), "usage");
     }
 
+    // An option of one command is refused with any other: exit 64, and the reason.
+    void misplacedOptionsAreUsageErrors()
+    {
+        const QList<QStringList> rows = {
+            {"scan -o x", "-o and --no-messages go with read"},
+            {"diff f --no-messages", "-o and --no-messages go with read"},
+            {"read --check", "--check goes with apply"},
+            {"read --file f", "--file goes with message set"},
+            {"diff f --loop", "--loop goes with apply"},
+            {"apply f --report r", "--report and --count go with apply --loop"},
+            {"apply f --count 2", "--report and --count go with apply --loop"},
+            {"apply f --loop --check", "--loop writes; it does not go with --check"}};
+        for (const QStringList& row : rows) {
+            const CliRun run = runCli(row[0].split(u' '));
+            QVERIFY2(run.exitCode == 64 && run.err.contains(row[1].toUtf8()), run.err.constData());
+        }
+    }
+
     void messageSetAndGetRoundTrip()
     {
         SimProcess sim;

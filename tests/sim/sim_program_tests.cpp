@@ -18,9 +18,6 @@ using namespace tarvex::sim;
 
 namespace {
 
-const QByteArray kIdentityReply = QByteArrayLiteral("KTX-210 Tarvex PSI\r");
-const QByteArray kOk("OK\r");
-const QByteArray kEnd("\0\r", 2); // of a message text
 constexpr int kPatienceMs = 10000;
 
 // tarvex-sim started directly, for what SimProcess does not show: output, exit codes, signals.

@@ -21,10 +21,7 @@ using namespace tarvex::sim;
 
 namespace {
 
-const QByteArray kIdentityReply = QByteArrayLiteral("KTX-210 Tarvex PSI\r");
-const QByteArray kOk(kAcknowledgement);
 const QByteArray kJunk(kGarbage);
-const QByteArray kEnd("\0\r", 2); // of a message text
 
 QByteArray fileContents(const QString& path)
 {
