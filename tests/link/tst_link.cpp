@@ -21,18 +21,16 @@ namespace {
 
 const QString kDeviceGone = QStringLiteral("the device was removed or stopped answering");
 
-// A port pinned as number 1 to the simulator's terminal, as "--port 1=DEVICE" does, opened.
-PortMap pinnedAsPortOne(const SimProcess& sim)
-{
-    return *PortMap::fromPortOptions({"1=" + sim.devicePath()}, nullptr);
-}
-
+// A simulator started with options, and the port pinned to it as number 1, opened.
 struct OpenLine
 {
-    explicit OpenLine(SimProcess& sim) : cm(pinnedAsPortOne(sim))
+    explicit OpenLine(const QStringList& options = {})
+        : sim(options), started(sim.start()), cm(PortMap::pinned({{1, sim.devicePath()}}))
     {
-        opened = cm.SetPortNumber(1) && cm.SetOpen(true);
+        opened = started && cm.SetPortNumber(1) && cm.SetOpen(true);
     }
+    SimProcess sim;
+    bool started;
     SerialPort cm;
     bool opened = false;
 };
@@ -45,9 +43,7 @@ class TestLink : public QObject
 private slots:
     void replyIsReadAfterTheFullWait()
     {
-        SimProcess sim;
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line;
         QVERIFY2(line.opened, qPrintable(line.cm.errorString()));
         Link link(line.cm);
         QSignalSpy waits(&link, &Link::waitStarted);
@@ -59,25 +55,21 @@ private slots:
         QCOMPARE(link.strCommand, QString("?\r"));
         QVERIFY(link.blnTimeUp);
         QCOMPARE(waits.count(), 1);
-        QCOMPARE(sim.log(), QByteArray("?\r"));
+        QCOMPARE(line.sim.log(), QByteArray("?\r"));
     }
 
     void silentUnitGivesAnEmptyReply()
     {
-        SimProcess sim({"--silent"});
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line({"--silent"});
         QVERIFY(line.opened);
         Link link(line.cm);
         QCOMPARE(link.SendAndWait("?N\r"), QString());
-        QCOMPARE(sim.log(), QByteArray("?N\r"));
+        QCOMPARE(line.sim.log(), QByteArray("?N\r"));
     }
 
     void lateReplyComesAtTheFrontOfTheNextExchange()
     {
-        SimProcess sim({"--delay", "300"});
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line({"--delay", "300"});
         QVERIFY(line.opened);
         Link link(line.cm);
 
@@ -89,9 +81,7 @@ private slots:
 
     void readAllWithNothingReceivedIsEmptyNotAFailure()
     {
-        SimProcess sim;
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line;
         QVERIFY(line.opened);
         const auto text = line.cm.ReadAll();
         QVERIFY(text.has_value());
@@ -148,9 +138,7 @@ private slots:
 
     void portNumberCannotChangeWhileOpen()
     {
-        SimProcess sim;
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line;
         QVERIFY(line.opened);
         QVERIFY(!line.cm.SetPortNumber(2));
         QCOMPARE(line.cm.portNumber(), 1);
@@ -160,20 +148,16 @@ private slots:
 
     void secondOpenOfTheSameDeviceIsRefusedForPermission()
     {
-        SimProcess sim;
-        QVERIFY(sim.start());
-        OpenLine first(sim);
+        OpenLine first;
         QVERIFY(first.opened);
-        SerialPort second(PortMap::pinned({{1, sim.devicePath()}}));
+        SerialPort second(PortMap::pinned({{1, first.sim.devicePath()}}));
         QVERIFY(!second.SetOpen(true));
         QVERIFY(second.openRefusedForPermission());
     }
 
     void bytesSentBeforeAnOpenAreNotReadAsAReply()
     {
-        SimProcess sim({"--delay", "100"});
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line({"--delay", "100"});
         QVERIFY(line.opened);
         Link link(line.cm, 10ms);
         link.SendAndWait("?\r");
@@ -185,9 +169,7 @@ private slots:
 
     void hangupIsReportedOnceAndClosesThePort()
     {
-        SimProcess sim({"--hangup-after", "1"});
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line({"--hangup-after", "1"});
         QVERIFY(line.opened);
         Link link(line.cm);
         QSignalSpy lost(&line.cm, &Port::deviceLost);
@@ -201,7 +183,7 @@ private slots:
         QTest::qWait(100); // a storm of errors would show up here
 
         QCOMPARE(lost.count(), 1);
-        QCOMPARE(lost.at(0).at(0).toString(), sim.devicePath());
+        QCOMPARE(lost.at(0).at(0).toString(), line.sim.devicePath());
         QCOMPARE(lost.at(0).at(1).toString(), kDeviceGone); // the system's text adds nothing
         QVERIFY(!line.cm.IsOpen());
         try {
@@ -233,9 +215,7 @@ private slots:
 
     void abortEndsTheWaitAndStopsLaterExchanges()
     {
-        SimProcess sim;
-        QVERIFY(sim.start());
-        OpenLine line(sim);
+        OpenLine line;
         QVERIFY(line.opened);
         Link link(line.cm, 60s);
         QTimer::singleShot(50ms, &link, &Link::abort);
@@ -244,7 +224,7 @@ private slots:
         QVERIFY(link.isAborted());
         QVERIFY_THROWS_EXCEPTION(LinkAborted, link.SendAndWait("?\r"));
         QTest::qWait(50);
-        QCOMPARE(sim.log(), QByteArray()); // nothing was written after the abort
+        QCOMPARE(line.sim.log(), QByteArray()); // nothing was written after the abort
     }
 };
 
