@@ -91,7 +91,7 @@ private slots:
         QTest::newRow("leading line feed") << "\nKTX-210\r" << false << "";
         QTest::newRow("echoed query first") << "?\rKTX-210\r" << false << "";
         QTest::newRow("too short") << "KT" << false << "";
-        QTest::newRow("markup stays text") << "KTX<b>1</b>" << true << "KTX<b>1";
+        QTest::newRow("angle brackets kept") << "KTX<b>1</b>" << true << "KTX<b>1";
     }
     void onlyAnExactPrefixMatches()
     {
