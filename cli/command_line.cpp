@@ -226,15 +226,27 @@ QString choosePortsOrDevice(const QCommandLineParser& parser, Invocation& invoca
     return {};
 }
 
+// The whole number from 1 up given to option, into target; the usage problem when it is not one.
+QString readPositiveNumber(const QCommandLineParser& parser, const QString& option,
+                           const QString& problem, int& target)
+{
+    if (!parser.isSet(option))
+        return {};
+    const auto number = positiveNumberFrom(parser.value(option));
+    if (!number)
+        return problem;
+    target = *number;
+    return {};
+}
+
 QString readReplyWait(const QCommandLineParser& parser, Invocation& invocation)
 {
-    if (!parser.isSet(kReplyWait))
-        return {};
-    const auto ms = positiveNumberFrom(parser.value(kReplyWait));
-    if (!ms)
-        return QStringLiteral("--reply-wait takes milliseconds, 1 or more");
-    invocation.replyWait = std::chrono::milliseconds(*ms);
-    return {};
+    int ms = 0;
+    const QString problem = readPositiveNumber(
+        parser, kReplyWait, QStringLiteral("--reply-wait takes milliseconds, 1 or more"), ms);
+    if (ms > 0)
+        invocation.replyWait = std::chrono::milliseconds(ms);
+    return problem;
 }
 
 QString refuseMisplacedOptions(const QCommandLineParser& parser, Invocation& invocation)
@@ -255,13 +267,9 @@ QString refuseLoopWithCheck(const QCommandLineParser&, Invocation& invocation)
 
 QString readCount(const QCommandLineParser& parser, Invocation& invocation)
 {
-    if (!parser.isSet(kCount))
-        return {};
-    const auto count = positiveNumberFrom(parser.value(kCount));
-    if (!count)
-        return QStringLiteral("--count takes a number of units, 1 or more");
-    invocation.count = *count;
-    return {};
+    return readPositiveNumber(parser, kCount,
+                              QStringLiteral("--count takes a number of units, 1 or more"),
+                              invocation.count);
 }
 
 // The shape of "message get EVENT" and "message set EVENT (TEXT | --file F)".

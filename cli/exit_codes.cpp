@@ -35,7 +35,7 @@ QString exitMeaning(Exit code)
         if (known == code)
             return meaning;
     }
-    return meanings().at(1).second; // unexpected failure
+    return exitMeaning(Exit::Unexpected);
 }
 
 QString exitCodeHelp()
