@@ -1,7 +1,6 @@
 #include "cli/configuration_file.h"
 
 #include "protocol/wire_text.h"
-#include "transfer/message_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -274,7 +273,7 @@ QString messageProblem(const QString& message)
         return QStringLiteral("holds a carriage return; write a line break as \\n");
     if (message.endsWith(u'\n'))
         return QStringLiteral("ends with a line break, which the unit's text never keeps");
-    const int length = transfer::wireLength(message);
+    const int length = protocol::wireLength(message);
     if (length > protocol::kMessageLength)
         return QStringLiteral("%1 characters, at most %2 (a line break counts as two)")
             .arg(length)

@@ -21,6 +21,8 @@ public:
     ExchangeLog(const QString& tracePath, bool showProgress);
     ~ExchangeLog() override;
 
+    bool showsProgress() const { return showProgress_; }
+
     void watch(link::Link& link, const QString& device);
     void note(const QString& text); // a line in the trace only, e.g. the scan's outcome
 

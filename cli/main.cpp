@@ -50,8 +50,7 @@ Result run(const Invocation& invocation)
         }
         result.exchanges = log.exchanges();
     } catch (const Failure& failure) {
-        result.error = failure;
-        result.exit = failure.code();
+        result.fail(failure);
     }
     result.elapsedMs = clock.elapsed();
     return result;
@@ -66,8 +65,7 @@ int runLoop(const Invocation& invocation)
     } catch (const Failure& failure) {
         Result result;
         result.command = invocation.command;
-        result.error = failure;
-        result.exit = failure.code();
+        result.fail(failure);
         printResult(invocation, result);
         return int(failure.code());
     }
@@ -88,8 +86,7 @@ int main(int argc, char* argv[])
         Invocation asked;
         asked.json = true; // a script that asked for JSON gets it for a usage error too
         Result result;
-        result.error = Failure(Exit::Usage, QStringLiteral("usage"), parsed.usageProblem);
-        result.exit = Exit::Usage;
+        result.fail(Failure(Exit::Usage, QStringLiteral("usage"), parsed.usageProblem));
         printResult(asked, result);
         return parsed.exitCode;
     }

@@ -86,7 +86,7 @@ int ProvisioningLoop::run()
 
 std::unique_ptr<UnitSession> ProvisioningLoop::waitForUnit(QString& identity)
 {
-    if (::isatty(STDERR_FILENO) && !invocation_.quiet && !invocation_.json)
+    if (log_.showsProgress())
         std::fprintf(stderr, "waiting for a unit on %s ...\n", qPrintable(device_));
     while (!interruption::requested()) {
         QElapsedTimer since;
@@ -135,8 +135,7 @@ Result ProvisioningLoop::provision(UnitSession& session, const QString& identity
     try {
         applyConfiguration(session, file_, false, result);
     } catch (const Failure& failure) {
-        result.error = failure;
-        result.exit = failure.code();
+        result.fail(failure);
     }
     interruption::setDeferred(false);
     result.exchanges = log_.exchanges() - exchangesBefore;
@@ -180,11 +179,6 @@ void ProvisioningLoop::appendToReport(const Result& result)
 {
     if (!report_.isOpen())
         return;
-    QJsonArray changes;
-    for (const Change& change : result.changes)
-        changes.append(QJsonObject{{QStringLiteral("path"), change.path},
-                                   {QStringLiteral("before"), change.before},
-                                   {QStringLiteral("after"), change.after}});
     const QJsonObject line{
         {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("unit"), units_},
@@ -194,7 +188,7 @@ void ProvisioningLoop::appendToReport(const Result& result)
         {QStringLiteral("exit_code"), int(result.exit)},
         {QStringLiteral("error"),
          result.error ? QJsonValue(result.error->message()) : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("changes"), changes},
+        {QStringLiteral("changes"), changesJson(result.changes)},
         {QStringLiteral("elapsed_ms"), result.elapsedMs}};
     report_.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     // On disk before the next unit: a crash or a pulled plug loses no earlier line.

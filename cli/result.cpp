@@ -5,15 +5,20 @@
 
 namespace tarvex::cli {
 
-QJsonObject resultDocument(const Result& result)
+QJsonArray changesJson(const QList<Change>& changes)
 {
-    QJsonArray changes;
-    for (const Change& change : result.changes)
-        changes.append(QJsonObject{
+    QJsonArray array;
+    for (const Change& change : changes)
+        array.append(QJsonObject{
             {QStringLiteral("path"), change.path},
             {QStringLiteral("before"), change.before},
             {QStringLiteral("after"), change.after},
         });
+    return array;
+}
+
+QJsonObject resultDocument(const Result& result)
+{
     QJsonValue error = QJsonValue::Null;
     if (result.error)
         error = QJsonObject{
@@ -29,7 +34,7 @@ QJsonObject resultDocument(const Result& result)
     document.insert(QStringLiteral("verified"), result.verified);
     document.insert(QStringLiteral("device"), result.device);
     document.insert(QStringLiteral("identity"), result.identity);
-    document.insert(QStringLiteral("changes"), changes);
+    document.insert(QStringLiteral("changes"), changesJson(result.changes));
     document.insert(QStringLiteral("exchanges"), result.exchanges);
     document.insert(QStringLiteral("elapsed_ms"), result.elapsedMs);
     document.insert(QStringLiteral("exit_code"), int(result.exit));

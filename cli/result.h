@@ -4,6 +4,7 @@
 #include "cli/exit_codes.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -32,11 +33,19 @@ struct Result
     QByteArray plainOutput; // stdout without --json
 
     bool ok() const { return !error && (exit == Exit::Done || exit == Exit::Differences); }
+    void fail(const Failure& failure)
+    {
+        error = failure;
+        exit = failure.code();
+    }
 };
 
 // {"command", "ok", "changed", "check_mode", "verified", "device", "identity", "changes",
 //  "exchanges", "elapsed_ms", "exit_code", "error", "warnings", ...extra}
 QJsonObject resultDocument(const Result& result);
+
+// [{"path", "before", "after"}, ...]: the result document's and the bench report's changes.
+QJsonArray changesJson(const QList<Change>& changes);
 
 // A value as it stands in a file and in diff lines: strings quoted, JSON escapes.
 QString valueText(const QJsonValue& value);

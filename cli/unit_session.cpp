@@ -12,8 +12,6 @@
 
 #include <QFileInfo>
 
-#include <unistd.h>
-
 namespace tarvex::cli {
 namespace {
 
@@ -28,12 +26,13 @@ link::PortMap onlyDevice(const QString& device)
 // program holds (its lock); only the first is denied by the file's own permissions.
 Failure refusedOpen(const QString& device)
 {
-    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0)
+    const discovery::DeviceAccess access = discovery::accessOf(device);
+    if (access.userMayOpen)
         return Failure(Exit::PortBusy, QStringLiteral("port-busy"),
                        QStringLiteral("%1 is busy: another program holds it open").arg(device),
                        device);
     return Failure(Exit::PermissionDenied, QStringLiteral("permission-denied"),
-                   discovery::permissionHint({device}), device);
+                   discovery::permissionHint(QList{access}), device);
 }
 
 QString itemName(const Item& item)

@@ -3,6 +3,15 @@
 #include <algorithm>
 
 namespace tarvex::protocol {
+namespace {
+
+bool isLineBreak(QChar character)
+{
+    return character == u'\n' || character == QChar::ParagraphSeparator ||
+           character == QChar::LineSeparator;
+}
+
+} // namespace
 
 bool isLatin1(QStringView text)
 {
@@ -13,12 +22,6 @@ bool isLatin1(QStringView text)
 bool isWireText(QStringView text)
 {
     return isLatin1(text) && !text.contains(QChar(u'\0'));
-}
-
-bool isLineBreak(QChar character)
-{
-    return character == u'\n' || character == QChar::ParagraphSeparator ||
-           character == QChar::LineSeparator;
 }
 
 int characterWireLength(QChar character)

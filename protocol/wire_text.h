@@ -14,7 +14,6 @@ bool isWireText(QStringView text);
 
 // A message text's length on the line: a line break travels as CR LF and so counts two. A
 // break may be "\n" or a text editor's paragraph or line separator.
-bool isLineBreak(QChar character);
 int characterWireLength(QChar character);
 int wireLength(const QString& text);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "protocol/wire_text.h"
-
 #include <QString>
 
 #include <optional>
@@ -13,9 +11,6 @@ class Link;
 // Message texts between the unit's wire form (line breaks as CR LF, ended by NUL) and the
 // editor's form (line breaks as "\n", at most 80 characters counting each break as two).
 namespace tarvex::transfer {
-
-// Characters as the unit counts them: each line break is CR LF, two characters.
-using protocol::wireLength;
 
 // The editor's text from a message read reply: characters 3 up to the first NUL, without a
 // trailing line end, CR LF (or a lone CR) as line breaks, cut to the editor's limit.

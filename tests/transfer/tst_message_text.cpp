@@ -1,4 +1,5 @@
 // Message texts between the unit's wire form and the editor's.
+#include "protocol/wire_text.h"
 #include "transfer/message_text.h"
 
 #include <QTest>
@@ -45,7 +46,7 @@ private slots:
         // 78 characters and a break are exactly 80; the next character no longer fits.
         const QString fits = QString(78, 'b') + "\n";
         QCOMPARE(tarvex::transfer::editorTextFromReply("M0" + QString(78, 'b') + "\r\nc"), fits);
-        QCOMPARE(wireLength(fits), 80);
+        QCOMPARE(tarvex::protocol::wireLength(fits), 80);
         // 79 characters leave no room for a break.
         QCOMPARE(tarvex::transfer::editorTextFromReply("M0" + QString(79, 'b') + "\r\nc"),
                  QString(79, 'b'));
@@ -54,7 +55,7 @@ private slots:
     void editorLineBreaksGoOutAsCrLf()
     {
         QCOMPARE(wireTextFromEditor("one\ntwo\n"), QString("one\r\ntwo\r\n"));
-        QCOMPARE(wireLength("one\ntwo"), 8);
+        QCOMPARE(tarvex::protocol::wireLength("one\ntwo"), 8);
         const QString text = "Power 1\nis back";
         QCOMPARE(tarvex::transfer::editorTextFromReply("M0" + wireTextFromEditor(text) + QChar(0) +
                                                        "\r"),
