@@ -10,27 +10,6 @@
 namespace tarvex::app {
 namespace {
 
-// Other programs put CR LF or a lone CR on the clipboard; each is one line break here.
-QString withPlainLineBreaks(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
-}
-
-// The longest beginning of the text that fits in room.
-QString cutToFit(const QString& text, int room)
-{
-    int length = 0;
-    qsizetype end = 0;
-    for (; end < text.size(); ++end) {
-        length += protocol::characterWireLength(text[end]);
-        if (length > room)
-            break;
-    }
-    return text.left(end);
-}
-
 bool isLineBreakKey(const QKeyEvent* event)
 {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -117,7 +96,8 @@ void MessageEdit::insertFromMimeData(const QMimeData* source)
     if (!canInsertFromMimeData(source))
         return;
     // Like a line edit: a paste longer than the room left is cut to fit.
-    const QString fitting = cutToFit(withPlainLineBreaks(source->text()), room());
+    const QString fitting =
+        protocol::fittingBeginning(protocol::withPlainLineBreaks(source->text()), room());
     if (fitting.isEmpty())
         return;
     QMimeData fitted;

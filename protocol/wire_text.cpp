@@ -11,6 +11,11 @@ bool isLineBreak(QChar character)
            character == QChar::LineSeparator;
 }
 
+int characterWireLength(QChar character)
+{
+    return isLineBreak(character) ? 2 : 1;
+}
+
 } // namespace
 
 bool isLatin1(QStringView text)
@@ -24,17 +29,31 @@ bool isWireText(QStringView text)
     return isLatin1(text) && !text.contains(QChar(u'\0'));
 }
 
-int characterWireLength(QChar character)
-{
-    return isLineBreak(character) ? 2 : 1;
-}
-
 int wireLength(const QString& text)
 {
     int length = 0;
     for (const QChar character : text)
         length += characterWireLength(character);
     return length;
+}
+
+QString fittingBeginning(const QString& text, int room)
+{
+    int length = 0;
+    qsizetype end = 0;
+    for (; end < text.size(); ++end) {
+        length += characterWireLength(text[end]);
+        if (length > room)
+            break;
+    }
+    return text.left(end);
+}
+
+QString withPlainLineBreaks(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
 }
 
 } // namespace tarvex::protocol

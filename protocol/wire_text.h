@@ -14,7 +14,12 @@ bool isWireText(QStringView text);
 
 // A message text's length on the line: a line break travels as CR LF and so counts two. A
 // break may be "\n" or a text editor's paragraph or line separator.
-int characterWireLength(QChar character);
 int wireLength(const QString& text);
+
+// The longest beginning of text whose wire length is at most room.
+QString fittingBeginning(const QString& text, int room);
+
+// CR LF and a lone CR, as other programs and the unit write them, each as one "\n".
+QString withPlainLineBreaks(QString text);
 
 } // namespace tarvex::protocol

@@ -20,27 +20,13 @@ QString withoutTrailingLineEnd(QString text)
     return text;
 }
 
-QString cutToLimit(const QString& text)
-{
-    QString cut;
-    int length = 0;
-    for (const QChar character : text) {
-        length += protocol::characterWireLength(character);
-        if (length > protocol::kMessageLength)
-            break;
-        cut += character;
-    }
-    return cut;
-}
-
 } // namespace
 
 QString editorTextFromReply(const QString& reply)
 {
-    QString text = withoutTrailingLineEnd(protocol::messageTextOf(reply));
-    text.replace(kWireLineBreak, kLineBreak);
-    text.replace(u'\r', u'\n');
-    return cutToLimit(text);
+    const QString text = withoutTrailingLineEnd(protocol::messageTextOf(reply));
+    return protocol::fittingBeginning(protocol::withPlainLineBreaks(text),
+                                      protocol::kMessageLength);
 }
 
 QString wireTextFromEditor(const QString& editorText)
