@@ -6,12 +6,27 @@
 #include <QCheckBox>
 #include <QComboBox>
 
+#include <algorithm>
+
 namespace tarvex::app {
 
 static_assert(std::tuple_size_v<decltype(FormControls::Check1)> +
                       std::tuple_size_v<decltype(FormControls::Check2)> ==
                   std::tuple_size_v<protocol::EventMask>,
               "the two frames of event boxes hold the whole mask");
+
+namespace {
+
+// The eight event boxes in the mask's order: Check1, then Check2.
+std::array<QCheckBox*, protocol::kEventCount> eventBoxes(const FormControls& controls)
+{
+    std::array<QCheckBox*, protocol::kEventCount> boxes{};
+    const auto second = std::ranges::copy(controls.Check1, boxes.begin()).out;
+    std::ranges::copy(controls.Check2, second);
+    return boxes;
+}
+
+} // namespace
 
 ControlsView::ControlsView(const FormControls& controls, QWidget* window)
     : controls_(controls), window_(window)
@@ -39,23 +54,18 @@ void ControlsView::setPhoneNumber(int slot, const QString& number)
 
 protocol::EventMask ControlsView::eventFlags() const
 {
-    // The mask's order: Check1, then Check2.
     protocol::EventMask flags{};
-    const int second = int(controls_.Check1.size());
-    for (int index = 0; index < second; ++index)
-        flags[index] = controls_.Check1[index]->isChecked();
-    for (int index = 0; index < int(controls_.Check2.size()); ++index)
-        flags[second + index] = controls_.Check2[index]->isChecked();
+    const auto boxes = eventBoxes(controls_);
+    for (size_t index = 0; index < boxes.size(); ++index)
+        flags[index] = boxes[index]->isChecked();
     return flags;
 }
 
 void ControlsView::setEventFlags(const protocol::EventMask& flags)
 {
-    const int second = int(controls_.Check1.size());
-    for (int index = 0; index < second; ++index)
-        controls_.Check1[index]->setChecked(flags[index]);
-    for (int index = 0; index < int(controls_.Check2.size()); ++index)
-        controls_.Check2[index]->setChecked(flags[second + index]);
+    const auto boxes = eventBoxes(controls_);
+    for (size_t index = 0; index < boxes.size(); ++index)
+        boxes[index]->setChecked(flags[index]);
 }
 
 void ControlsView::warn(const QString& title, const QString& text)

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -94,14 +93,6 @@ int unreadByClient(int slave)
 {
     int count = -1;
     return ::ioctl(slave, FIONREAD, &count) == 0 ? count : -1;
-}
-
-// Where the symbolic link at path points, as written; empty when it is no link.
-QString linkTarget(const QString& path)
-{
-    char target[PATH_MAX];
-    const ssize_t size = ::readlink(QFile::encodeName(path).constData(), target, sizeof target - 1);
-    return size < 0 ? QString() : QFile::decodeName(QByteArray(target, size));
 }
 
 // How long a hangup waits for the client to read the last answer; a client that has closed
@@ -325,7 +316,7 @@ void SimulatedUnit::Private::closeLine()
     readNotifier.reset(); // before their descriptor closes
     writeNotifier.reset();
     // Another unit given the same --link may have taken the link over since: it is its now.
-    if (linked && linkTarget(options.linkPath) == terminal.path)
+    if (linked && QFile::symLinkTarget(options.linkPath) == terminal.path)
         QFile::remove(options.linkPath);
     linked = false;
     terminal.close();
