@@ -7,6 +7,7 @@
 #include "link/serial_port.h"
 #include "protocol/commands.h"
 #include "sim/simulated_unit.h"
+#include "sim_fleet.h"
 #include "transfer/configuration.h"
 #include "transfer/configuration_transfer.h"
 
@@ -17,17 +18,9 @@
 
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
-
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 // Returns the CPU seconds the work took.
 double measure(const char* name, const std::function<void()>& work)

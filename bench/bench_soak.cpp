@@ -7,6 +7,7 @@
 #include "link/link_errors.h"
 #include "link/serial_port.h"
 #include "sim/simulated_unit.h"
+#include "sim_fleet.h"
 #include "transfer/configuration.h"
 #include "transfer/configuration_transfer.h"
 
@@ -16,18 +17,10 @@
 #include <QFile>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
 using namespace tarvex;
-
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 // Resident set size in megabytes, as the kernel counts it.
 double residentMegabytes()

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <ctime>
+
 #include <sys/resource.h>
 
 namespace {
@@ -35,6 +37,13 @@ void SimFleet::stop()
     for (auto& unit : units_)
         unit->waitForFinished();
     units_.clear();
+}
+
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 double childrenCpuSeconds()

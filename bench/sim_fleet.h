@@ -21,5 +21,8 @@ private:
     std::vector<std::unique_ptr<QProcess>> units_;
 };
 
+// CPU seconds this process has used so far.
+double processCpuSeconds();
+
 // User plus system time of the children that have ended and been waited for.
 double childrenCpuSeconds();

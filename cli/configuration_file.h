@@ -28,6 +28,8 @@ struct EventSettings
 {
     std::optional<bool> enabled;
     std::optional<QString> message; // line breaks as "\n"
+
+    bool operator==(const EventSettings&) const = default;
 };
 
 // What a file manages. Whatever it leaves out stays empty here and is neither read nor
@@ -40,6 +42,7 @@ struct ManagedConfiguration
     std::array<EventSettings, kEventCount> events;
 
     bool managesEventMask() const;
+    bool operator==(const ManagedConfiguration&) const = default;
 };
 
 // One broken rule, named by its JSON path: "events.test.message: 83 characters, at most 80".

@@ -10,22 +10,6 @@
 using fuzz::check;
 using namespace tarvex::cli;
 
-namespace {
-
-bool sameConfiguration(const ManagedConfiguration& a, const ManagedConfiguration& b)
-{
-    if (a.identity != b.identity || a.numbers != b.numbers || a.testNumber != b.testNumber)
-        return false;
-    for (int event = 0; event < kEventCount; ++event) {
-        if (a.events[size_t(event)].enabled != b.events[size_t(event)].enabled ||
-            a.events[size_t(event)].message != b.events[size_t(event)].message)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -38,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(problemsOf(*loaded.configuration).isEmpty());
     const Loaded again = loadConfiguration(fileText(*loaded.configuration));
     check(again.configuration.has_value());
-    check(sameConfiguration(*loaded.configuration, *again.configuration));
+    check(*loaded.configuration == *again.configuration);
     return 0;
 }

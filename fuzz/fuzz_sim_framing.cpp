@@ -15,9 +15,9 @@ using namespace tarvex::sim;
 
 namespace {
 
-// "&M", a digit, 80 bytes of text, NUL and CR, and one byte that marks a command as too long;
-// a command cut there gets its end (at most NUL and CR) back.
-constexpr qsizetype kLongestKept = 3 + kLongestMessage + 2 + 1;
+// The longest command and one byte that marks a command as too long; a command cut there gets
+// its end (at most NUL and CR) back.
+constexpr qsizetype kLongestKept = kLongestCommand + 1;
 
 bool holdsWhatTheUnitCan(const UnitMemory& memory)
 {

@@ -10,8 +10,6 @@ constexpr char kCarriageReturn = '\r';
 constexpr char kNul = '\0';
 const QByteArray kMessageWrite = QByteArrayLiteral("&M");
 const QByteArray kMessageEnd = QByteArrayLiteral("\0\r");
-// Longer than any command the unit knows: "&M", a digit, the longest text, NUL and CR.
-constexpr qsizetype kLongestCommand = 3 + kLongestMessage + 2;
 
 // A phone slot or count travels as one character: "0".."9", and ":" for 10. -1 for any other.
 int slotNumber(char c)

@@ -11,6 +11,8 @@ namespace tarvex::sim {
 inline constexpr char kAcknowledgement[] = "OK\r"; // the answer to every accepted write
 inline constexpr char kRefusal[] = "ERR\r";        // the answer to anything else it does not know
 inline constexpr char kGarbage[] = "\x7f#*";       // --garbage: sent before each reply
+// The longest command the unit knows: "&M", a digit, the longest text, NUL and CR.
+inline constexpr qsizetype kLongestCommand = 3 + kLongestMessage + 2;
 
 // Splits the received bytes into commands. A command ends at its CR, except a message write
 // ("&M"...), which ends at a NUL followed by CR, so that its text may hold CR LF. A command
