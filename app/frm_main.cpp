@@ -21,11 +21,6 @@ frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidg
     wireEvents();
 }
 
-frmMain::~frmMain()
-{
-    connection_.abort();
-}
-
 void frmMain::wireEvents()
 {
     connect(controls_.cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
@@ -137,10 +132,9 @@ void frmMain::txtEdit_Change()
                                     .arg(MessageEdit::kLimit));
 }
 
-bool frmMain::runExchange(const std::function<void()>& work)
+void frmMain::runExchange(const std::function<void()>& work)
 {
-    return connection_.run([&work](link::Link&) { work(); }) ==
-           discovery::Connection::Outcome::Done;
+    connection_.run([&work](link::Link&) { work(); });
 }
 
 void frmMain::showBusy(bool busy)

@@ -22,7 +22,6 @@ class frmMain : public QWidget
 public:
     explicit frmMain(link::PortMap ports, std::chrono::milliseconds replyWait = link::kReplyWait,
                      QWidget* parent = nullptr);
-    ~frmMain() override;
 
     link::Link& exchange() { return connection_.exchange(); }
     bool isBusy() const { return connection_.isBusy(); }
@@ -47,8 +46,9 @@ private:
     void cmdCancel_Click();
     void txtEdit_Change();
 
-    // Runs work as the one handler talking to the unit; false if refused or failed.
-    bool runExchange(const std::function<void()>& work);
+    // Runs work as the one handler talking to the unit; refused while another one runs, and a
+    // lost line is reported by the connection.
+    void runExchange(const std::function<void()>& work);
     void showBusy(bool busy);
     bool mayWriteUnreadValues();
     void openEditor(int slot, const QString& text);
