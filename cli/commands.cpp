@@ -1,10 +1,10 @@
 #include "cli/commands.h"
 
-#include "cli/apply.h"
-#include "cli/configuration_file.h"
+#include "provisioning/apply.h"
+#include "provisioning/configuration_file.h"
 #include "cli/exchange_log.h"
 #include "cli/unit_choice.h"
-#include "cli/unit_session.h"
+#include "provisioning/unit_session.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,11 +1,11 @@
 #include "cli/provisioning_loop.h"
 
-#include "cli/apply.h"
+#include "provisioning/apply.h"
 #include "cli/exchange_log.h"
 #include "cli/exit_codes.h"
 #include "cli/interruption.h"
 #include "cli/unit_choice.h"
-#include "cli/unit_session.h"
+#include "provisioning/unit_session.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/differences.h"
+#include "provisioning/differences.h"
 #include "cli/exit_codes.h"
 
 #include <QByteArray>

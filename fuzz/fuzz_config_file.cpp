@@ -1,7 +1,7 @@
 // The configuration-file loader of tarvex-cli: whatever the bytes, it either refuses them with
 // named problems or gives a configuration that keeps every rule, and that configuration
 // written as a file loads again as the same.
-#include "cli/configuration_file.h"
+#include "provisioning/configuration_file.h"
 #include "fuzz_check.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/differences.h"
+#include "provisioning/differences.h"
 #include "link/link.h"
 #include "link/serial_port.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/configuration_file.h"
+#include "provisioning/configuration_file.h"
 
 #include <QJsonValue>
 #include <QList>

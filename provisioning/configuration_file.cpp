@@ -1,4 +1,4 @@
-#include "cli/configuration_file.h"
+#include "provisioning/configuration_file.h"
 
 #include "protocol/wire_text.h"
 

@@ -1,4 +1,4 @@
-#include "cli/differences.h"
+#include "provisioning/differences.h"
 
 #include <algorithm>
 

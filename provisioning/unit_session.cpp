@@ -1,4 +1,4 @@
-#include "cli/unit_session.h"
+#include "provisioning/unit_session.h"
 
 #include "cli/exchange_log.h"
 #include "cli/exit_codes.h"

@@ -1,5 +1,5 @@
-#include "cli/configuration_file.h"
-#include "cli/differences.h"
+#include "provisioning/configuration_file.h"
+#include "provisioning/differences.h"
 #include "invalid_files.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "cli/apply.h"
+#include "provisioning/apply.h"
 
-#include "cli/unit_session.h"
+#include "provisioning/unit_session.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/configuration_file.h"
-#include "cli/differences.h"
+#include "provisioning/configuration_file.h"
+#include "provisioning/differences.h"
 #include "cli/result.h"
 
 namespace tarvex::cli {
