@@ -4,12 +4,12 @@
 
 #include <QFile>
 
-namespace tarvex::cli {
+namespace tarvex::provisioning {
 namespace {
 
 // Writes the items, reads them back; the items that still differ.
-QList<Item> writeAndVerify(UnitSession& session, const QList<Item>& items,
-                           const ManagedConfiguration& file, UnitValues& unit)
+QList<Item> writeAndReadBack(UnitSession& session, const QList<Item>& items,
+                             const ManagedConfiguration& file, UnitValues& unit)
 {
     session.write(items, file, unit);
     session.read(items, unit);
@@ -22,28 +22,22 @@ ManagedConfiguration loadConfigurationFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
+        throw Failure(Failure::Kind::UnreadableFile,
                       QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     const Loaded loaded = loadConfiguration(file.readAll());
-    if (!loaded.configuration) {
-        QStringList lines;
-        for (const Problem& problem : loaded.problems)
-            lines << problem.text();
-        throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
+    if (!loaded.configuration)
+        throw Failure(Failure::Kind::InvalidFile,
                       QStringLiteral("%1 is not a valid configuration; nothing was sent:\n%2")
-                          .arg(path, lines.join(u'\n')));
-    }
+                          .arg(path, problemLines(loaded.problems)));
     return *loaded.configuration;
 }
 
-QByteArray changeLines(const QList<Change>& changes)
+QString problemLines(const QList<Problem>& problems)
 {
-    QByteArray lines;
-    for (const Change& change : changes)
-        lines += QStringLiteral("%1: %2 \u2192 %3\n")
-                     .arg(change.path, valueText(change.before), valueText(change.after))
-                     .toUtf8();
-    return lines;
+    QStringList lines;
+    for (const Problem& problem : problems)
+        lines << problem.text();
+    return lines.join(u'\n');
 }
 
 QList<Change> readAndCompare(UnitSession& session, const ManagedConfiguration& file,
@@ -53,33 +47,24 @@ QList<Change> readAndCompare(UnitSession& session, const ManagedConfiguration& f
     return differences(unit, file);
 }
 
-// The heart of apply and message set: compare, write only what differs, verify by reading
-// back, one more try for what still differs.
-void applyConfiguration(UnitSession& session, const ManagedConfiguration& file, bool check,
-                        Result& result)
+QList<Change> writeAndVerify(UnitSession& session, const ManagedConfiguration& file,
+                             const QList<Change>& changes, UnitValues& unit)
 {
-    UnitValues unit;
-    result.changes = readAndCompare(session, file, unit);
-    result.changed = !result.changes.isEmpty();
-    result.plainOutput = changeLines(result.changes);
-    if (check || result.changes.isEmpty()) {
-        result.verified = result.changes.isEmpty();
-        return;
-    }
-    QList<Item> differing = writeAndVerify(session, itemsToWrite(result.changes), file, unit);
+    QList<Item> differing = writeAndReadBack(session, itemsToWrite(changes), file, unit);
     if (!differing.isEmpty())
-        differing = writeAndVerify(session, differing, file, unit);
-    if (!differing.isEmpty()) {
-        QStringList paths;
-        for (const Change& change : differences(unit, file))
-            paths
-                << QStringLiteral("%1 (unit holds %2)").arg(change.path, valueText(change.before));
-        throw Failure(Exit::NotVerified, QStringLiteral("not-verified"),
-                      QStringLiteral("written twice, but the unit still differs: %1")
-                          .arg(paths.join(QStringLiteral(", "))),
-                      session.device());
-    }
-    result.verified = true;
+        differing = writeAndReadBack(session, differing, file, unit);
+    return differing.isEmpty() ? QList<Change>() : differences(unit, file);
 }
 
-} // namespace tarvex::cli
+Failure notVerified(const QList<Change>& remaining, const QString& device)
+{
+    QStringList paths;
+    for (const Change& change : remaining)
+        paths << QStringLiteral("%1 (unit holds %2)").arg(change.path, valueText(change.before));
+    return Failure(Failure::Kind::NotVerified,
+                   QStringLiteral("written twice, but the unit still differs: %1")
+                       .arg(paths.join(QStringLiteral(", "))),
+                   device);
+}
+
+} // namespace tarvex::provisioning

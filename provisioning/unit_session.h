@@ -1,28 +1,37 @@
 #pragma once
 
-#include "provisioning/differences.h"
-#include "link/link.h"
-#include "link/serial_port.h"
+#include "provisioning/configuration_file.h"
+#include "provisioning/unit_values.h"
 
+#include <QList>
 #include <QString>
 
-#include <chrono>
+#include <functional>
 
-namespace tarvex::cli {
+namespace tarvex::link {
+class Link;
+}
 
-class ExchangeLog;
+namespace tarvex::provisioning {
 
-// The line to the one unit a run talks to, and its items read and written strictly: a unit
-// that does not answer, or answers out of turn, ends the run instead of leaving a value as it
-// was. Every failure is thrown as a Failure with its exit code.
+// How far a read or write is: done of total items (done 0 before the first exchange). Returning
+// false stops the work after the exchange in flight, with Failure Interrupted.
+using Progress = std::function<bool(int done, int total)>;
+
+// A unit's items read and written strictly, over a link its caller owns (the window's open
+// connection, or the command line's own port): a unit that stays silent or answers out of
+// turn ends the work with a Failure instead of leaving a value as it was. A failed exchange
+// throws link::LinkError as it is, because only the owner of the link knows what a lost line
+// means to it; link::LinkAborted passes through the same way.
 class UnitSession
 {
 public:
-    UnitSession(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log);
+    UnitSession(link::Link& link, QString device);
 
-    void open();        // exit 69 (no such device), 75 (busy) or 77 (no permission)
-    QString identify(); // the identity; exit 69 when the reply is not a unit's
     const QString& device() const { return device_; }
+    void setProgress(Progress progress) { progress_ = std::move(progress); }
+
+    QString identify(); // the identity; NoUnit when the reply is not a unit's
 
     void read(const QList<Item>& items, UnitValues& into);
     // Writes each item's value: the file's, or for the mask the unit's flags merged with it.
@@ -32,11 +41,11 @@ private:
     void readItem(const Item& item, UnitValues& into);
     void writeItem(const Item& item, const ManagedConfiguration& file, const UnitValues& unit);
     template <typename T> T answered(const std::optional<T>& value, const QString& what);
-    template <typename Step> void exchange(Step step);
+    void report(int done, int total);
 
+    link::Link& link_;
     QString device_;
-    link::SerialPort port_;
-    link::Link link_;
+    Progress progress_;
 };
 
-} // namespace tarvex::cli
+} // namespace tarvex::provisioning

@@ -1,11 +1,11 @@
+#include "invalid_files.h"
 #include "provisioning/configuration_file.h"
 #include "provisioning/differences.h"
-#include "invalid_files.h"
 
 #include <QFile>
 #include <QTest>
 
-using namespace tarvex::cli;
+using namespace tarvex::provisioning;
 
 class TestConfigurationFile : public QObject
 {
