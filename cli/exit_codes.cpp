@@ -45,6 +45,7 @@ constexpr EngineFailure kEngineFailures[] = {
     {provisioning::Failure::Kind::Unencodable, Exit::Unexpected, "unexpected"},
     {provisioning::Failure::Kind::UnreadableFile, Exit::UnreadableFile, "unreadable-file"},
     {provisioning::Failure::Kind::InvalidFile, Exit::InvalidFile, "invalid-file"},
+    {provisioning::Failure::Kind::UnwritableFile, Exit::CannotWriteOutput, "output-unwritable"},
     {provisioning::Failure::Kind::NotVerified, Exit::NotVerified, "not-verified"},
     {provisioning::Failure::Kind::Interrupted, Exit::Interrupted, "interrupted"},
 };

@@ -21,6 +21,7 @@ public:
         Unencodable,      // a value the unit cannot take got past validation: a fault of ours
         UnreadableFile,
         InvalidFile,
+        UnwritableFile,
         NotVerified, // written twice, and the unit still holds other values
         Interrupted, // stopped on request after the exchange in flight
     };
