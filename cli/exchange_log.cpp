@@ -2,7 +2,6 @@
 
 #include "cli/exit_codes.h"
 #include "link/link.h"
-#include "protocol/wire_text.h"
 
 #include <QDateTime>
 
@@ -43,6 +42,25 @@ void ExchangeLog::note(const QString& text)
     trace_.flush();
 }
 
+QString ExchangeLog::escaped(const QString& bytes)
+{
+    QString text;
+    for (const QChar character : bytes) {
+        const ushort code = character.unicode();
+        if (character == u'\r')
+            text += QStringLiteral("\\r");
+        else if (character == u'\n')
+            text += QStringLiteral("\\n");
+        else if (character == u'\\')
+            text += QStringLiteral("\\\\");
+        else if (code < 0x20 || code >= 0x7F)
+            text += QStringLiteral("\\x%1").arg(code, 2, 16, QChar(u'0'));
+        else
+            text += character;
+    }
+    return text;
+}
+
 void ExchangeLog::onWaitStarted(const QString& command)
 {
     ++count_;
@@ -51,7 +69,7 @@ void ExchangeLog::onWaitStarted(const QString& command)
         return;
     const QString of = expected_ > 0 ? QStringLiteral(" of %1").arg(expected_) : QString();
     std::fprintf(stderr, "\r\033[K%s  exchange %d%s  %s", qPrintable(device_), count_,
-                 qPrintable(of), qPrintable(protocol::escaped(command.trimmed())));
+                 qPrintable(of), qPrintable(escaped(command.trimmed())));
     std::fflush(stderr);
     progressShown_ = true;
 }
@@ -60,8 +78,8 @@ void ExchangeLog::onExchangeEnded(const QString& command, const QString& reply, 
 {
     const double ms = double(clock_.nsecsElapsed()) / 1e6;
     note(QStringLiteral("%1  sent \"%2\"  %3  %4 ms")
-             .arg(device_, protocol::escaped(command),
-                  read ? QStringLiteral("received \"%1\"").arg(protocol::escaped(reply))
+             .arg(device_, escaped(command),
+                  read ? QStringLiteral("received \"%1\"").arg(escaped(reply))
                        : QStringLiteral("read failed"))
              .arg(ms, 0, 'f', 1));
 }

@@ -31,6 +31,7 @@ public:
     int exchanges() const { return count_; }
     void countExchanges(int count) { count_ += count; }
 
+    static QString escaped(const QString& bytes);
     void clearProgress(); // before other text goes to the terminal
 
 private:
