@@ -26,8 +26,4 @@ QString withPlainLineBreaks(QString text);
 // text file both end that way, and the unit never keeps the break.
 QString withoutTrailingLineEnd(QString text);
 
-// Bytes as a person reads them in a trace: CR, LF and backslash escaped, every other control
-// or non-ASCII character as \xNN.
-QString escaped(const QString& bytes);
-
 } // namespace tarvex::protocol

@@ -1,9 +1,9 @@
 #include "provisioning/unit_session.h"
 
+#include "link/exchange_trace.h"
 #include "link/link.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
-#include "protocol/wire_text.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
 #include "transfer/configuration_transfer.h"
@@ -83,7 +83,7 @@ template <typename T> T UnitSession::answered(const std::optional<T>& value, con
                       device_);
     throw Failure(Failure::Kind::BadReply,
                   QStringLiteral("unexpected reply \"%1\" when reading the %2")
-                      .arg(protocol::escaped(reply), what),
+                      .arg(link::escaped(reply), what),
                   device_);
 }
 

@@ -411,24 +411,6 @@ private slots:
         QFETCH(QString, kept);
         QCOMPARE(withoutTrailingLineEnd(text), kept);
     }
-
-    void escapedForTraces_data()
-    {
-        QTest::addColumn<QString>("bytes");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("line ends") << "?N\r\n"
-                                   << "?N\\r\\n";
-        QTest::newRow("backslash") << "a\\b"
-                                   << "a\\\\b";
-        QTest::newRow("NUL and DEL") << latin1(bytes("M0\0\x7f")) << "M0\\x00\\x7f";
-        QTest::newRow("Latin-1") << latin1("\xe9") << "\\xe9";
-    }
-    void escapedForTraces()
-    {
-        QFETCH(QString, bytes);
-        QFETCH(QString, shown);
-        QCOMPARE(escaped(bytes), shown);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestProtocol)
