@@ -25,6 +25,17 @@ public:
 
     link::Link& exchange() { return connection_.exchange(); }
     bool isBusy() const { return connection_.isBusy(); }
+    // For sequences of exchanges started from outside the form (the File menu): run them
+    // through the connection, so they too run one at a time and report a lost line.
+    discovery::Connection& connection() { return connection_; }
+    // The values on screen, for code that reads them from the unit or shows a file's values.
+    ControlsView& view() { return view_; }
+
+    // The controls now show values read from the unit: the configuration frame opens and a
+    // later DownLoad writes without asking first, as after an upload.
+    void markUploaded();
+    // The window is closing: a pending wait ends at once and its handler stops.
+    void abortForClosing() { connection_.abort(); }
     // For tests: a const struct, so no control can be swapped; the controls themselves can be used.
     const FormControls& controls() const { return controls_; }
 
