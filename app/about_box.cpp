@@ -13,7 +13,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Tarvex Configurator"));
     auto* icon = new QLabel(this);
-    icon->setPixmap(windowIcon().pixmap(32, 32));
+    icon->setPixmap(app::windowIcon().pixmap(32, 32));
     auto* words = new QLabel(text(), this);
     words->setTextFormat(Qt::PlainText);
     words->setTextInteractionFlags(Qt::TextSelectableByMouse); // a version to quote to support

@@ -23,7 +23,7 @@ MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait,
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setWindowIcon(windowIcon());
+    setWindowIcon(app::windowIcon()); // the artwork, not QWidget::windowIcon()
     setFont(windowFont()); // the menu bar in the form's face
     setCentralWidget(form_);
     buildMenus();
