@@ -24,7 +24,7 @@ MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait,
                    Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(app::windowIcon()); // the artwork, not QWidget::windowIcon()
-    setFont(windowFont()); // the menu bar in the form's face
+    setFont(windowFont());            // the menu bar in the form's face
     setCentralWidget(form_);
     buildMenus();
     // The form keeps its own fixed size; the window is that and the menu bar, nothing more.
@@ -104,6 +104,8 @@ void MainWindow::showCentred()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     form_->abortForClosing();
+    trafficLogWindow_->close();
+    aboutBox_->close();
     event->accept();
 }
 

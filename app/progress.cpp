@@ -16,8 +16,9 @@ Progress::Progress(QWidget* parent, const QString& label, int maximum) : step_{l
     dialog_->setLabel(text);
     dialog_->setCancelButtonText(QStringLiteral("Cancel"));
     dialog_->setRange(0, maximum);
-    // The window's controls stay inert while the sequence runs; the wait keeps painting.
-    dialog_->setWindowModality(Qt::WindowModal);
+    // Not modal: the window's close button must work during the sequence, and its buttons
+    // refuse to start anything while it runs.
+    dialog_->setWindowModality(Qt::NonModal);
     dialog_->setMinimumDuration(0);
     dialog_->setAutoReset(false);
     dialog_->setAutoClose(false);

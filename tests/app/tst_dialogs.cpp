@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -108,6 +109,21 @@ private slots:
         QVERIFY(progress.wasCanceled());
         progress.setValue(4);
         QVERIFY(progress.wasCanceled()); // pressed once stays pressed
+    }
+
+    void progressShowsItsCancelToTheOperator()
+    {
+        QWidget window;
+        Progress progress(&window, "Reading the configuration...", 21);
+        progress.setValue(1);
+        auto* dialog = window.findChild<QProgressDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+        QCOMPARE(dialog->findChild<QLabel*>()->text(), QString("Reading the configuration..."));
+        QVERIFY(!progress.wasCanceled());
+
+        dialog->findChild<QPushButton*>()->click();
+        QVERIFY(progress.wasCanceled());
     }
 
     void differencesDialogAnswers_data()

@@ -290,12 +290,14 @@ private slots:
         WindowBench<SimProcess> bench;
         QVERIFY(bench.ready);
         MainWindow& w = *bench.w;
+        w.actions().trafficLog->trigger();
         DuringWait duringFirstPhone(w.form(), 3, [&] { w.actions().quit->trigger(); });
 
         click(bench.ui().cmdUpLoad);
 
         QVERIFY(duringFirstPhone.ran());
         QVERIFY(!w.isVisible());
+        QVERIFY(!w.trafficLogWindow().isVisible());
         QVERIFY(!w.form().isBusy());
         QTest::qWait(200); // longer than the next exchanges would take
         QCOMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
