@@ -47,11 +47,15 @@ TrafficLogWindow::TrafficLogWindow(TrafficLog& log, QWidget* parent)
     list_->setModel(&log);
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)); // bytes line up
     list_->verticalHeader()->setVisible(false);
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->horizontalHeader()->setStretchLastSection(true);
-    list_->setColumnWidth(0, 110);
-    list_->setColumnWidth(1, 200);
-    list_->setColumnWidth(2, 280);
+    list_->setWordWrap(false);
+    // Fixed widths: fitting columns to their contents would measure every one of the rows.
+    const int digit = list_->fontMetrics().horizontalAdvance(u'0');
+    list_->setColumnWidth(TrafficLog::Time, 14 * digit);
+    list_->setColumnWidth(TrafficLog::Sent, 24 * digit);
+    list_->setColumnWidth(TrafficLog::Duration, 9 * digit);
+    list_->horizontalHeader()->setSectionResizeMode(TrafficLog::Received, QHeaderView::Stretch);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
