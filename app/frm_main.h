@@ -11,11 +11,12 @@
 
 namespace tarvex::app {
 
-// The program's one window: the connection frame, the configuration frame with the message
-// editor, and the branding. The connection (discovery::Connection) owns the port and its state;
-// the window wires clicks to it and its signals to controls and boxes, and lends the transfer
-// code its controls through a ControlsView. Handlers that talk to the unit run one at a time:
-// while one waits for a reply, clicks that would start another exchange are refused.
+// The program's form, the central area of its window (MainWindow): the connection frame, the
+// configuration frame with the message editor, and the branding. It also works as a window of
+// its own, as the flow tests use it. The connection (discovery::Connection) owns the port and its
+// state; the window wires clicks to it and its signals to controls and boxes, and lends the
+// transfer code its controls through a ControlsView. Handlers that talk to the unit run one at a
+// time: while one waits for a reply, clicks that would start another exchange are refused.
 class frmMain : public QWidget
 {
     Q_OBJECT

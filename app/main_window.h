@@ -8,6 +8,8 @@
 #include <chrono>
 
 class QAction;
+class QKeySequence;
+class QMenu;
 
 namespace tarvex::app {
 
