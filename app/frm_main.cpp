@@ -39,7 +39,7 @@ void frmMain::wireEvents()
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // Ends a pending wait at once; its handler then stops without touching anything.
-    connection_.abort();
+    abortForClosing();
     event->accept();
 }
 
@@ -76,9 +76,14 @@ void frmMain::cmdUpLoad_Click()
 {
     runExchange([this] {
         transfer::readConfiguration(exchange(), view_);
-        controls_.Frame2->setEnabled(true);
-        uploadedSinceScan_ = true;
+        markUploaded();
     });
+}
+
+void frmMain::markUploaded()
+{
+    controls_.Frame2->setEnabled(true);
+    uploadedSinceScan_ = true;
 }
 
 void frmMain::cmdDownLoad_Click()

@@ -1,23 +1,16 @@
 #include "app/command_line.h"
 #include "app/demo_units.h"
 #include "app/display_guard.h"
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "link/port_map.h"
 
 #include <QApplication>
-#include <QScreen>
 
 #include <cstdio>
 #include <memory>
 #include <optional>
 
 namespace {
-
-void centre(QWidget& window)
-{
-    const QRect screen = window.screen()->availableGeometry();
-    window.move(screen.center() - window.rect().center());
-}
 
 int fail(const QString& message)
 {
@@ -55,8 +48,7 @@ int main(int argc, char* argv[])
             return fail(error);
     }
 
-    tarvex::app::frmMain window(*ports);
-    centre(window);
-    window.show();
+    tarvex::app::MainWindow window(*ports);
+    window.showCentred();
     return app->exec();
 }
