@@ -60,7 +60,8 @@ void frmMain::Connect()
     const std::optional<discovery::ScanResult> result = connection_.scan();
     if (!result)
         return;
-    showScanResult(result->found, discovery::identityCaption(*result),
+    identity_ = result->found ? discovery::identityCaption(*result) : QString();
+    showScanResult(result->found, identity_,
                    discovery::permissionHint(result->refusedForPermission));
 }
 

@@ -42,6 +42,8 @@ public:
 
     // The port scan behind cmdConnect.
     void Connect();
+    // The identity the last scan found ("KTX-210"); empty when it found none.
+    const QString& unitIdentity() const { return identity_; }
 
     int intEditSlot = 0; // the message slot open in the editor
 
@@ -71,6 +73,7 @@ private:
     FormControls controls_;
     ControlsView view_{controls_, this}; // the values on screen, for the transfer code
     discovery::Connection connection_;
+    QString identity_;
     bool uploadedSinceScan_ = false; // the values on screen are the unit's, or edits of them
 };
 

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_box.h"
+#include "app/file_flows.h"
 #include "app/traffic_log.h"
 #include "app/traffic_log_window.h"
 #include "app/window_look.h"
@@ -16,7 +17,8 @@ namespace tarvex::app {
 MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
     : QMainWindow(parent), form_(new frmMain(std::move(ports), replyWait, this)),
       trafficLog_(new TrafficLog(form_->exchange(), this)),
-      trafficLogWindow_(new TrafficLogWindow(*trafficLog_, this)), aboutBox_(new AboutBox(this))
+      trafficLogWindow_(new TrafficLogWindow(*trafficLog_, this)), aboutBox_(new AboutBox(this)),
+      fileFlows_(new FileFlows(*form_, this))
 {
     setWindowTitle(QStringLiteral("Tarvex Configurator - Power Supply Indicator"));
     // A fixed single border: a close button, no minimise or maximise.
@@ -31,6 +33,11 @@ MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait,
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     form_->controls().cmdUpLoad->installEventFilter(this);
     followUploadButton();
+    connect(this, &MainWindow::saveConfigurationRequested, fileFlows_,
+            &FileFlows::saveUnitConfiguration);
+    connect(this, &MainWindow::applyConfigurationRequested, fileFlows_,
+            &FileFlows::applyConfigurationFile);
+    connect(this, &MainWindow::compareWithFileRequested, fileFlows_, &FileFlows::compareWithFile);
 }
 
 MainWindow::~MainWindow() = default;

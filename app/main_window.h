@@ -14,6 +14,7 @@ class QMenu;
 namespace tarvex::app {
 
 class AboutBox;
+class FileFlows;
 class TrafficLog;
 class TrafficLogWindow;
 
@@ -69,6 +70,7 @@ private:
     TrafficLog* trafficLog_;
     TrafficLogWindow* trafficLogWindow_;
     AboutBox* aboutBox_;
+    FileFlows* fileFlows_;
     MenuActions actions_;
 };
 

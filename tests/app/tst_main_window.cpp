@@ -181,6 +181,7 @@ private slots:
     {
         WindowBench<SimProcess> bench;
         QVERIFY(bench.ready);
+        FileAnswer noFile{QString()}; // the flow behind an item that starts asks for a file
         MainWindow& w = *bench.w;
         QSignalSpy saves(&w, &MainWindow::saveConfigurationRequested);
         QSignalSpy applies(&w, &MainWindow::applyConfigurationRequested);
