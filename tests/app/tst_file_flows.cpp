@@ -61,27 +61,12 @@ struct Operator : dialogs::Observer
 };
 
 // The main window connected to tarvex-sim on port 1, with the operator at its dialogs.
-struct FlowBench
+struct FlowBench : WindowBench<SimProcess>
 {
-    explicit FlowBench(QStringList simOptions = {}, std::chrono::milliseconds wait = kQuickWait)
-        : unit(std::move(simOptions))
-    {
-        const bool started = unit.start();
-        w = std::make_unique<MainWindow>(portOne(unit.devicePath()), wait);
-        w->show();
-        if (!started || !QTest::qWaitForWindowExposed(w.get()))
-            return;
-        click(ui().cmdConnect);
-        ready = ui().cmdUpLoad->isEnabled();
-    }
-    const FormControls& ui() { return w->form().controls(); }
+    using WindowBench::WindowBench;
     QByteArray sentAfterScan() { return unit.log().mid(int(qstrlen("?\r"))); }
 
-    Recorder seen;
     Operator hands;
-    SimProcess unit;
-    std::unique_ptr<MainWindow> w;
-    bool ready = false;
 };
 
 } // namespace
@@ -101,8 +86,9 @@ private slots:
         QFile stateFile(state);
         QVERIFY(stateFile.open(QIODevice::WriteOnly) && stateFile.write(kUnitWithShortNumber) > 0);
         stateFile.close();
-        FlowBench bench({"--state", state}, tarvex::link::kReplyWait);
+        FlowBench bench(QStringList{"--state", state});
         QVERIFY(bench.ready);
+        bench.w->form().exchange().setReplyWait(tarvex::link::kReplyWait);
         bench.hands.path = dir.filePath("window"); // ".json" is added
         bench.w->actions().saveConfiguration->trigger();
 
@@ -211,7 +197,7 @@ private slots:
     // A unit that acknowledges writes but keeps nothing is written twice, then named.
     void aUnitThatIgnoresWritesEndsInTheStillDifferBox()
     {
-        FlowBench bench({"--ignore-writes"});
+        FlowBench bench(QStringList{"--ignore-writes"});
         QVERIFY(bench.ready);
         bench.hands.path = kExample;
         bench.w->actions().applyConfiguration->trigger();
@@ -224,7 +210,7 @@ private slots:
     // A hang-up while writing is the lost line of decision 6.
     void aHangUpMidApplyIsALostLine()
     {
-        FlowBench bench({"--hangup-after", "14"});
+        FlowBench bench(QStringList{"--hangup-after", "14"});
         QVERIFY(bench.ready);
         bench.hands.path = kExample;
         bench.w->actions().applyConfiguration->trigger();

@@ -38,28 +38,6 @@ struct FileAnswer : tarvex::app::dialogs::Observer
     QString path;
 };
 
-// The main window on port 1, connected to the unit behind it.
-template <class Unit> struct WindowBench
-{
-    template <class... Options>
-    explicit WindowBench(Options&&... options) : unit(std::forward<Options>(options)...)
-    {
-        const bool started = unit.start();
-        w = std::make_unique<MainWindow>(portOne(unit.devicePath()), kQuickWait);
-        w->show();
-        if (!started || !QTest::qWaitForWindowExposed(w.get()))
-            return;
-        click(ui().cmdConnect);
-        ready = ui().cmdUpLoad->isEnabled();
-    }
-    const FormControls& ui() { return w->form().controls(); }
-
-    Recorder seen;
-    Unit unit;
-    std::unique_ptr<MainWindow> w;
-    bool ready = false;
-};
-
 QMenu* menuTitled(MainWindow& w, const QString& title)
 {
     for (QAction* entry : w.menuBar()->actions())
