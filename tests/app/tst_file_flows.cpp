@@ -135,6 +135,7 @@ private slots:
         bench.w->actions().applyConfiguration->trigger();
 
         QVERIFY(bench.hands.differences && bench.hands.differences->offersWrite);
+        QVERIFY(bench.hands.differences->note.isEmpty()); // the file names this unit
         QCOMPARE(bench.hands.differences->title, "Apply Configuration");
         QCOMPARE(bench.hands.differences->rows.first().item, "phones.numbers[0]");
         QCOMPARE(bench.hands.differences->rows.first().inFile, "\"9800000000\"");
@@ -152,8 +153,9 @@ private slots:
         QVERIFY(!bench.unit.log().mid(applied.size()).contains('&'));
     }
 
-    // The differences are shown, and nothing is written: Cancel pressed in apply's dialog, or
-    // compare's dialog, which has only Close (answered here as if it offered Write).
+    // The differences are shown, with a note that the file names another unit, and nothing is
+    // written: Cancel pressed in apply's dialog, or compare's dialog, which has only Close
+    // (answered here as if it offered Write).
     void theDifferencesDialogWritesOnlyOnWrite_data()
     {
         QTest::addColumn<bool>("compare");
@@ -163,7 +165,7 @@ private slots:
     void theDifferencesDialogWritesOnlyOnWrite()
     {
         QFETCH(bool, compare);
-        FlowBench bench;
+        FlowBench bench(QStringList{"--id", "KTX-999 Tarvex PSI"});
         QVERIFY(bench.ready);
         bench.hands.path = kExample;
         bench.hands.pressWrite = compare;
@@ -171,6 +173,8 @@ private slots:
             ->trigger();
         QVERIFY(bench.hands.differences);
         QCOMPARE(bench.hands.differences->offersWrite, !compare);
+        QCOMPARE(bench.hands.differences->note,
+                 "The file was saved from unit \"KTX-210\"; this unit is \"KTX-999\".");
         QVERIFY(bench.seen.boxes.isEmpty());
         QVERIFY(!bench.unit.log().contains('&'));
     }
