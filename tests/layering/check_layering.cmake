@@ -1,6 +1,7 @@
-# Fails when a folder includes what the layering forbids: the simulator uses none of the core,
-# so that each side of the line checks the other, and the core and the command-line program
-# include no widget or GUI header, so that they run where no display exists.
+# Fails when a folder includes what the layering forbids: the simulator uses none of the core
+# (demo/ puts the two together), so that each side of the line checks the other, and the core
+# and the command-line program include no widget or GUI header, so that they run where no
+# display exists.
 #   cmake -DSOURCE_DIR=... -P check_layering.cmake
 
 function(tarvex_forbid folders pattern why)
@@ -16,8 +17,8 @@ function(tarvex_forbid folders pattern why)
     endforeach()
 endfunction()
 
-tarvex_forbid("sim" "^[ \t]*#[ \t]*include[ \t]*[<\"](protocol|link|discovery|transfer)/"
+tarvex_forbid("sim" "^[ \t]*#[ \t]*include[ \t]*[<\"](protocol|link|discovery|transfer|demo)/"
               "the simulator must not use the core")
-tarvex_forbid("protocol;link;discovery;transfer;cli"
+tarvex_forbid("protocol;link;discovery;transfer;demo;cli"
               "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|Q[A-Za-z]*Widget|QApplication|QGuiApplication|QMessageBox|QPushButton|QLabel|QCheckBox|QComboBox|QGroupBox|QFont|QColor|QPixmap|QImage|QIcon|QPainter)"
               "no widget or GUI header here")
