@@ -1,10 +1,7 @@
 # The suites built for Windows run under Wine: tarvex_wine_run (wine-run in the build folder)
 # runs a program with the Qt and MinGW runtime on its path, in a private prefix there.
 find_program(TARVEX_WINE wine REQUIRED)
-get_filename_component(TARVEX_QT_WINDOWS "${Qt6_DIR}/../../.." ABSOLUTE)
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
-                OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-get_filename_component(TARVEX_MINGW_RUNTIME "${libgcc}" DIRECTORY)
+get_filename_component(TARVEX_MINGW_THREADS_DIR "${TARVEX_MINGW_THREADS}" DIRECTORY)
 set(TARVEX_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 set(tarvex_wine_run ${CMAKE_BINARY_DIR}/wine-run)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine_run.sh.in ${tarvex_wine_run} @ONLY
