@@ -1,10 +1,13 @@
 #include "cli/commands.h"
 
-#include "cli/apply.h"
-#include "cli/configuration_file.h"
 #include "cli/exchange_log.h"
 #include "cli/unit_choice.h"
-#include "cli/unit_session.h"
+#include "cli/unit_port.h"
+#include "protocol/events.h"
+#include "protocol/value_rules.h"
+#include "protocol/wire_text.h"
+#include "provisioning/apply.h"
+#include "provisioning/configuration_file.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -16,6 +19,11 @@
 namespace tarvex::cli {
 namespace {
 
+using provisioning::Change;
+using provisioning::Item;
+using provisioning::ManagedConfiguration;
+using provisioning::UnitValues;
+
 void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text)
 {
     result.warnings << text;
@@ -25,12 +33,12 @@ void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const 
     std::fprintf(stderr, "tarvex-cli: warning: %s\n", qPrintable(text));
 }
 
-std::unique_ptr<UnitSession> connectUnit(const Invocation& invocation, ExchangeLog& log,
-                                         Result& result)
+std::unique_ptr<UnitPort> connectUnit(const Invocation& invocation, ExchangeLog& log,
+                                      Result& result)
 {
     const ChosenUnit chosen = chooseUnit(invocation, log);
     result.device = chosen.device;
-    auto session = std::make_unique<UnitSession>(chosen.device, invocation.replyWait, log);
+    auto session = std::make_unique<UnitPort>(chosen.device, invocation.replyWait, log);
     session->open();
     result.identity = chosen.identity.isEmpty() ? session->identify() : chosen.identity;
     return session;
@@ -50,23 +58,22 @@ void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
     }
     const auto session = connectUnit(invocation, log, result);
     UnitValues unit;
-    const QList<Item> items = allItems(!invocation.noMessages);
-    log.expect(log.exchanges() + int(items.size()));
-    session->read(items, unit);
+    session->onReadStart([&log](int total) { log.expect(log.exchanges() + total); });
+    session->read(provisioning::allItems(!invocation.noMessages), unit);
 
-    const ManagedConfiguration configuration = configurationOf(unit, result.identity);
-    for (const Problem& problem : problemsOf(configuration)) {
+    const ManagedConfiguration configuration = provisioning::configurationOf(unit, result.identity);
+    for (const provisioning::Problem& problem : provisioning::problemsOf(configuration)) {
         warn(invocation, log, result,
              QStringLiteral("the unit's %1 breaks a rule of the file format: %2")
                  .arg(problem.path, problem.rule));
     }
-    result.extra.insert(QStringLiteral("configuration"), toJson(configuration));
+    result.extra.insert(QStringLiteral("configuration"), provisioning::toJson(configuration));
     result.verified = true;
     if (!output) {
-        result.plainOutput = fileText(configuration);
+        result.plainOutput = provisioning::fileText(configuration);
         return;
     }
-    output->write(fileText(configuration));
+    output->write(provisioning::fileText(configuration));
     if (!output->commit())
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("cannot write %1: %2")
@@ -88,8 +95,8 @@ void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
     const auto session = connectUnit(invocation, log, result);
     warnOfOtherIdentity(invocation, log, file, result);
     UnitValues unit;
-    result.changes = readAndCompare(*session, file, unit);
-    result.plainOutput = changeLines(result.changes);
+    result.changes = session->readAndCompare(file, unit);
+    result.plainOutput = provisioning::changeLines(result.changes);
     result.verified = result.changes.isEmpty();
     if (!result.changes.isEmpty())
         result.exit = Exit::Differences;
@@ -106,12 +113,11 @@ void applyFile(const Invocation& invocation, ExchangeLog& log, Result& result)
 
 int eventArgument(const QString& key)
 {
-    const auto event = eventIndex(key);
+    const auto event = protocol::eventIndex(key);
     if (!event)
         throw Failure(Exit::Usage, QStringLiteral("usage"),
                       QStringLiteral("unknown event \"%1\"; the events are %2")
-                          .arg(key, QStringList(eventKeys().begin(), eventKeys().end())
-                                        .join(QStringLiteral(", "))));
+                          .arg(key, protocol::eventKeyList()));
     return *event;
 }
 
@@ -121,13 +127,8 @@ QString messageFromFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
                       QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    QString text = QString::fromUtf8(file.readAll());
     // Editors end a text file with a line break; the unit's text never keeps one.
-    if (text.endsWith(QStringLiteral("\r\n")))
-        text.chop(2);
-    else if (text.endsWith(u'\n'))
-        text.chop(1);
-    return text;
+    return protocol::withoutTrailingLineEnd(QString::fromUtf8(file.readAll()));
 }
 
 void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& result)
@@ -145,14 +146,40 @@ void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& resu
     file.events[size_t(event)].message = invocation.messageFile.isEmpty()
                                              ? invocation.arguments.at(2)
                                              : messageFromFile(invocation.messageFile);
-    if (const QString rule = messageProblem(*file.events[size_t(event)].message); !rule.isEmpty())
-        throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
-                      QStringLiteral("%1: %2; nothing was sent").arg(messagePath(event), rule));
+    if (const QString rule = protocol::messageProblem(*file.events[size_t(event)].message);
+        !rule.isEmpty())
+        throw Failure(
+            Exit::InvalidFile, QStringLiteral("invalid-file"),
+            QStringLiteral("%1: %2; nothing was sent").arg(provisioning::messagePath(event), rule));
     const auto session = connectUnit(invocation, log, result);
     applyConfiguration(*session, file, false, result);
 }
 
 } // namespace
+
+ManagedConfiguration loadConfigurationFile(const QString& path)
+{
+    return engineStep([&] { return provisioning::loadConfigurationFile(path); });
+}
+
+// Compare, write only what differs, verify by reading back, one more try for what still
+// differs: apply's and message set's steps, each reflected in the result as it is known.
+void applyConfiguration(UnitPort& session, const ManagedConfiguration& file, bool check,
+                        Result& result)
+{
+    UnitValues unit;
+    result.changes = session.readAndCompare(file, unit);
+    result.changed = !result.changes.isEmpty();
+    result.plainOutput = provisioning::changeLines(result.changes);
+    if (check || result.changes.isEmpty()) {
+        result.verified = result.changes.isEmpty();
+        return;
+    }
+    const QList<Change> remaining = session.writeAndVerify(file, result.changes, unit);
+    if (!remaining.isEmpty())
+        throw failureOf(provisioning::notVerified(remaining, session.device()));
+    result.verified = true;
+}
 
 void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result)
 {

@@ -55,11 +55,15 @@ void setDeferred(bool deferred)
     deferredNow = deferred;
 }
 
+bool stopWanted()
+{
+    return noted && !deferredNow;
+}
+
 void checkpoint()
 {
-    if (noted && !deferredNow)
-        throw Failure(Exit::Interrupted, QStringLiteral("interrupted"),
-                      QStringLiteral("interrupted; the exchange in flight was completed"));
+    if (stopWanted())
+        throw failureOf(provisioning::interrupted());
 }
 
 } // namespace tarvex::cli::interruption

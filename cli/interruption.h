@@ -10,6 +10,9 @@ bool install(QCoreApplication& app);
 
 bool requested();
 
+// Whether work should stop now: requested and not deferred.
+bool stopWanted();
+
 // Ends the run (exit 130) when an interruption has been requested, unless deferred.
 void checkpoint();
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/configuration_file.h"
 #include "cli/invocation.h"
 #include "cli/result.h"
+#include "provisioning/configuration_file.h"
 
 #include <QFile>
 #include <QStringList>
@@ -13,7 +13,7 @@
 namespace tarvex::cli {
 
 class ExchangeLog;
-class UnitSession;
+class UnitPort;
 
 // apply --loop: provisions unit after unit on one port, unattended. Waits for a unit (a probe
 // every half second; the device may vanish and come back with the next unit), applies the
@@ -29,9 +29,9 @@ public:
     int run();
 
 private:
-    std::unique_ptr<UnitSession> waitForUnit(QString& identity);
-    void waitUntilGone(UnitSession& session);
-    Result provision(UnitSession& session, const QString& identity);
+    std::unique_ptr<UnitPort> waitForUnit(QString& identity);
+    void waitUntilGone(UnitPort& session);
+    Result provision(UnitPort& session, const QString& identity);
     void announce(const Result& result);
     void appendToReport(const Result& result);
     void printSummary();
@@ -39,7 +39,7 @@ private:
 
     const Invocation& invocation_;
     ExchangeLog& log_;
-    ManagedConfiguration file_;
+    provisioning::ManagedConfiguration file_;
     QString device_;
     QFile report_;
     int units_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/differences.h"
 #include "cli/exit_codes.h"
+#include "provisioning/differences.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -23,7 +23,7 @@ struct Result
     bool verified = false; // the unit was shown to hold what the file manages
     QString device;
     QString identity;
-    QList<Change> changes;
+    QList<provisioning::Change> changes;
     int exchanges = 0;
     qint64 elapsedMs = 0;
     Exit exit = Exit::Done;
@@ -45,9 +45,6 @@ struct Result
 QJsonObject resultDocument(const Result& result);
 
 // [{"path", "before", "after"}, ...]: the result document's and the bench report's changes.
-QJsonArray changesJson(const QList<Change>& changes);
-
-// A value as it stands in a file and in diff lines: strings quoted, JSON escapes.
-QString valueText(const QJsonValue& value);
+QJsonArray changesJson(const QList<provisioning::Change>& changes);
 
 } // namespace tarvex::cli

@@ -1,5 +1,5 @@
 #include "cli_run.h"
-#include "invalid_files.h"
+#include "provisioning/invalid_files.h"
 #include "support/sim_process.h"
 
 #include <QFile>
