@@ -5,6 +5,7 @@
 #include "app/traffic_log.h"
 #include "app/traffic_log_window.h"
 #include "app/window_look.h"
+#include "link/serial_port.h"
 
 #include <QCloseEvent>
 #include <QLayout>
@@ -15,7 +16,12 @@
 namespace tarvex::app {
 
 MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
-    : QMainWindow(parent), form_(new frmMain(std::move(ports), replyWait, this)),
+    : MainWindow(std::make_unique<link::SerialPort>(std::move(ports)), replyWait, parent)
+{}
+
+MainWindow::MainWindow(std::unique_ptr<link::Port> port, std::chrono::milliseconds replyWait,
+                       QWidget* parent)
+    : QMainWindow(parent), form_(new frmMain(std::move(port), replyWait, this)),
       trafficLog_(new TrafficLog(form_->exchange(), this)),
       trafficLogWindow_(new TrafficLogWindow(*trafficLog_, this)), aboutBox_(new AboutBox(this)),
       fileFlows_(new FileFlows(*form_, this))

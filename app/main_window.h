@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <chrono>
+#include <memory>
 
 class QAction;
 class QKeySequence;
@@ -39,6 +40,10 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     explicit MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait = link::kReplyWait,
+                        QWidget* parent = nullptr);
+    // Over a port of the caller's: the in-process units of --demo.
+    explicit MainWindow(std::unique_ptr<link::Port> port,
+                        std::chrono::milliseconds replyWait = link::kReplyWait,
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
