@@ -1,8 +1,7 @@
 #include "cli/apply.h"
 
+#include "cli/input_file.h"
 #include "cli/unit_session.h"
-
-#include <QFile>
 
 namespace tarvex::cli {
 namespace {
@@ -16,15 +15,23 @@ QList<Item> writeAndVerify(UnitSession& session, const QList<Item>& items,
     return itemsToWrite(differences(unit, file));
 }
 
+// A run that ends while writing reports as changes only what the unit took; the rest, planned
+// but never sent, apart.
+void keepWrittenChanges(const QList<Item>& written, Result& result)
+{
+    QList<Change> sent;
+    for (const Change& change : std::as_const(result.changes))
+        (written.contains(change.item) ? sent : result.notSent) << change;
+    result.changes = sent;
+    result.changed = !sent.isEmpty();
+    result.plainOutput = changeLines(sent);
+}
+
 } // namespace
 
 ManagedConfiguration loadConfigurationFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
-                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    const Loaded loaded = loadConfiguration(file.readAll());
+    const Loaded loaded = loadConfiguration(readInputFile(path));
     if (!loaded.configuration) {
         QStringList lines;
         for (const Problem& problem : loaded.problems)
@@ -66,9 +73,15 @@ void applyConfiguration(UnitSession& session, const ManagedConfiguration& file, 
         result.verified = result.changes.isEmpty();
         return;
     }
-    QList<Item> differing = writeAndVerify(session, itemsToWrite(result.changes), file, unit);
-    if (!differing.isEmpty())
-        differing = writeAndVerify(session, differing, file, unit);
+    QList<Item> differing;
+    try {
+        differing = writeAndVerify(session, itemsToWrite(result.changes), file, unit);
+        if (!differing.isEmpty())
+            differing = writeAndVerify(session, differing, file, unit);
+    } catch (const Failure&) {
+        keepWrittenChanges(session.written(), result);
+        throw;
+    }
     if (!differing.isEmpty()) {
         QStringList paths;
         for (const Change& change : differences(unit, file))

@@ -1,14 +1,15 @@
 #include "cli/commands.h"
 
 #include "cli/apply.h"
+#include "cli/blocking_step.h"
 #include "cli/configuration_file.h"
 #include "cli/exchange_log.h"
+#include "cli/input_file.h"
 #include "cli/unit_choice.h"
 #include "cli/unit_session.h"
+#include "files/atomic_file.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -36,17 +37,21 @@ std::unique_ptr<UnitSession> connectUnit(const Invocation& invocation, ExchangeL
     return session;
 }
 
+Failure outputUnwritable(const QString& path, const QString& reason)
+{
+    return Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                   QStringLiteral("cannot write %1: %2").arg(path, reason));
+}
+
 void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
     // Opened first, so that a folder that is not there costs no exchange; committed only
     // when everything was read.
-    std::unique_ptr<QSaveFile> output;
+    std::shared_ptr<files::AtomicFile> output;
     if (!invocation.outputPath.isEmpty()) {
-        output = std::make_unique<QSaveFile>(invocation.outputPath);
-        if (!output->open(QIODevice::WriteOnly))
-            throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                          QStringLiteral("cannot write %1: %2")
-                              .arg(invocation.outputPath, output->errorString()));
+        output = std::make_shared<files::AtomicFile>(invocation.outputPath);
+        if (!runBlocking<bool>([output] { return output->open(); }))
+            throw outputUnwritable(invocation.outputPath, output->errorString());
     }
     const auto session = connectUnit(invocation, log, result);
     UnitValues unit;
@@ -66,11 +71,8 @@ void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
         result.plainOutput = fileText(configuration);
         return;
     }
-    output->write(fileText(configuration));
-    if (!output->commit())
-        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                      QStringLiteral("cannot write %1: %2")
-                          .arg(invocation.outputPath, output->errorString()));
+    if (!output->commit(fileText(configuration)))
+        throw outputUnwritable(invocation.outputPath, output->errorString());
 }
 
 void warnOfOtherIdentity(const Invocation& invocation, ExchangeLog& log,
@@ -117,11 +119,7 @@ int eventArgument(const QString& key)
 
 QString messageFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
-                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(readInputFile(path));
     // Editors end a text file with a line break; the unit's text never keeps one.
     if (text.endsWith(QStringLiteral("\r\n")))
         text.chop(2);

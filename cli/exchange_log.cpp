@@ -1,5 +1,6 @@
 #include "cli/exchange_log.h"
 
+#include "cli/blocking_step.h"
 #include "cli/exit_codes.h"
 #include "link/link.h"
 
@@ -9,15 +10,19 @@
 
 namespace tarvex::cli {
 
-ExchangeLog::ExchangeLog(const QString& tracePath, bool showProgress) : showProgress_(showProgress)
+ExchangeLog::ExchangeLog(const QString& tracePath, bool showProgress)
+    : tracePath_(tracePath), showProgress_(showProgress)
 {
     if (tracePath.isEmpty())
         return;
-    trace_.setFileName(tracePath);
-    if (!trace_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    auto trace = std::make_shared<QFile>(tracePath);
+    if (!runBlocking<bool>([trace] {
+            return trace->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+        }))
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("cannot append to the trace file %1: %2")
-                          .arg(tracePath, trace_.errorString()));
+                          .arg(tracePath, trace->errorString()));
+    trace_ = std::move(trace);
 }
 
 ExchangeLog::~ExchangeLog()
@@ -35,11 +40,20 @@ void ExchangeLog::watch(link::Link& link, const QString& device)
 
 void ExchangeLog::note(const QString& text)
 {
-    if (!trace_.isOpen())
+    if (!trace_ || !traceLost_.isEmpty())
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    trace_.write(QStringLiteral("%1  %2\n").arg(stamp, text).toUtf8());
-    trace_.flush();
+    const QByteArray line = QStringLiteral("%1  %2\n").arg(stamp, text).toUtf8();
+    if (trace_->write(line) != line.size() || !trace_->flush())
+        traceLost_ = trace_->errorString();
+}
+
+void ExchangeLog::checkTrace() const
+{
+    if (!traceLost_.isEmpty())
+        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                      QStringLiteral("cannot write to the trace file %1: %2")
+                          .arg(tracePath_, traceLost_));
 }
 
 QString ExchangeLog::escaped(const QString& bytes)

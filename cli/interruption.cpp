@@ -13,6 +13,7 @@ namespace tarvex::cli::interruption {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+QSocketNotifier* signalNotifier = nullptr;
 bool noted = false;
 bool deferredNow = false;
 
@@ -22,14 +23,19 @@ void onSignal(int)
     [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
 }
 
+[[noreturn]] void stop(const QString& message)
+{
+    throw Failure(Exit::Interrupted, QStringLiteral("interrupted"), message);
+}
+
 } // namespace
 
 bool install(QCoreApplication& app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return false;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(signalNotifier, &QSocketNotifier::activated, &app, [] {
         char byte = 0;
         [[maybe_unused]] const auto ignored = ::read(signalPipe[0], &byte, 1);
         noted = true;
@@ -38,7 +44,7 @@ bool install(QCoreApplication& app)
     {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         if (::sigaction(signal, &action, nullptr) != 0)
             return false;
     }
@@ -50,6 +56,18 @@ bool requested()
     return noted;
 }
 
+QMetaObject::Connection whenRequested(QObject* context, std::function<void()> then)
+{
+    if (!signalNotifier)
+        return {};
+    return QObject::connect(signalNotifier, &QSocketNotifier::activated, context, std::move(then));
+}
+
+void end()
+{
+    stop(QStringLiteral("interrupted while waiting for a file"));
+}
+
 void setDeferred(bool deferred)
 {
     deferredNow = deferred;
@@ -58,8 +76,7 @@ void setDeferred(bool deferred)
 void checkpoint()
 {
     if (noted && !deferredNow)
-        throw Failure(Exit::Interrupted, QStringLiteral("interrupted"),
-                      QStringLiteral("interrupted; the exchange in flight was completed"));
+        stop(QStringLiteral("interrupted; the exchange in flight was completed"));
 }
 
 } // namespace tarvex::cli::interruption

@@ -55,7 +55,7 @@ QString itemName(const Item& item)
 
 UnitSession::UnitSession(const QString& device, std::chrono::milliseconds replyWait,
                          ExchangeLog& log)
-    : device_(device), port_(onlyDevice(device)), link_(port_, replyWait)
+    : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait)
 {
     log.watch(link_, device);
 }
@@ -92,7 +92,10 @@ void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& fi
                         const UnitValues& unit)
 {
     for (const Item& item : items)
-        exchange([&] { writeItem(item, file, unit); });
+        exchange([&] {
+            writeItem(item, file, unit);
+            written_ << item;
+        });
 }
 
 // One step on the line; a lost line becomes exit 74, and Ctrl-C takes effect after the step.
@@ -105,7 +108,15 @@ template <typename Step> void UnitSession::exchange(Step step)
                       QStringLiteral("the line to the unit was lost: %1").arg(error.reason()),
                       device_);
     }
+    log_.checkTrace();
     interruption::checkpoint();
+}
+
+// Strict where the window is lenient: a cut-off reply is a bad reply, never a value.
+template <typename T>
+std::optional<T> UnitSession::whole(const std::optional<T>& value, bool (*isWhole)(const QString&))
+{
+    return isWhole(link_.strReply) ? value : std::nullopt;
 }
 
 template <typename T> T UnitSession::answered(const std::optional<T>& value, const QString& what)
@@ -128,10 +139,12 @@ void UnitSession::readItem(const Item& item, UnitValues& into)
     const QString what = itemName(item);
     switch (item.kind) {
     case Kind::Count:
-        into.count = answered(transfer::readPhoneCount(link_), what);
+        into.count = answered(whole(transfer::readPhoneCount(link_), protocol::isWholeCountReply),
+                              what);
         break;
     case Kind::Mask:
-        into.mask = answered(transfer::readEventMask(link_), what);
+        into.mask = answered(whole(transfer::readEventMask(link_), protocol::isWholeMaskReply),
+                             what);
         break;
     case Kind::Phone:
         into.phones[size_t(item.slot)] =

@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include "link/device_lock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -73,6 +75,11 @@ bool SerialPort::open()
     if (!serial_.open(QIODevice::ReadWrite)) {
         permissionRefused_ = serial_.error() == QSerialPort::PermissionError;
         return fail(serial_.errorString());
+    }
+    if (const auto held = lockOpenDevice(serial_.handle())) {
+        serial_.close();
+        permissionRefused_ = true; // as Qt reports a device whose lock file another holds
+        return fail(*held);
     }
     // Bytes sent before the open would otherwise be read as the first reply.
     serial_.clear(QSerialPort::Input);

@@ -18,6 +18,6 @@ endfunction()
 
 tarvex_forbid("sim" "^[ \t]*#[ \t]*include[ \t]*[<\"](protocol|link|discovery|transfer)/"
               "the simulator must not use the core")
-tarvex_forbid("protocol;link;discovery;transfer;cli"
+tarvex_forbid("protocol;files;link;discovery;transfer;cli"
               "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|Q[A-Za-z]*Widget|QApplication|QGuiApplication|QMessageBox|QPushButton|QLabel|QCheckBox|QComboBox|QGroupBox|QFont|QColor|QPixmap|QImage|QIcon|QPainter)"
               "no widget or GUI header here")
