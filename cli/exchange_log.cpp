@@ -2,6 +2,7 @@
 
 #include "cli/blocking_step.h"
 #include "cli/exit_codes.h"
+#include "files/whole_write.h"
 #include "link/link.h"
 
 #include <QDateTime>
@@ -17,7 +18,8 @@ ExchangeLog::ExchangeLog(const QString& tracePath, bool showProgress)
         return;
     auto trace = std::make_shared<QFile>(tracePath);
     if (!runBlocking<bool>([trace] {
-            return trace->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+            return trace->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text |
+                               QIODevice::Unbuffered);
         }))
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("cannot append to the trace file %1: %2")
@@ -44,16 +46,16 @@ void ExchangeLog::note(const QString& text)
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     const QByteArray line = QStringLiteral("%1  %2\n").arg(stamp, text).toUtf8();
-    if (trace_->write(line) != line.size() || !trace_->flush())
-        traceLost_ = trace_->errorString();
+    if (const auto reason = files::writeWhole(*trace_, line))
+        traceLost_ = *reason;
 }
 
 void ExchangeLog::checkTrace() const
 {
     if (!traceLost_.isEmpty())
-        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                      QStringLiteral("cannot write to the trace file %1: %2")
-                          .arg(tracePath_, traceLost_));
+        throw Failure(
+            Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+            QStringLiteral("cannot write to the trace file %1: %2").arg(tracePath_, traceLost_));
 }
 
 QString ExchangeLog::escaped(const QString& bytes)

@@ -10,6 +10,7 @@
 #include "cli/unit_choice.h"
 #include "cli/unit_session.h"
 #include "files/file_sync.h"
+#include "files/whole_write.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -64,8 +65,9 @@ void ProvisioningLoop::start()
     if (invocation_.reportPath.isEmpty())
         return;
     auto report = std::make_shared<QFile>(invocation_.reportPath);
-    if (!runBlocking<bool>(
-            [report] { return report->open(QIODevice::WriteOnly | QIODevice::Append); }))
+    if (!runBlocking<bool>([report] {
+            return report->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+        }))
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("cannot append to %1: %2")
                           .arg(invocation_.reportPath, report->errorString()));
@@ -195,11 +197,11 @@ std::optional<QString> ProvisioningLoop::announce(const Result& result)
         : items == 0 ? QStringLiteral("OK, already as the file says")
                      : QStringLiteral("OK, %1 items written and verified").arg(items);
     const bool terminal = standard_streams::outputIsTerminal();
-    return standard_output::write(QStringLiteral("unit %1  %2  %3  \u2014 plug in the next unit%4\n")
-                                      .arg(units_)
-                                      .arg(result.identity, outcome,
-                                           terminal ? QStringLiteral("\a") : QString())
-                                      .toUtf8());
+    return standard_output::write(
+        QStringLiteral("unit %1  %2  %3  \u2014 plug in the next unit%4\n")
+            .arg(units_)
+            .arg(result.identity, outcome, terminal ? QStringLiteral("\a") : QString())
+            .toUtf8());
 }
 
 std::optional<QString> ProvisioningLoop::appendToReport(const Result& result)
@@ -219,8 +221,8 @@ std::optional<QString> ProvisioningLoop::appendToReport(const Result& result)
         {QStringLiteral("elapsed_ms"), result.elapsedMs}};
     const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     // On disk before the next unit: a crash or a pulled plug loses no earlier line.
-    if (report_->write(bytes) != bytes.size() || !report_->flush())
-        return report_->errorString();
+    if (const auto reason = files::writeWhole(*report_, bytes))
+        return reason;
     return files::syncToDisk(*report_);
 }
 
@@ -276,8 +278,9 @@ int ProvisioningLoop::printSummary()
     if (fatal_)
         std::fprintf(stderr, "tarvex-cli: %s\n", qPrintable(fatal_->message()));
     const std::optional<QString> lost = standard_output::write(
-        invocation_.json ? QJsonDocument(summaryDocument(code)).toJson(QJsonDocument::Compact) + '\n'
-                         : summary.toUtf8() + '\n');
+        invocation_.json
+            ? QJsonDocument(summaryDocument(code)).toJson(QJsonDocument::Compact) + '\n'
+            : summary.toUtf8() + '\n');
     if (!lost)
         return code;
     std::fprintf(stderr, "tarvex-cli: the summary could not be written to standard output: %s\n",

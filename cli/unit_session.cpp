@@ -139,12 +139,12 @@ void UnitSession::readItem(const Item& item, UnitValues& into)
     const QString what = itemName(item);
     switch (item.kind) {
     case Kind::Count:
-        into.count = answered(whole(transfer::readPhoneCount(link_), protocol::isWholeCountReply),
-                              what);
+        into.count =
+            answered(whole(transfer::readPhoneCount(link_), protocol::isWholeCountReply), what);
         break;
     case Kind::Mask:
-        into.mask = answered(whole(transfer::readEventMask(link_), protocol::isWholeMaskReply),
-                             what);
+        into.mask =
+            answered(whole(transfer::readEventMask(link_), protocol::isWholeMaskReply), what);
         break;
     case Kind::Phone:
         into.phones[size_t(item.slot)] =

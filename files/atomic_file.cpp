@@ -1,6 +1,7 @@
 #include "files/atomic_file.h"
 
 #include "files/file_sync.h"
+#include "files/whole_write.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -23,7 +24,7 @@ AtomicFile::~AtomicFile() = default;
 
 bool AtomicFile::open()
 {
-    if (!device_->open(QIODevice::WriteOnly))
+    if (!device_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(device_->errorString());
     return true;
 }
@@ -32,9 +33,9 @@ bool AtomicFile::commit(const QByteArray& bytes)
 {
     if (!device_ || !device_->isOpen())
         return fail(error_.isEmpty() ? QStringLiteral("the file is not open") : error_);
-    // Each step is checked: a full disk shows up at the write, or only at the flush or sync.
-    if (device_->write(bytes) != bytes.size() || !device_->flush())
-        return fail(device_->errorString());
+    // Each step is checked: a full disk shows up at the write, or only at the sync.
+    if (const auto reason = writeWhole(*device_, bytes))
+        return fail(*reason);
     if (const auto reason = syncToDisk(*device_))
         return fail(*reason);
     if (!save_) {

@@ -72,7 +72,8 @@ bool isWholeCountReply(const QString& reply)
 
 bool isWholeMaskReply(const QString& reply)
 {
-    return beginsWith(reply, u'E') && wholeField(reply, kMaskFirst, kMaskLast, QStringLiteral("01"));
+    return beginsWith(reply, u'E') &&
+           wholeField(reply, kMaskFirst, kMaskLast, QStringLiteral("01"));
 }
 
 std::optional<EventMask> eventMaskOf(const QString& reply)
