@@ -38,7 +38,7 @@ ManagedConfiguration loadConfigurationFile(const QString& path)
             lines << problem.text();
         throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
                       QStringLiteral("%1 is not a valid configuration; nothing was sent:\n%2")
-                          .arg(path, lines.join(u'\n')));
+                          .arg(inputName(path), lines.join(u'\n')));
     }
     return *loaded.configuration;
 }

@@ -11,7 +11,7 @@ QByteArray readInputFile(const QString& path)
     using Outcome = files::BoundedRead::Outcome;
     const files::BoundedRead read = runBlocking<files::BoundedRead>(
         [path] { return files::readBounded(path, kLargestInputFile); });
-    const QString shown = path == files::kStandardInput ? QStringLiteral("standard input") : path;
+    const QString shown = inputName(path);
     if (read.outcome == Outcome::TooLarge)
         throw Failure(Exit::InvalidFile, QStringLiteral("invalid-file"),
                       QStringLiteral("%1 is larger than %2 bytes, far more than any "
@@ -22,6 +22,11 @@ QByteArray readInputFile(const QString& path)
         throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
                       QStringLiteral("cannot read %1: %2").arg(shown, read.reason));
     return read.bytes;
+}
+
+QString inputName(const QString& path)
+{
+    return path == files::kStandardInput ? QStringLiteral("standard input") : path;
 }
 
 } // namespace tarvex::cli

@@ -14,4 +14,7 @@ inline constexpr qint64 kLargestInputFile = 1024 * 1024;
 // kLargestInputFile (after reading at most one byte more).
 QByteArray readInputFile(const QString& path);
 
+// The file as messages name it: "standard input" for "-".
+QString inputName(const QString& path);
+
 } // namespace tarvex::cli
