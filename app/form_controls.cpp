@@ -4,6 +4,7 @@
 #include "app/message_edit.h"
 #include "app/phone_edit.h"
 #include "app/window_look.h"
+#include "protocol/events.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,13 +73,6 @@ constexpr Place inRow(Place first, int row, int tabStep = 1)
     return first;
 }
 
-const std::array<QString, 4> kPowerEvents{
-    QStringLiteral("Power1 OFF to ON"), QStringLiteral("Power2 OFF to ON"),
-    QStringLiteral("Power1 ON to OFF"), QStringLiteral("Power2 ON to OFF")};
-const std::array<QString, 4> kOtherEvents{
-    QStringLiteral("Input 1 ON to OFF"), QStringLiteral("Input 2 ON to OFF"),
-    QStringLiteral("Input 3 ON to OFF"), QStringLiteral("TEST")};
-
 void setUpWindow(QWidget* window, const FormBuilder& form)
 {
     window->setWindowTitle(QStringLiteral("Tarvex Configurator - Power Supply Indicator"));
@@ -139,10 +133,13 @@ void buildEventGrid(FormBuilder& form, FormControls& c)
 {
     c.FrameEdit = form.frame(c.Frame2, QStringLiteral("Messages:"), layout::FrameEdit);
     for (int row = 0; row < kEventRows; ++row)
-        c.Check1[row] = form.checkBox(c.FrameEdit, kPowerEvents[row], inRow(layout::Check1, row));
+        c.Check1[row] = form.checkBox(c.FrameEdit, protocol::eventCaptions()[size_t(row)],
+                                      inRow(layout::Check1, row));
     c.cmdEdit[0] = editButton(form, c.FrameEdit, 0);
     for (int row = 0; row < kEventRows; ++row)
-        c.Check2[row] = form.checkBox(c.FrameEdit, kOtherEvents[row], inRow(layout::Check2, row));
+        c.Check2[row] =
+            form.checkBox(c.FrameEdit, protocol::eventCaptions()[size_t(kEventRows + row)],
+                          inRow(layout::Check2, row));
     for (int slot = 1; slot < protocol::kMessageSlots; ++slot)
         c.cmdEdit[slot] = editButton(form, c.FrameEdit, slot);
     // Hidden, not removed: they keep their values and travel with the others.

@@ -1,6 +1,6 @@
 #include "app/phone_edit.h"
 
-#include "protocol/wire_text.h"
+#include "protocol/value_rules.h"
 
 #include <QValidator>
 
@@ -9,14 +9,14 @@ namespace {
 
 // The line edit undoes any change that makes the text invalid, so a refused character or
 // paste leaves the box as it was.
-class WireTextValidator : public QValidator
+class PhoneBoxValidator : public QValidator
 {
 public:
     using QValidator::QValidator;
 
     State validate(QString& input, int& /*position*/) const override
     {
-        return protocol::isWireText(input) ? Acceptable : Invalid;
+        return protocol::fitsPhoneBox(input) ? Acceptable : Invalid;
     }
 };
 
@@ -25,7 +25,7 @@ public:
 PhoneEdit::PhoneEdit(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(kMaxLength);
-    setValidator(new WireTextValidator(this));
+    setValidator(new PhoneBoxValidator(this));
 }
 
 } // namespace tarvex::app

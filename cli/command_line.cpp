@@ -2,6 +2,7 @@
 #include "cli/invocation.h"
 
 #include "link/port_option.h"
+#include "protocol/events.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,9 +27,18 @@ const QString kUsage = QStringLiteral(
     "                              writes one message text and verifies it\n"
     "\n"
     "The unit: --device PATH, else the numbers of --port, else TARVEX_DEVICE, else a scan of\n"
-    "the system's serial ports; when several units answer and none is named, nothing is done.\n"
-    "EVENT is one of power1_off_to_on, power2_off_to_on, power1_on_to_off, power2_on_to_off,\n"
-    "input1_on_to_off, input2_on_to_off, input3_on_to_off, test.\n\n");
+    "the system's serial ports; when several units answer and none is named, nothing is done.\n");
+
+// "EVENT is one of" and the event keys, four to a line.
+QString eventHelp()
+{
+    const auto& keys = protocol::eventKeys();
+    const auto joined = [&](size_t first) {
+        return QStringList(keys.begin() + first, keys.begin() + first + keys.size() / 2)
+            .join(QStringLiteral(", "));
+    };
+    return QStringLiteral("EVENT is one of %1,\n%2.\n\n").arg(joined(0), joined(keys.size() / 2));
+}
 
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
@@ -306,7 +316,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(kHelp))
-        return {std::nullopt, parser.helpText() + u'\n' + kUsage + exitCodeHelp(), 0, {}};
+        return {
+            std::nullopt, parser.helpText() + u'\n' + kUsage + eventHelp() + exitCodeHelp(), 0, {}};
     if (parser.isSet(kVersion))
         return {std::nullopt,
                 QStringLiteral("tarvex-cli %1\n").arg(QCoreApplication::applicationVersion()),

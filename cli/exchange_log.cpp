@@ -3,6 +3,7 @@
 #include "cli/blocking_step.h"
 #include "cli/exit_codes.h"
 #include "files/whole_write.h"
+#include "link/exchange_trace.h"
 #include "link/link.h"
 
 #include <QDateTime>
@@ -44,8 +45,7 @@ void ExchangeLog::note(const QString& text)
 {
     if (!trace_ || !traceLost_.isEmpty())
         return;
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    const QByteArray line = QStringLiteral("%1  %2\n").arg(stamp, text).toUtf8();
+    const QByteArray line = link::traceLine(QDateTime::currentDateTimeUtc(), text).toUtf8();
     if (const auto reason = files::writeWhole(*trace_, line))
         traceLost_ = *reason;
 }
@@ -60,21 +60,7 @@ void ExchangeLog::checkTrace() const
 
 QString ExchangeLog::escaped(const QString& bytes)
 {
-    QString text;
-    for (const QChar character : bytes) {
-        const ushort code = character.unicode();
-        if (character == u'\r')
-            text += QStringLiteral("\\r");
-        else if (character == u'\n')
-            text += QStringLiteral("\\n");
-        else if (character == u'\\')
-            text += QStringLiteral("\\\\");
-        else if (code < 0x20 || code >= 0x7F)
-            text += QStringLiteral("\\x%1").arg(code, 2, 16, QChar(u'0'));
-        else
-            text += character;
-    }
-    return text;
+    return link::escaped(bytes);
 }
 
 void ExchangeLog::onWaitStarted(const QString& command)
@@ -93,11 +79,7 @@ void ExchangeLog::onWaitStarted(const QString& command)
 void ExchangeLog::onExchangeEnded(const QString& command, const QString& reply, bool read)
 {
     const double ms = double(clock_.nsecsElapsed()) / 1e6;
-    note(QStringLiteral("%1  sent \"%2\"  %3  %4 ms")
-             .arg(device_, escaped(command),
-                  read ? QStringLiteral("received \"%1\"").arg(escaped(reply))
-                       : QStringLiteral("read failed"))
-             .arg(ms, 0, 'f', 1));
+    note(link::traceText({device_, command, reply, read, ms}));
 }
 
 void ExchangeLog::clearProgress()

@@ -28,7 +28,41 @@ const QList<std::pair<Exit, QString>>& meanings()
     return table;
 }
 
+struct EngineFailure
+{
+    provisioning::Failure::Kind kind;
+    Exit code;
+    const char* name; // the JSON result's error kind: scripts match it, never rename one
+};
+
+// A silent unit is a lost line to a script, but keeps its own name.
+constexpr EngineFailure kEngineFailures[] = {
+    {provisioning::Failure::Kind::NoUnit, Exit::NoUnit, "no-unit"},
+    {provisioning::Failure::Kind::PortBusy, Exit::PortBusy, "port-busy"},
+    {provisioning::Failure::Kind::PermissionDenied, Exit::PermissionDenied, "permission-denied"},
+    {provisioning::Failure::Kind::LineLost, Exit::LineLost, "lost-line"},
+    {provisioning::Failure::Kind::NoAnswer, Exit::LineLost, "no-answer"},
+    {provisioning::Failure::Kind::BadReply, Exit::Unexpected, "bad-reply"},
+    {provisioning::Failure::Kind::Unencodable, Exit::Unexpected, "unexpected"},
+    {provisioning::Failure::Kind::UnreadableFile, Exit::UnreadableFile, "unreadable-file"},
+    {provisioning::Failure::Kind::InvalidFile, Exit::InvalidFile, "invalid-file"},
+    {provisioning::Failure::Kind::UnwritableFile, Exit::CannotWriteOutput, "output-unwritable"},
+    {provisioning::Failure::Kind::NotVerified, Exit::NotVerified, "not-verified"},
+    {provisioning::Failure::Kind::Interrupted, Exit::Interrupted, "interrupted"},
+};
+
 } // namespace
+
+Failure failureOf(const provisioning::Failure& failure)
+{
+    for (const EngineFailure& known : kEngineFailures) {
+        if (known.kind == failure.kind())
+            return Failure(known.code, QString::fromLatin1(known.name), failure.message(),
+                           failure.device());
+    }
+    return Failure(Exit::Unexpected, QStringLiteral("unexpected"), failure.message(),
+                   failure.device());
+}
 
 QString exitMeaning(Exit code)
 {

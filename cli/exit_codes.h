@@ -1,5 +1,7 @@
 #pragma once
 
+#include "provisioning/failure.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -43,6 +45,19 @@ private:
     QString message_;
     QString device_;
 };
+
+// The engine's failure as the program's: its exit code and its kind in the JSON result.
+Failure failureOf(const provisioning::Failure& failure);
+
+// Runs a step of the engine, its failures thrown as the program's.
+template <typename Step> auto engineStep(Step step) -> decltype(step())
+{
+    try {
+        return step();
+    } catch (const provisioning::Failure& failure) {
+        throw failureOf(failure);
+    }
+}
 
 // What a code means, in words; and the whole table for --help.
 QString exitMeaning(Exit code);

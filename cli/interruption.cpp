@@ -23,11 +23,6 @@ void onSignal(int)
     [[maybe_unused]] const auto ignored = ::write(signalPipe[1], &byte, 1);
 }
 
-[[noreturn]] void stop(const QString& message)
-{
-    throw Failure(Exit::Interrupted, QStringLiteral("interrupted"), message);
-}
-
 } // namespace
 
 bool install(QCoreApplication& app)
@@ -65,7 +60,7 @@ QMetaObject::Connection whenRequested(QObject* context, std::function<void()> th
 
 void end()
 {
-    stop(QStringLiteral("interrupted while waiting for a file"));
+    throw failureOf(provisioning::interrupted());
 }
 
 void setDeferred(bool deferred)
@@ -73,10 +68,15 @@ void setDeferred(bool deferred)
     deferredNow = deferred;
 }
 
+bool stopWanted()
+{
+    return noted && !deferredNow;
+}
+
 void checkpoint()
 {
-    if (noted && !deferredNow)
-        stop(QStringLiteral("interrupted; the exchange in flight was completed"));
+    if (stopWanted())
+        end();
 }
 
 } // namespace tarvex::cli::interruption

@@ -22,6 +22,9 @@ QMetaObject::Connection whenRequested(QObject* context, std::function<void()> th
 // Ends the run now (exit 130), deferred or not: for a wait on a file, which has no exchange.
 [[noreturn]] void end();
 
+// Whether work should stop now: requested and not deferred.
+bool stopWanted();
+
 // Ends the run (exit 130) when an interruption has been requested, unless deferred.
 void checkpoint();
 

@@ -1,14 +1,14 @@
 #include "cli/provisioning_loop.h"
 
-#include "cli/apply.h"
 #include "cli/blocking_step.h"
+#include "cli/commands.h"
 #include "cli/exchange_log.h"
 #include "cli/exit_codes.h"
 #include "cli/interruption.h"
 #include "cli/standard_output.h"
 #include "cli/standard_streams.h"
 #include "cli/unit_choice.h"
-#include "cli/unit_session.h"
+#include "cli/unit_port.h"
 #include "files/file_sync.h"
 #include "files/whole_write.h"
 
@@ -85,7 +85,7 @@ int ProvisioningLoop::run()
         start();
         while (wanted()) {
             QString identity;
-            const std::unique_ptr<UnitSession> session = waitForUnit(identity);
+            const std::unique_ptr<UnitPort> session = waitForUnit(identity);
             if (!session)
                 break;
             const Result result = provision(*session, identity);
@@ -101,14 +101,14 @@ int ProvisioningLoop::run()
     return printSummary();
 }
 
-std::unique_ptr<UnitSession> ProvisioningLoop::waitForUnit(QString& identity)
+std::unique_ptr<UnitPort> ProvisioningLoop::waitForUnit(QString& identity)
 {
     if (log_->showsProgress())
         std::fprintf(stderr, "waiting for a unit on %s ...\n", qPrintable(device_));
     while (!interruption::requested()) {
         QElapsedTimer since;
         since.start();
-        auto session = std::make_unique<UnitSession>(device_, invocation_.replyWait, *log_);
+        auto session = std::make_unique<UnitPort>(device_, invocation_.replyWait, *log_);
         try {
             session->open();
             identity = session->identify();
@@ -125,7 +125,7 @@ std::unique_ptr<UnitSession> ProvisioningLoop::waitForUnit(QString& identity)
     return nullptr;
 }
 
-void ProvisioningLoop::waitUntilGone(UnitSession& session)
+void ProvisioningLoop::waitUntilGone(UnitPort& session)
 {
     int misses = 0;
     while (misses < kMissesForGone && !interruption::requested()) {
@@ -141,7 +141,7 @@ void ProvisioningLoop::waitUntilGone(UnitSession& session)
     }
 }
 
-Result ProvisioningLoop::provision(UnitSession& session, const QString& identity)
+Result ProvisioningLoop::provision(UnitPort& session, const QString& identity)
 {
     QElapsedTimer clock;
     clock.start();
@@ -189,7 +189,7 @@ std::optional<QString> ProvisioningLoop::announce(const Result& result)
     if (invocation_.json)
         return standard_output::write(
             QJsonDocument(resultDocument(result)).toJson(QJsonDocument::Compact) + '\n');
-    const int items = int(itemsToWrite(result.changes).size());
+    const int items = int(provisioning::itemsToWrite(result.changes).size());
     const QString outcome =
         !result.ok() ? QStringLiteral("FAILED, exit %1 (%2): %3")
                            .arg(int(result.exit))

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/configuration_file.h"
 #include "cli/exit_codes.h"
 #include "cli/invocation.h"
 #include "cli/result.h"
+#include "provisioning/configuration_file.h"
 
 #include <QFile>
 #include <QJsonObject>
@@ -16,7 +16,7 @@
 namespace tarvex::cli {
 
 class ExchangeLog;
-class UnitSession;
+class UnitPort;
 
 // apply --loop: provisions unit after unit on one port, unattended. Waits for a unit (a probe
 // every half second; the device may vanish and come back with the next unit), applies the
@@ -41,9 +41,9 @@ private:
     };
 
     void start(); // what a loop needs before its first unit; a Failure ends it there
-    std::unique_ptr<UnitSession> waitForUnit(QString& identity);
-    void waitUntilGone(UnitSession& session);
-    Result provision(UnitSession& session, const QString& identity);
+    std::unique_ptr<UnitPort> waitForUnit(QString& identity);
+    void waitUntilGone(UnitPort& session);
+    Result provision(UnitPort& session, const QString& identity);
     // The unit's report line and its line on stdout; a Failure (exit 73) naming the unit when
     // either was lost, so that no further unit is provisioned without its record.
     void record(const Result& result);
@@ -60,7 +60,7 @@ private:
     const Invocation& invocation_;
     bool showProgress_ = false;
     std::unique_ptr<ExchangeLog> log_;
-    ManagedConfiguration file_;
+    provisioning::ManagedConfiguration file_;
     QString device_;
     std::shared_ptr<QFile> report_;
     int units_ = 0;

@@ -5,10 +5,10 @@
 
 namespace tarvex::cli {
 
-QJsonArray changesJson(const QList<Change>& changes)
+QJsonArray changesJson(const QList<provisioning::Change>& changes)
 {
     QJsonArray array;
-    for (const Change& change : changes)
+    for (const provisioning::Change& change : changes)
         array.append(QJsonObject{
             {QStringLiteral("path"), change.path},
             {QStringLiteral("before"), change.before},
@@ -46,14 +46,6 @@ QJsonObject resultDocument(const Result& result)
     document.insert(QStringLiteral("error"), errorJson(result.error));
     document.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings));
     return document;
-}
-
-QString valueText(const QJsonValue& value)
-{
-    if (value.isUndefined() || value.isNull())
-        return QStringLiteral("(none)");
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 } // namespace tarvex::cli

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/differences.h"
 #include "cli/exit_codes.h"
+#include "provisioning/differences.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -23,8 +23,8 @@ struct Result
     bool verified = false; // the unit was shown to hold what the file manages
     QString device;
     QString identity;
-    QList<Change> changes; // what was written (or, with --check, would be)
-    QList<Change> notSent; // planned, but the run ended before they were written
+    QList<provisioning::Change> changes; // what was written (or, with --check, would be)
+    QList<provisioning::Change> notSent; // planned, but the run ended before they were written
     int exchanges = 0;
     qint64 elapsedMs = 0;
     Exit exit = Exit::Done;
@@ -49,9 +49,6 @@ QJsonObject resultDocument(const Result& result);
 QJsonValue errorJson(const std::optional<Failure>& error);
 
 // [{"path", "before", "after"}, ...]: the result document's and the bench report's changes.
-QJsonArray changesJson(const QList<Change>& changes);
-
-// A value as it stands in a file and in diff lines: strings quoted, JSON escapes.
-QString valueText(const QJsonValue& value);
+QJsonArray changesJson(const QList<provisioning::Change>& changes);
 
 } // namespace tarvex::cli

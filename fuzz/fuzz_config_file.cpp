@@ -1,14 +1,14 @@
-// The configuration-file loader of tarvex-cli: whatever the bytes, it either refuses them with
+// The configuration-file loader: whatever the bytes, it either refuses them with
 // named problems or gives a configuration that keeps every rule, and that configuration
 // written as a file loads again as the same.
-#include "cli/configuration_file.h"
 #include "fuzz_check.h"
+#include "provisioning/configuration_file.h"
 
 #include <cstddef>
 #include <cstdint>
 
 using fuzz::check;
-using namespace tarvex::cli;
+using namespace tarvex::provisioning;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

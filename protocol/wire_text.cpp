@@ -56,4 +56,13 @@ QString withPlainLineBreaks(QString text)
     return text;
 }
 
+QString withoutTrailingLineEnd(QString text)
+{
+    if (text.endsWith(QStringLiteral("\r\n")))
+        text.chop(2);
+    else if (text.endsWith(u'\r') || text.endsWith(u'\n'))
+        text.chop(1);
+    return text;
+}
+
 } // namespace tarvex::protocol

@@ -22,4 +22,8 @@ QString fittingBeginning(const QString& text, int room);
 // CR LF and a lone CR, as other programs and the unit write them, each as one "\n".
 QString withPlainLineBreaks(QString text);
 
+// The text without one line end at its end: CR LF, a lone CR or a LF. A unit's text and a
+// text file both end that way, and the unit never keeps the break.
+QString withoutTrailingLineEnd(QString text);
+
 } // namespace tarvex::protocol

@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
+#include "protocol/value_rules.h"
 #include "transfer/configuration.h"
 
 namespace tarvex::transfer {
@@ -27,7 +28,7 @@ void readPhoneNumberInto(link::Link& link, ConfigurationView& view, int slot)
 void writeNumberOrWarn(link::Link& link, ConfigurationView& view, int slot, const QString& number,
                        const QString& title)
 {
-    if (number.size() < kPhoneLength)
+    if (protocol::isShortPhoneNumber(number))
         view.warn(title, kShortNumber);
     else if (!writePhoneNumber(link, slot, number))
         view.warn(title, kUnsendableNumber);

@@ -11,20 +11,11 @@ namespace {
 const QString kLineBreak = QStringLiteral("\n");
 const QString kWireLineBreak = QStringLiteral("\r\n");
 
-QString withoutTrailingLineEnd(QString text)
-{
-    if (text.endsWith(kWireLineBreak))
-        text.chop(2);
-    else if (text.endsWith(u'\r') || text.endsWith(u'\n'))
-        text.chop(1);
-    return text;
-}
-
 } // namespace
 
 QString editorTextFromReply(const QString& reply)
 {
-    const QString text = withoutTrailingLineEnd(protocol::messageTextOf(reply));
+    const QString text = protocol::withoutTrailingLineEnd(protocol::messageTextOf(reply));
     return protocol::fittingBeginning(protocol::withPlainLineBreaks(text),
                                       protocol::kMessageLength);
 }

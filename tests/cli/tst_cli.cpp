@@ -1,6 +1,6 @@
 #include "cli_run.h"
-#include "invalid_files.h"
 #include "link/serial_port.h"
+#include "provisioning/invalid_files.h"
 #include "support/scripted_unit.h"
 #include "support/sim_process.h"
 

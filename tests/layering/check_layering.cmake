@@ -1,6 +1,7 @@
 # Fails when a folder includes what the layering forbids: the simulator uses none of the core,
-# so that each side of the line checks the other, and the core and the command-line program
-# include no widget or GUI header, so that they run where no display exists.
+# so that each side of the line checks the other; the core and the command-line program
+# include no widget or GUI header, so that they run where no display exists; and every include
+# points down the stack (protocol <- link <- discovery, transfer <- provisioning <- app, cli).
 #   cmake -DSOURCE_DIR=... -P check_layering.cmake
 
 function(tarvex_forbid folders pattern why)
@@ -16,8 +17,22 @@ function(tarvex_forbid folders pattern why)
     endforeach()
 endfunction()
 
-tarvex_forbid("sim" "^[ \t]*#[ \t]*include[ \t]*[<\"](protocol|link|discovery|transfer)/"
-              "the simulator must not use the core")
-tarvex_forbid("protocol;files;link;discovery;transfer;cli"
+# An include of one of the folders, as the sources write it.
+function(tarvex_forbid_folders folders forbidden why)
+    list(JOIN forbidden "|" alternatives)
+    tarvex_forbid("${folders}" "^[ \t]*#[ \t]*include[ \t]*[<\"](${alternatives})/" "${why}")
+endfunction()
+
+set(core protocol files link discovery transfer provisioning)
+
+tarvex_forbid_folders("sim" "${core}" "the simulator must not use the core")
+tarvex_forbid("${core};cli"
               "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|Q[A-Za-z]*Widget|QApplication|QGuiApplication|QMessageBox|QPushButton|QLabel|QCheckBox|QComboBox|QGroupBox|QFont|QColor|QPixmap|QImage|QIcon|QPainter)"
               "no widget or GUI header here")
+tarvex_forbid_folders("${core}" "app;cli" "the core serves the programs, never the reverse")
+tarvex_forbid_folders("protocol" "link;discovery;transfer;provisioning"
+                      "protocol is pure and below every other layer")
+tarvex_forbid_folders("link" "discovery;transfer;provisioning" "the link is below discovery and transfer")
+tarvex_forbid_folders("discovery;transfer" "provisioning" "the engine is above discovery and transfer")
+tarvex_forbid_folders("cli" "app" "the command line does not use the window")
+tarvex_forbid_folders("app" "cli" "the window does not use the command line")

@@ -1,6 +1,8 @@
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "protocol/slots.h"
+#include "protocol/value_rules.h"
+#include "protocol/wire_text.h"
 
 #include <QTest>
 
@@ -362,6 +364,60 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, cut);
         QCOMPARE(tarvex::protocol::cutAtControl(text), cut);
+    }
+
+    // The window's box is lenient and warns of a short number; the file is strict.
+    void phoneRules_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("fitsBox");
+        QTest::addColumn<bool>("isShort");
+        QTest::addColumn<QString>("fileProblem");
+        QTest::newRow("ten digits") << "9800000000" << true << false << "";
+        QTest::newRow("leading plus") << "+919800000" << true << false << "";
+        QTest::newRow("nine digits")
+            << "980000000" << true << true << "9 characters, must be exactly 10";
+        QTest::newRow("letters") << "98000O0000" << true << false
+                                 << "digits only (a leading \"+\" allowed)";
+        QTest::newRow("eleven") << "98000000000" << false << false
+                                << "11 characters, must be exactly 10";
+        QTest::newRow("euro sign") << QString::fromUtf8("980000000\u20ac") << false << false
+                                   << "digits only (a leading \"+\" allowed)";
+        QTest::newRow("NUL") << latin1(bytes("98\0")) << false << true
+                             << "3 characters, must be exactly 10";
+    }
+    void phoneRules()
+    {
+        QFETCH(QString, number);
+        QFETCH(bool, fitsBox);
+        QFETCH(bool, isShort);
+        QFETCH(QString, fileProblem);
+        QCOMPARE(fitsPhoneBox(number), fitsBox);
+        QCOMPARE(isShortPhoneNumber(number), isShort);
+        QCOMPARE(phoneNumberProblem(number), fileProblem);
+    }
+
+    // One line end goes, whichever kind: the unit's text and a text file never keep it.
+    void trailingLineEnd_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("CR LF") << "ab\r\n"
+                               << "ab";
+        QTest::newRow("lone CR") << "ab\r"
+                                 << "ab";
+        QTest::newRow("LF") << "ab\n"
+                            << "ab";
+        QTest::newRow("only the last") << "ab\n\n"
+                                       << "ab\n";
+        QTest::newRow("inside kept") << "a\r\nb"
+                                     << "a\r\nb";
+    }
+    void trailingLineEnd()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        QCOMPARE(withoutTrailingLineEnd(text), kept);
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/events.h"
 #include "protocol/slots.h"
 
 #include <QByteArray>
@@ -12,17 +13,14 @@
 #include <optional>
 
 // The configuration file, format 1: what a unit holds, as data to keep, review and apply.
-// Parsing, validation and writing are pure functions.
-namespace tarvex::cli {
+// Parsing, validation and writing are pure functions. The file names all eight events, the
+// three inputs that the window hides included, by protocol's event keys.
+namespace tarvex::provisioning {
 
 inline constexpr int kFormatVersion = 1;
 using protocol::kEventCount; // the file names every event
 
 QString formatName(); // "tarvex-config"
-
-// The events in mask order; the file reaches the three inputs that the window hides.
-const std::array<QString, kEventCount>& eventKeys();
-std::optional<int> eventIndex(const QString& key);
 
 struct EventSettings
 {
@@ -63,10 +61,6 @@ struct Loaded
 // Every problem of the file at once, so that one edit can fix them all.
 Loaded loadConfiguration(const QByteArray& bytes);
 
-// The rule a value breaks, or an empty string.
-QString phoneNumberProblem(const QString& number);
-QString messageProblem(const QString& message);
-
 // The rules a configuration built from a unit's memory breaks (read exports it anyway).
 QList<Problem> problemsOf(const ManagedConfiguration& configuration);
 
@@ -81,4 +75,4 @@ QJsonObject toJson(const ManagedConfiguration& configuration);
 // The file's text: keys in a fixed, readable order, events in mask order.
 QByteArray fileText(const ManagedConfiguration& configuration);
 
-} // namespace tarvex::cli
+} // namespace tarvex::provisioning

@@ -1,8 +1,11 @@
-#include "cli/differences.h"
+#include "provisioning/differences.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
-namespace tarvex::cli {
+namespace tarvex::provisioning {
 namespace {
 
 using Kind = Item::Kind;
@@ -35,7 +38,7 @@ void comparePhones(const UnitValues& unit, const ManagedConfiguration& file, QLi
 
 void compareEvents(const UnitValues& unit, const ManagedConfiguration& file, QList<Change>& changes)
 {
-    for (int event = 0; event < kEventCount; ++event) {
+    for (int event = 0; event < protocol::kEventCount; ++event) {
         const EventSettings& wanted = file.events[size_t(event)];
         if (wanted.enabled)
             compare(changes, enabledPath(event),
@@ -61,7 +64,7 @@ QList<Item> itemsManagedBy(const ManagedConfiguration& file)
         items.append({Kind::Phone, protocol::kTestPhoneSlot});
     if (file.managesEventMask())
         items.append({Kind::Mask});
-    for (int event = 0; event < kEventCount; ++event) {
+    for (int event = 0; event < protocol::kEventCount; ++event) {
         if (file.events[size_t(event)].message)
             items.append({Kind::Message, event});
     }
@@ -73,7 +76,7 @@ QList<Item> allItems(bool withMessages)
     QList<Item> items = {{Kind::Count}, {Kind::Mask}};
     for (int slot = 0; slot <= protocol::kTestPhoneSlot; ++slot)
         items.append({Kind::Phone, slot});
-    for (int event = 0; withMessages && event < kEventCount; ++event)
+    for (int event = 0; withMessages && event < protocol::kEventCount; ++event)
         items.append({Kind::Message, event});
     return items;
 }
@@ -99,7 +102,7 @@ QList<Item> itemsToWrite(const QList<Change>& changes)
 protocol::EventMask maskToWrite(const UnitValues& unit, const ManagedConfiguration& file)
 {
     protocol::EventMask mask = unit.mask.value_or(protocol::EventMask{});
-    for (int event = 0; event < kEventCount; ++event) {
+    for (int event = 0; event < protocol::kEventCount; ++event) {
         if (const auto enabled = file.events[size_t(event)].enabled)
             mask[size_t(event)] = *enabled;
     }
@@ -115,7 +118,7 @@ ManagedConfiguration configurationOf(const UnitValues& unit, const QString& iden
         numbers << unit.phones[size_t(slot)].value_or(QString());
     configuration.numbers = numbers;
     configuration.testNumber = unit.phones[protocol::kTestPhoneSlot];
-    for (int event = 0; event < kEventCount; ++event) {
+    for (int event = 0; event < protocol::kEventCount; ++event) {
         if (unit.mask)
             configuration.events[size_t(event)].enabled = (*unit.mask)[size_t(event)];
         configuration.events[size_t(event)].message = unit.messages[size_t(event)];
@@ -123,4 +126,22 @@ ManagedConfiguration configurationOf(const UnitValues& unit, const QString& iden
     return configuration;
 }
 
-} // namespace tarvex::cli
+QString valueText(const QJsonValue& value)
+{
+    if (value.isUndefined() || value.isNull())
+        return QStringLiteral("(none)");
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+QByteArray changeLines(const QList<Change>& changes)
+{
+    QByteArray lines;
+    for (const Change& change : changes)
+        lines += QStringLiteral("%1: %2 \u2192 %3\n")
+                     .arg(change.path, valueText(change.before), valueText(change.after))
+                     .toUtf8();
+    return lines;
+}
+
+} // namespace tarvex::provisioning

@@ -1,11 +1,15 @@
-#include "cli/configuration_file.h"
-#include "cli/differences.h"
 #include "invalid_files.h"
+#include "provisioning/atomic_file.h"
+#include "provisioning/configuration_file.h"
+#include "provisioning/differences.h"
+#include "provisioning/failure.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
-using namespace tarvex::cli;
+using namespace tarvex::provisioning;
 
 class TestConfigurationFile : public QObject
 {
@@ -80,6 +84,29 @@ private slots:
         QCOMPARE(itemsToWrite(differences(unit, file)), order);
         const auto mask = maskToWrite(unit, file);
         QVERIFY(mask[1] && mask[7] && !mask[0]);
+    }
+
+    // A backup replaces the old file whole, or fails with a reason and leaves nothing behind.
+    void filesAreWrittenWholeOrNotAtAll()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("unit.json"));
+        writeAtomically(path, "old");
+        writeAtomically(path, "new");
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("new"));
+
+        const QString nowhere = dir.filePath(QStringLiteral("no/such/folder/unit.json"));
+        try {
+            writeAtomically(nowhere, "x");
+            QFAIL("a file was written into a folder that does not exist");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.kind(), Failure::Kind::UnwritableFile);
+            QVERIFY(failure.message().startsWith(QStringLiteral("cannot write ") + nowhere));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{QStringLiteral("unit.json")});
     }
 };
 

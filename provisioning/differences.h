@@ -1,6 +1,7 @@
 #pragma once
 
-#include "cli/configuration_file.h"
+#include "provisioning/configuration_file.h"
+#include "provisioning/unit_values.h"
 
 #include <QJsonValue>
 #include <QList>
@@ -9,26 +10,7 @@
 #include <optional>
 
 // What a unit holds against what a file manages, as items to write. Pure functions.
-namespace tarvex::cli {
-
-// The values read from a unit; what was not read stays empty.
-struct UnitValues
-{
-    std::optional<int> count;
-    std::optional<protocol::EventMask> mask;
-    std::array<std::optional<QString>, protocol::kStoredNumbers> phones; // the last: test number
-    std::array<std::optional<QString>, kEventCount> messages;
-};
-
-// One thing the unit stores and one command writes.
-struct Item
-{
-    enum class Kind { Phone, Message, Count, Mask }; // the order apply writes them in
-    Kind kind = Kind::Count;
-    int slot = 0; // phone slot 0..10 or message slot 0..7
-
-    auto operator<=>(const Item&) const = default;
-};
+namespace tarvex::provisioning {
 
 struct Change
 {
@@ -57,4 +39,11 @@ protocol::EventMask maskToWrite(const UnitValues& unit, const ManagedConfigurati
 // The configuration file that describes what was read (numbers past the count left out).
 ManagedConfiguration configurationOf(const UnitValues& unit, const QString& identity);
 
-} // namespace tarvex::cli
+// A value as it stands in a file and in a list of differences: strings quoted with JSON's
+// escapes, a value the unit did not give as "(none)".
+QString valueText(const QJsonValue& value);
+
+// "path: unit → file", one line for each change.
+QByteArray changeLines(const QList<Change>& changes);
+
+} // namespace tarvex::provisioning

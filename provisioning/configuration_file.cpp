@@ -1,6 +1,6 @@
-#include "cli/configuration_file.h"
+#include "provisioning/configuration_file.h"
 
-#include "protocol/wire_text.h"
+#include "protocol/value_rules.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace tarvex::cli {
+namespace tarvex::provisioning {
 namespace {
 
 const QString kFileRoot = QStringLiteral("(file)");
@@ -101,8 +101,8 @@ public:
     std::optional<QString> phoneNumber(const QJsonValue& value, const QString& path)
     {
         const auto number = string(value, path);
-        if (number && !phoneNumberProblem(*number).isEmpty()) {
-            add(path, phoneNumberProblem(*number));
+        if (number && !protocol::phoneNumberProblem(*number).isEmpty()) {
+            add(path, protocol::phoneNumberProblem(*number));
             return std::nullopt;
         }
         return number;
@@ -155,8 +155,8 @@ public:
         }
         if (event->contains(QStringLiteral("message"))) {
             settings.message = string(event->value(QStringLiteral("message")), messagePath(index));
-            if (settings.message && !messageProblem(*settings.message).isEmpty())
-                add(messagePath(index), messageProblem(*settings.message));
+            if (settings.message && !protocol::messageProblem(*settings.message).isEmpty())
+                add(messagePath(index), protocol::messageProblem(*settings.message));
         }
         return settings;
     }
@@ -168,12 +168,11 @@ public:
             return;
         for (auto it = events->begin(); it != events->end(); ++it) {
             const QString path = join(QStringLiteral("events"), it.key());
-            if (const auto index = eventIndex(it.key()))
+            if (const auto index = protocol::eventIndex(it.key()))
                 configuration.events[size_t(*index)] = event(it.value(), *index, path);
             else
                 add(path, QStringLiteral("unknown event; the events are %1")
-                              .arg(QStringList(eventKeys().begin(), eventKeys().end())
-                                       .join(QStringLiteral(", "))));
+                              .arg(protocol::eventKeyList()));
         }
     }
 };
@@ -193,23 +192,6 @@ QByteArray eventLine(const QString& key, const EventSettings& settings)
 QString formatName()
 {
     return QStringLiteral("tarvex-config");
-}
-
-const std::array<QString, kEventCount>& eventKeys()
-{
-    static const std::array<QString, kEventCount> keys = {
-        QStringLiteral("power1_off_to_on"), QStringLiteral("power2_off_to_on"),
-        QStringLiteral("power1_on_to_off"), QStringLiteral("power2_on_to_off"),
-        QStringLiteral("input1_on_to_off"), QStringLiteral("input2_on_to_off"),
-        QStringLiteral("input3_on_to_off"), QStringLiteral("test")};
-    return keys;
-}
-
-std::optional<int> eventIndex(const QString& key)
-{
-    const auto& keys = eventKeys();
-    const auto it = std::find(keys.begin(), keys.end(), key);
-    return it == keys.end() ? std::nullopt : std::optional<int>(int(it - keys.begin()));
 }
 
 bool ManagedConfiguration::managesEventMask() const
@@ -249,54 +231,23 @@ Loaded loadConfiguration(const QByteArray& bytes)
     return {configuration, {}};
 }
 
-QString phoneNumberProblem(const QString& number)
-{
-    if (number.size() != protocol::kPhoneLength)
-        return QStringLiteral("%1 characters, must be exactly %2")
-            .arg(number.size())
-            .arg(protocol::kPhoneLength);
-    for (qsizetype i = 0; i < number.size(); ++i) {
-        const bool plusAllowed = i == 0 && number[i] == u'+';
-        if (!plusAllowed && !(number[i] >= u'0' && number[i] <= u'9'))
-            return QStringLiteral("digits only (a leading \"+\" allowed)");
-    }
-    return {};
-}
-
-QString messageProblem(const QString& message)
-{
-    if (!protocol::isLatin1(message))
-        return QStringLiteral("holds a character outside ISO 8859-1");
-    if (message.contains(QChar(u'\0')))
-        return QStringLiteral("holds a NUL, which the unit takes as the end of the text");
-    if (message.contains(u'\r'))
-        return QStringLiteral("holds a carriage return; write a line break as \\n");
-    if (message.endsWith(u'\n'))
-        return QStringLiteral("ends with a line break, which the unit's text never keeps");
-    const int length = protocol::wireLength(message);
-    if (length > protocol::kMessageLength)
-        return QStringLiteral("%1 characters, at most %2 (a line break counts as two)")
-            .arg(length)
-            .arg(protocol::kMessageLength);
-    return {};
-}
-
 QList<Problem> problemsOf(const ManagedConfiguration& configuration)
 {
     QList<Problem> problems;
     const QStringList numbers = configuration.numbers.value_or(QStringList());
     for (qsizetype i = 0; i < numbers.size(); ++i) {
-        if (const QString rule = phoneNumberProblem(numbers[i]); !rule.isEmpty())
+        if (const QString rule = protocol::phoneNumberProblem(numbers[i]); !rule.isEmpty())
             problems.append({numberPath(int(i)), rule});
     }
     if (configuration.testNumber) {
-        if (const QString rule = phoneNumberProblem(*configuration.testNumber); !rule.isEmpty())
+        if (const QString rule = protocol::phoneNumberProblem(*configuration.testNumber);
+            !rule.isEmpty())
             problems.append({testNumberPath(), rule});
     }
     for (int event = 0; event < kEventCount; ++event) {
         const auto& message = configuration.events[size_t(event)].message;
-        if (message && !messageProblem(*message).isEmpty())
-            problems.append({messagePath(event), messageProblem(*message)});
+        if (message && !protocol::messageProblem(*message).isEmpty())
+            problems.append({messagePath(event), protocol::messageProblem(*message)});
     }
     return problems;
 }
@@ -318,12 +269,12 @@ QString countPath()
 
 QString enabledPath(int event)
 {
-    return QStringLiteral("events.%1.enabled").arg(eventKeys()[size_t(event)]);
+    return QStringLiteral("events.%1.enabled").arg(protocol::eventKeys()[size_t(event)]);
 }
 
 QString messagePath(int event)
 {
-    return QStringLiteral("events.%1.message").arg(eventKeys()[size_t(event)]);
+    return QStringLiteral("events.%1.message").arg(protocol::eventKeys()[size_t(event)]);
 }
 
 QJsonObject toJson(const ManagedConfiguration& configuration)
@@ -353,11 +304,11 @@ QByteArray fileText(const ManagedConfiguration& configuration)
     for (int event = 0; event < kEventCount; ++event) {
         const EventSettings& settings = configuration.events[size_t(event)];
         if (settings.enabled || settings.message)
-            events << eventLine(eventKeys()[size_t(event)], settings);
+            events << eventLine(protocol::eventKeys()[size_t(event)], settings);
     }
     if (!events.isEmpty())
         entries << "  \"events\": {\n" + events.join(",\n") + "\n  }";
     return "{\n" + entries.join(",\n") + "\n}\n";
 }
 
-} // namespace tarvex::cli
+} // namespace tarvex::provisioning

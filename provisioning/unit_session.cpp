@@ -1,39 +1,18 @@
-#include "cli/unit_session.h"
+#include "provisioning/unit_session.h"
 
-#include "cli/exchange_log.h"
-#include "cli/exit_codes.h"
-#include "cli/interruption.h"
-#include "discovery/port_scan.h"
-#include "link/link_errors.h"
+#include "link/exchange_trace.h"
+#include "link/link.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
+#include "provisioning/differences.h"
+#include "provisioning/failure.h"
 #include "transfer/configuration_transfer.h"
 #include "transfer/message_text.h"
 
-#include <QFileInfo>
-
-namespace tarvex::cli {
+namespace tarvex::provisioning {
 namespace {
 
 using Kind = Item::Kind;
-
-link::PortMap onlyDevice(const QString& device)
-{
-    return link::PortMap::pinned({{link::kFirstPortNumber, device}});
-}
-
-// The system says "permission" both for a device we may not open and for one that another
-// program holds (its lock); only the first is denied by the file's own permissions.
-Failure refusedOpen(const QString& device)
-{
-    const discovery::DeviceAccess access = discovery::accessOf(device);
-    if (access.userMayOpen)
-        return Failure(Exit::PortBusy, QStringLiteral("port-busy"),
-                       QStringLiteral("%1 is busy: another program holds it open").arg(device),
-                       device);
-    return Failure(Exit::PermissionDenied, QStringLiteral("permission-denied"),
-                   discovery::permissionHint(QList{access}), device);
-}
 
 QString itemName(const Item& item)
 {
@@ -53,66 +32,48 @@ QString itemName(const Item& item)
 
 } // namespace
 
-UnitSession::UnitSession(const QString& device, std::chrono::milliseconds replyWait,
-                         ExchangeLog& log)
-    : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait)
-{
-    log.watch(link_, device);
-}
-
-void UnitSession::open()
-{
-    if (port_.SetOpen(true))
-        return;
-    if (port_.openRefusedForPermission())
-        throw refusedOpen(device_);
-    const QString reason =
-        QFileInfo::exists(device_) ? port_.errorString() : QStringLiteral("no such device");
-    throw Failure(Exit::NoUnit, QStringLiteral("no-unit"),
-                  QStringLiteral("cannot open %1: %2").arg(device_, reason), device_);
-}
+UnitSession::UnitSession(link::Link& link, QString device) : link_(link), device_(std::move(device))
+{}
 
 QString UnitSession::identify()
 {
-    QString reply;
-    exchange([&] { reply = link_.SendAndWait(protocol::identifyQuery()); });
+    const QString reply = link_.SendAndWait(protocol::identifyQuery());
+    report(1, 1);
     if (!protocol::isIdentity(reply))
-        throw Failure(Exit::NoUnit, QStringLiteral("no-unit"),
-                      QStringLiteral("no unit answered on %1").arg(device_), device_);
+        throw Failure(Failure::Kind::NoUnit, QStringLiteral("no unit answered on %1").arg(device_),
+                      device_);
     return protocol::identityShown(reply);
 }
 
 void UnitSession::read(const QList<Item>& items, UnitValues& into)
 {
-    for (const Item& item : items)
-        exchange([&] { readItem(item, into); });
+    const int total = int(items.size());
+    report(0, total);
+    for (int done = 0; done < total; ++done) {
+        readItem(items[done], into);
+        report(done + 1, total);
+    }
 }
 
 void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& file,
                         const UnitValues& unit)
 {
-    for (const Item& item : items)
-        exchange([&] {
-            writeItem(item, file, unit);
-            written_ << item;
-        });
-}
-
-// One step on the line; a lost line becomes exit 74, and Ctrl-C takes effect after the step.
-template <typename Step> void UnitSession::exchange(Step step)
-{
-    try {
-        step();
-    } catch (const link::LinkError& error) {
-        throw Failure(Exit::LineLost, QStringLiteral("lost-line"),
-                      QStringLiteral("the line to the unit was lost: %1").arg(error.reason()),
-                      device_);
+    const int total = int(items.size());
+    report(0, total);
+    for (int done = 0; done < total; ++done) {
+        writeItem(items[done], file, unit);
+        written_ << items[done];
+        report(done + 1, total);
     }
-    log_.checkTrace();
-    interruption::checkpoint();
 }
 
-// Strict where the window is lenient: a cut-off reply is a bad reply, never a value.
+void UnitSession::report(int done, int total)
+{
+    if (progress_ && !progress_(done, total))
+        throw interrupted();
+}
+
+// Stricter than the window's upload: a cut-off reply is a bad reply, never a value.
 template <typename T>
 std::optional<T> UnitSession::whole(const std::optional<T>& value, bool (*isWhole)(const QString&))
 {
@@ -125,12 +86,12 @@ template <typename T> T UnitSession::answered(const std::optional<T>& value, con
         return *value;
     const QString reply = link_.strReply;
     if (reply.isEmpty())
-        throw Failure(Exit::LineLost, QStringLiteral("no-answer"),
+        throw Failure(Failure::Kind::NoAnswer,
                       QStringLiteral("the unit stopped answering (reading the %1)").arg(what),
                       device_);
-    throw Failure(Exit::Unexpected, QStringLiteral("bad-reply"),
+    throw Failure(Failure::Kind::BadReply,
                   QStringLiteral("unexpected reply \"%1\" when reading the %2")
-                      .arg(ExchangeLog::escaped(reply), what),
+                      .arg(link::escaped(reply), what),
                   device_);
 }
 
@@ -182,9 +143,9 @@ void UnitSession::writeItem(const Item& item, const ManagedConfiguration& file,
     // The file was validated before anything was sent, so this would be a fault of ours.
     if (!sent)
         throw Failure(
-            Exit::Unexpected, QStringLiteral("unexpected"),
+            Failure::Kind::Unencodable,
             QStringLiteral("the %1 could not be encoded for the unit").arg(itemName(item)),
             device_);
 }
 
-} // namespace tarvex::cli
+} // namespace tarvex::provisioning

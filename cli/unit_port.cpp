@@ -1,0 +1,77 @@
+#include "cli/unit_port.h"
+
+#include "cli/exchange_log.h"
+#include "cli/exit_codes.h"
+#include "cli/interruption.h"
+#include "link/link_errors.h"
+#include "provisioning/apply.h"
+#include "provisioning/port_access.h"
+
+namespace tarvex::cli {
+namespace {
+
+link::PortMap onlyDevice(const QString& device)
+{
+    return link::PortMap::pinned({{link::kFirstPortNumber, device}});
+}
+
+} // namespace
+
+UnitPort::UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log)
+    : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
+      session_(link_, device)
+{
+    log.watch(link_, device);
+    session_.setProgress([this](int done, int total) { return progressed(done, total); });
+}
+
+bool UnitPort::progressed(int done, int total)
+{
+    if (done == 0 && readStarted_)
+        readStarted_(total);
+    log_.checkTrace(); // a trace that lost a line ends the run: the record would lie
+    return !interruption::stopWanted();
+}
+
+// The engine's work on the line: a lost line is exit 74, every other failure the engine's.
+template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
+{
+    try {
+        return engineStep(step);
+    } catch (const link::LinkError& error) {
+        throw failureOf(provisioning::Failure(
+            provisioning::Failure::Kind::LineLost,
+            QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device_));
+    }
+}
+
+void UnitPort::open()
+{
+    if (!port_.SetOpen(true))
+        throw failureOf(provisioning::openFailure(device_, port_));
+}
+
+QString UnitPort::identify()
+{
+    return onLine([&] { return session_.identify(); });
+}
+
+void UnitPort::read(const QList<provisioning::Item>& items, provisioning::UnitValues& into)
+{
+    onLine([&] { session_.read(items, into); });
+}
+
+QList<provisioning::Change> UnitPort::readAndCompare(const provisioning::ManagedConfiguration& file,
+                                                     provisioning::UnitValues& unit)
+{
+    return onLine([&] { return provisioning::readAndCompare(session_, file, unit); });
+}
+
+QList<provisioning::Change> UnitPort::writeAndVerify(const provisioning::ManagedConfiguration& file,
+                                                     const QList<provisioning::Change>& changes,
+                                                     provisioning::UnitValues& unit)
+{
+    return onLine([&] { return provisioning::writeAndVerify(session_, file, changes, unit); });
+}
+
+} // namespace tarvex::cli

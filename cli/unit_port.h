@@ -1,0 +1,53 @@
+#pragma once
+
+#include "link/link.h"
+#include "link/serial_port.h"
+#include "provisioning/differences.h"
+#include "provisioning/unit_session.h"
+
+#include <QString>
+
+#include <chrono>
+
+namespace tarvex::cli {
+
+class ExchangeLog;
+
+// The port to the one unit a run talks to, its link, and the engine's strict reads and writes
+// over that link. The engine's failures come out as the program's (exit codes), a lost line
+// as exit 74, and Ctrl-C takes effect after the exchange in flight.
+class UnitPort
+{
+public:
+    UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log);
+
+    void open();        // exit 69 (no such device), 75 (busy) or 77 (no permission)
+    QString identify(); // the identity; exit 69 when the reply is not a unit's
+    const QString& device() const { return device_; }
+
+    // Called with each read's total before its first exchange, for the progress line.
+    void onReadStart(std::function<void(int total)> started) { readStarted_ = std::move(started); }
+
+    void read(const QList<provisioning::Item>& items, provisioning::UnitValues& into);
+    QList<provisioning::Change> readAndCompare(const provisioning::ManagedConfiguration& file,
+                                               provisioning::UnitValues& unit);
+    // The items whose write the unit answered, in the order written.
+    const QList<provisioning::Item>& written() const { return session_.written(); }
+    // What still differs after the write, the read-back and one more try.
+    QList<provisioning::Change> writeAndVerify(const provisioning::ManagedConfiguration& file,
+                                               const QList<provisioning::Change>& changes,
+                                               provisioning::UnitValues& unit);
+
+private:
+    template <typename Step> auto onLine(Step step) -> decltype(step());
+    bool progressed(int done, int total);
+
+    QString device_;
+    ExchangeLog& log_;
+    link::SerialPort port_;
+    link::Link link_;
+    provisioning::UnitSession session_;
+    std::function<void(int total)> readStarted_;
+};
+
+} // namespace tarvex::cli

@@ -1,0 +1,39 @@
+#include "link/exchange_trace.h"
+
+namespace tarvex::link {
+
+QString escaped(const QString& bytes)
+{
+    QString text;
+    for (const QChar character : bytes) {
+        const ushort code = character.unicode();
+        if (character == u'\r')
+            text += QStringLiteral("\\r");
+        else if (character == u'\n')
+            text += QStringLiteral("\\n");
+        else if (character == u'\\')
+            text += QStringLiteral("\\\\");
+        else if (code < 0x20 || code >= 0x7F)
+            text += QStringLiteral("\\x%1").arg(code, 2, 16, QChar(u'0'));
+        else
+            text += character;
+    }
+    return text;
+}
+
+QString traceText(const TracedExchange& exchange)
+{
+    const QString received = exchange.read
+                                 ? QStringLiteral("received \"%1\"").arg(escaped(exchange.reply))
+                                 : QStringLiteral("read failed");
+    return QStringLiteral("%1  sent \"%2\"  %3  %4 ms")
+        .arg(exchange.device, escaped(exchange.command), received)
+        .arg(exchange.milliseconds, 0, 'f', 1);
+}
+
+QString traceLine(const QDateTime& at, const QString& text)
+{
+    return QStringLiteral("%1  %2\n").arg(at.toUTC().toString(Qt::ISODateWithMs), text);
+}
+
+} // namespace tarvex::link

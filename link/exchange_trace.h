@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace tarvex::link {
+
+// One exchange as a trace records it: where it went, what was sent, what came back (or that
+// the read failed) and how long the wait took.
+struct TracedExchange
+{
+    QString device;
+    QString command;
+    QString reply;
+    bool read = true;
+    double milliseconds = 0;
+};
+
+// The bytes of a line or reply as readable ASCII: CR, LF and backslash as \r, \n and \\, every
+// other control or non-ASCII character as \xNN. Replies often hold bytes a terminal would eat.
+QString escaped(const QString& bytes);
+
+// What an exchange adds to a trace after the time stamp.
+QString traceText(const TracedExchange& exchange);
+
+// One trace line, newline included: the UTC time stamp to the millisecond, then text.
+QString traceLine(const QDateTime& at, const QString& text);
+
+} // namespace tarvex::link
