@@ -15,7 +15,12 @@
 namespace tarvex::app {
 
 frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
-    : QWidget(parent), connection_(std::move(ports), replyWait)
+    : frmMain(std::make_unique<link::SerialPort>(std::move(ports)), replyWait, parent)
+{}
+
+frmMain::frmMain(std::unique_ptr<link::Port> port, std::chrono::milliseconds replyWait,
+                 QWidget* parent)
+    : QWidget(parent), connection_(std::move(port), replyWait)
 {
     buildControls(this, controls_);
     wireEvents();

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace tarvex::app {
 
@@ -21,6 +22,10 @@ class frmMain : public QWidget
     Q_OBJECT
 public:
     explicit frmMain(link::PortMap ports, std::chrono::milliseconds replyWait = link::kReplyWait,
+                     QWidget* parent = nullptr);
+    // Over a port of the caller's: the in-process units of --demo.
+    explicit frmMain(std::unique_ptr<link::Port> port,
+                     std::chrono::milliseconds replyWait = link::kReplyWait,
                      QWidget* parent = nullptr);
 
     link::Link& exchange() { return connection_.exchange(); }

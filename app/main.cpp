@@ -1,8 +1,9 @@
 #include "app/command_line.h"
-#include "app/demo_units.h"
 #include "app/display_guard.h"
 #include "app/frm_main.h"
+#include "demo/in_process_port.h"
 #include "link/port_map.h"
+#include "link/serial_port.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -42,20 +43,20 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvex.configurator"));
     const tarvex::app::CommandLine options = tarvex::app::readCommandLine(*app);
 
-    tarvex::app::DemoUnits demoUnits;
+    std::unique_ptr<tarvex::link::Port> port;
     std::optional<tarvex::link::PortMap> ports = tarvex::link::PortMap::system();
     if (options.demo) {
-        if (!demoUnits.start())
-            return fail(demoUnits.errorString());
-        ports = demoUnits.ports();
+        port = tarvex::demo::demoUnits();
     } else if (!options.ports.isEmpty()) {
         QString error;
         ports = tarvex::link::PortMap::fromPortOptions(options.ports, &error);
         if (!ports)
             return fail(error);
     }
+    if (!port)
+        port = std::make_unique<tarvex::link::SerialPort>(*ports);
 
-    tarvex::app::frmMain window(*ports);
+    tarvex::app::frmMain window(std::move(port));
     centre(window);
     window.show();
     return app->exec();

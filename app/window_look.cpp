@@ -1,5 +1,7 @@
 #include "app/window_look.h"
 
+#include "app/window_font_family.h"
+
 #include <QFontDatabase>
 
 // The pictures live in this static library; they are linked in only if they are asked for,
@@ -23,10 +25,8 @@ constexpr double kVendorPointSize = 9.6;
 
 QFont windowFont()
 {
-    // Liberation Sans has Arial's metrics, for which the tight captions were laid out;
-    // DejaVu Sans, the usual fallback on Linux, is wider and clips them.
     QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setFamilies(windowFontFamilies());
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(kWindowPointSize);
     return font;

@@ -6,16 +6,9 @@
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 
-#include <QFile>
 #include <QMap>
 
 #include <array>
-
-#ifdef Q_OS_UNIX
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace tarvex::discovery {
 namespace {
@@ -95,26 +88,6 @@ ScanResult Connect(link::Link& link)
 QString identityCaption(const ScanResult& result)
 {
     return protocol::identityShown(result.reply);
-}
-
-DeviceAccess accessOf(const QString& device)
-{
-    DeviceAccess access;
-    access.device = device;
-#ifdef Q_OS_UNIX
-    const QByteArray path =
-        QFile::encodeName(device.contains(u'/') ? device : QStringLiteral("/dev/") + device);
-    struct stat status
-    {};
-    if (::stat(path.constData(), &status) != 0)
-        return access;
-    access.examined = true;
-    const group* owner = ::getgrgid(status.st_gid);
-    access.group = owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(status.st_gid);
-    access.groupMayOpen = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
-    access.userMayOpen = ::access(path.constData(), R_OK | W_OK) == 0;
-#endif
-    return access;
 }
 
 QString permissionHint(const QStringList& devices)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "discovery/device_access.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,19 +28,6 @@ ScanResult Connect(link::Link& link);
 
 // The text shown in the status label: the first seven characters of the identity.
 QString identityCaption(const ScanResult& result);
-
-// What the file system says of a refused device, and so what can help.
-struct DeviceAccess
-{
-    QString device;
-    bool examined = false;     // false when the device cannot be looked at
-    bool userMayOpen = false;  // read-write for this user already: another program holds it
-    QString group;             // the group that owns the device
-    bool groupMayOpen = false; // read-write for that group: joining it helps
-};
-
-// The access to device (a path, or a name under /dev) as the file system gives it.
-DeviceAccess accessOf(const QString& device);
 
 // How to get access to the refused devices, for the status label's tooltip; empty when none.
 QString permissionHint(const QStringList& devices);

@@ -3,9 +3,17 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 namespace tarvex::link {
+
+// The unit takes one byte per character. A port checks this itself, so that the link needs
+// nothing of the protocol; the protocol refuses the same texts earlier, with its own reasons.
+inline bool encodesInLatin1(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
 
 // The operations the program needs of a serial port, by port number. Every operation reports
 // failure in its result; errorString() then gives the reason. The scan and the exchange work

@@ -1,5 +1,7 @@
 #include "link/port_map.h"
 
+#include "link/system_ports.h"
+
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -50,11 +52,20 @@ QStringList PortMap::systemOrder(QStringList names)
 
 PortMap PortMap::system()
 {
+    return systemPortNaming() == PortNaming::ByNumber ? numbered() : listed();
+}
+
+PortMap PortMap::numbered()
+{
     PortMap map;
-#ifdef Q_OS_WIN
-    map.kind_ = Kind::Windows;
-#else
-    map.kind_ = Kind::System;
+    map.kind_ = Kind::Numbered;
+    return map;
+}
+
+PortMap PortMap::listed()
+{
+    PortMap map;
+    map.kind_ = Kind::Listed;
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.portName();
@@ -64,7 +75,6 @@ PortMap PortMap::system()
             break;
         map.devices_.insert(number++, name);
     }
-#endif
     return map;
 }
 
@@ -107,21 +117,21 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
 
 PortMap PortMap::refreshed() const
 {
-    return kind_ == Kind::System ? system() : *this;
+    return kind_ == Kind::Listed ? listed() : *this;
 }
 
 QString PortMap::deviceFor(int number) const
 {
     if (number < kFirstPortNumber || number > kLastPortNumber)
         return {};
-    if (kind_ == Kind::Windows)
+    if (kind_ == Kind::Numbered)
         return QStringLiteral("COM%1").arg(number);
     return devices_.value(number);
 }
 
 QList<int> PortMap::numbers() const
 {
-    if (kind_ != Kind::Windows)
+    if (kind_ != Kind::Numbered)
         return devices_.keys();
     QList<int> numbers;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {

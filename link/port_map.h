@@ -16,7 +16,11 @@ inline constexpr int kLastPortNumber = 255;
 class PortMap
 {
 public:
-    static PortMap system();
+    static PortMap system(); // numbered() on Windows, listed() elsewhere
+    // Number N is COMN, for every number (what QSerialPortInfo lists only tells which exist).
+    static PortMap numbered();
+    // The numbers handed out to the devices QSerialPortInfo lists, in systemOrder().
+    static PortMap listed();
     static PortMap pinned(QMap<int, QString> devices);
     // Parses "N=DEVICE" values as given with --port; nullopt and a reason when one is wrong
     // or a number is given twice.
@@ -37,7 +41,7 @@ public:
     static QStringList systemOrder(QStringList names);
 
 private:
-    enum class Kind { Windows, System, Pinned };
+    enum class Kind { Numbered, Listed, Pinned };
     Kind kind_ = Kind::Pinned;
     QMap<int, QString> devices_;
 };

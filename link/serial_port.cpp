@@ -1,20 +1,9 @@
 #include "link/serial_port.h"
 
-#include "link/device_lock.h"
-
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace tarvex::link {
-namespace {
-// The unit takes one byte per character. The port checks this itself, so that the link needs
-// nothing of the protocol; the protocol refuses the same texts earlier, with its own reasons.
-bool encodesInLatin1(const QString& text)
-{
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
-}
-} // namespace
 
 QString deviceLostReason(const QString& systemText)
 {
@@ -34,19 +23,10 @@ QString deviceLostReason(const QString& systemText)
 
 SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map))
 {
-    serial_.setBaudRate(QSerialPort::Baud9600);
-    serial_.setDataBits(QSerialPort::Data8);
-    serial_.setParity(QSerialPort::NoParity);
-    serial_.setStopBits(QSerialPort::OneStop);
-    serial_.setFlowControl(QSerialPort::NoFlowControl);
-    connect(&serial_, &QSerialPort::errorOccurred, this, &SerialPort::onErrorOccurred);
+    connect(&serial_, &SerialDevice::lost, this, &SerialPort::onLost);
 }
 
-SerialPort::~SerialPort()
-{
-    if (serial_.isOpen())
-        serial_.close();
-}
+SerialPort::~SerialPort() = default;
 
 bool SerialPort::SetPortNumber(int number)
 {
@@ -71,18 +51,10 @@ bool SerialPort::open()
     const QString device = map_.deviceFor(number_);
     if (device.isEmpty())
         return fail(QStringLiteral("Port %1 has no device").arg(number_));
-    serial_.setPortName(device);
-    if (!serial_.open(QIODevice::ReadWrite)) {
-        permissionRefused_ = serial_.error() == QSerialPort::PermissionError;
+    if (!serial_.open(device)) {
+        permissionRefused_ = serial_.openRefusedForPermission();
         return fail(serial_.errorString());
     }
-    if (const auto held = lockOpenDevice(serial_.handle())) {
-        serial_.close();
-        permissionRefused_ = true; // as Qt reports a device whose lock file another holds
-        return fail(*held);
-    }
-    // Bytes sent before the open would otherwise be read as the first reply.
-    serial_.clear(QSerialPort::Input);
     lossReason_.clear();
     return true;
 }
@@ -109,8 +81,8 @@ bool SerialPort::WriteText(const QString& text)
     if (!encodesInLatin1(text))
         return fail(QStringLiteral("The text holds a character the unit cannot take"));
     const QByteArray bytes = text.toLatin1();
-    if (serial_.write(bytes) != bytes.size()) // a lost device has closed the port meanwhile
-        return serial_.isOpen() ? fail(serial_.errorString()) : failClosed();
+    if (!serial_.write(bytes))
+        return failOnDevice();
     return true;
 }
 
@@ -120,7 +92,12 @@ std::optional<QString> SerialPort::ReadAll()
         failClosed();
         return std::nullopt;
     }
-    return QString::fromLatin1(serial_.readAll());
+    const std::optional<QByteArray> bytes = serial_.readAll();
+    if (!bytes) {
+        failOnDevice();
+        return std::nullopt;
+    }
+    return QString::fromLatin1(*bytes);
 }
 
 void SerialPort::refreshDevices()
@@ -141,24 +118,22 @@ bool SerialPort::fail(const QString& reason)
     return false;
 }
 
+// A lost device has closed the port meanwhile, and its loss says more than the failure.
+bool SerialPort::failOnDevice()
+{
+    return serial_.isOpen() ? fail(serial_.errorString()) : failClosed();
+}
+
 bool SerialPort::failClosed()
 {
     return fail(lossReason_.isEmpty() ? QStringLiteral("The port is not open") : lossReason_);
 }
 
-// A vanished device makes Qt report a read error over and over while the port stays open;
-// closing here turns that storm into a single report.
-void SerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
+void SerialPort::onLost(const QString& systemText)
 {
-    const bool lost = error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
-                      error == QSerialPort::ResourceError;
-    if (!lost || !serial_.isOpen())
-        return;
-    lossReason_ = deviceLostReason(serial_.errorString());
+    lossReason_ = deviceLostReason(systemText);
     error_ = lossReason_;
-    const QString device = deviceName();
-    serial_.close();
-    emit deviceLost(device, lossReason_);
+    emit deviceLost(deviceName(), lossReason_);
 }
 
 } // namespace tarvex::link

@@ -2,8 +2,7 @@
 
 #include "link/port.h"
 #include "link/port_map.h"
-
-#include <QSerialPort>
+#include "link/serial_device.h"
 
 namespace tarvex::link {
 
@@ -38,10 +37,11 @@ private:
     bool close();
     bool fail(const QString& reason);
     bool failClosed();
-    void onErrorOccurred(QSerialPort::SerialPortError error);
+    bool failOnDevice();
+    void onLost(const QString& systemText);
 
     PortMap map_;
-    QSerialPort serial_;
+    SerialDevice serial_;
     int number_ = kFirstPortNumber;
     QString error_;
     QString lossReason_; // why the device went away, until the next open

@@ -8,6 +8,9 @@ packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins 
 packages+=(clang libclang-rt-14-dev libfuzzer-14-dev)
 # Icons, Debian packages (file for dpkg-shlibdeps) and the checks run on them.
 packages+=(librsvg2-bin file lintian desktop-file-utils appstream man-db)
+# The Windows build (scripts/build-windows.sh), its zip and installer, and its tests under
+# Wine, headless.
+packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 wine nsis icoutils)
 
 missing=()
 for package in "${packages[@]}"; do

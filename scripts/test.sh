@@ -13,6 +13,20 @@ run_tests() { ctest --test-dir "$1" --output-on-failure --no-tests=error -j"$job
 scripts/build.sh build -DTARVEX_WERROR=ON
 run_tests build
 
+# The Windows build and its tests under Wine (on COM ports, against build/'s simulator),
+# wherever the Qt for Windows is at hand.
+qt_windows=${TARVEX_QT_WINDOWS:-../shared/qt6-mingw}
+if [ -f "$qt_windows/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
+    started=$SECONDS
+    TARVEX_QT_WINDOWS=$qt_windows TARVEX_LINUX_SIM=$PWD/build/sim/tarvex-sim \
+        scripts/build-windows.sh build-windows -DTARVEX_WERROR=ON
+    run_tests build-windows
+    echo "Windows build and tests under Wine: $((SECONDS - started)) s"
+else
+    echo "SKIPPED: the Windows build and its tests under Wine, for want of Qt for Windows at" \
+         "$qt_windows (set TARVEX_QT_WINDOWS)"
+fi
+
 scripts/build.sh build-asan -DTARVEX_SANITIZE=ON -DTARVEX_WERROR=ON
 run_tests build-asan
 

@@ -1,6 +1,5 @@
 // Connecting from the main window: one click on Connect scans the pinned ports, as a
 // technician would, against simulators and scripted units on real pseudo-terminals.
-#include "app/demo_units.h"
 #include "flow_support.h"
 #include "support/scripted_unit.h"
 #include "support/sim_process.h"
@@ -62,27 +61,6 @@ private slots:
         QCOMPARE(ui.lblConn->text(), QString("KTX<b>1"));
         QCOMPARE(ui.lblConn->textFormat(), Qt::PlainText);
         QVERIFY(ui.cmdUpLoad->isEnabled());
-    }
-
-    void demoUnitIsFoundOnPortTwoAfterProbingPortOne()
-    {
-        Recorder seen;
-        tarvex::app::DemoUnits demo;
-        QVERIFY2(demo.start(), qPrintable(demo.errorString()));
-        frmMain w(demo.ports(), kQuickWait);
-        QVERIFY(show(w));
-        const auto& ui = w.controls();
-        QList<int> probed;
-        QObject::connect(&w.exchange(), &tarvex::link::Link::waitStarted, &w,
-                         [&] { probed << w.exchange().cm.portNumber(); });
-
-        click(ui.cmdConnect);
-
-        QCOMPARE(probed, QList<int>({1, 2}));
-        QCOMPARE(ui.lblConn->text(), QString("KTX-210"));
-        QVERIFY(w.exchange().cm.IsOpen());
-        QCOMPARE(w.exchange().cm.portNumber(), 2);
-        QVERIFY(ui.cmdDownLoad->isEnabled());
     }
 
     // Scans that find nothing

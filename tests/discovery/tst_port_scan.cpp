@@ -4,16 +4,11 @@
 #include "link/link.h"
 #include "link/link_errors.h"
 
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
-
-#include <grp.h>
-#include <unistd.h>
 
 using namespace tarvex;
 using namespace std::chrono_literals;
@@ -185,27 +180,6 @@ private slots:
             QVERIFY2(hint.contains(part), qPrintable(hint));
         for (const QString& part : neverSays)
             QVERIFY2(!hint.contains(part), qPrintable(hint));
-    }
-
-    void deviceAccessIsReadFromTheFileSystem()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("ttyTest");
-        QFile device(path);
-        QVERIFY(device.open(QIODevice::WriteOnly));
-
-        QVERIFY(device.setPermissions(QFile::ReadOwner | QFile::WriteOwner)); // 600
-        discovery::DeviceAccess access = discovery::accessOf(path);
-        QVERIFY(access.examined);
-        QCOMPARE(access.group, QString::fromLocal8Bit(::getgrgid(::getegid())->gr_name));
-        QVERIFY(!access.groupMayOpen);
-        QVERIFY(access.userMayOpen);                                          // its owner
-        QVERIFY(device.setPermissions(QFile::ReadGroup | QFile::WriteGroup)); // 060
-        QVERIFY(discovery::accessOf(path).groupMayOpen);
-        QVERIFY(device.setPermissions(QFile::ReadGroup)); // 040
-        QVERIFY(!discovery::accessOf(path).groupMayOpen);
-
-        QVERIFY(!discovery::accessOf(dir.filePath("missing")).examined);
     }
 
     void abortDuringAProbeStopsTheScan()

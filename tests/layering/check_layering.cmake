@@ -1,7 +1,8 @@
-# Fails when a folder includes what the layering forbids: the simulator uses none of the core,
-# so that each side of the line checks the other; the core and the command-line program
-# include no widget or GUI header, so that they run where no display exists; and every include
-# points down the stack (protocol <- link <- discovery, transfer <- provisioning <- app, cli).
+# Fails when a folder includes what the layering forbids: the simulator uses none of the core
+# (demo/ puts the two together), so that each side of the line checks the other; the core and
+# the command-line program include no widget or GUI header, so that they run where no display
+# exists; and every include points down the stack (protocol <- link <- discovery, transfer <-
+# provisioning <- app, cli).
 #   cmake -DSOURCE_DIR=... -P check_layering.cmake
 
 function(tarvex_forbid folders pattern why)
@@ -25,14 +26,16 @@ endfunction()
 
 set(core protocol files link discovery transfer provisioning)
 
-tarvex_forbid_folders("sim" "${core}" "the simulator must not use the core")
-tarvex_forbid("${core};cli"
+tarvex_forbid_folders("sim" "${core};demo" "the simulator must not use the core")
+tarvex_forbid("${core};demo;cli"
               "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|Q[A-Za-z]*Widget|QApplication|QGuiApplication|QMessageBox|QPushButton|QLabel|QCheckBox|QComboBox|QGroupBox|QFont|QColor|QPixmap|QImage|QIcon|QPainter)"
               "no widget or GUI header here")
-tarvex_forbid_folders("${core}" "app;cli" "the core serves the programs, never the reverse")
+tarvex_forbid_folders("${core}" "app;cli;demo" "the core serves the programs, never the reverse")
 tarvex_forbid_folders("protocol" "link;discovery;transfer;provisioning"
                       "protocol is pure and below every other layer")
 tarvex_forbid_folders("link" "discovery;transfer;provisioning" "the link is below discovery and transfer")
 tarvex_forbid_folders("discovery;transfer" "provisioning" "the engine is above discovery and transfer")
+tarvex_forbid_folders("demo" "discovery;transfer;provisioning;app;cli"
+                      "the demo's units stand behind the link's port, nothing more")
 tarvex_forbid_folders("cli" "app" "the command line does not use the window")
 tarvex_forbid_folders("app" "cli" "the window does not use the command line")

@@ -17,6 +17,17 @@ private slots:
         QCOMPARE(PortMap::systemOrder(names), expected);
     }
 
+    // Windows: number N is COMN, for every number from 1 to 255.
+    void numberedPortsAreComN()
+    {
+        const PortMap map = PortMap::numbered();
+        QCOMPARE(map.deviceFor(1), QString("COM1"));
+        QCOMPARE(map.deviceFor(10), QString("COM10"));
+        QCOMPARE(map.deviceFor(255), QString("COM255"));
+        QVERIFY(map.deviceFor(0).isEmpty());
+        QVERIFY(map.deviceFor(256).isEmpty());
+    }
+
     void pinnedNumbersAreTheOnlyOnes()
     {
         QString error;

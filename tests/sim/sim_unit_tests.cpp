@@ -1,4 +1,4 @@
-// The unit in-process on real pseudo-terminals, as the configurator's demo runs it.
+// The unit in-process on real pseudo-terminals, as tarvex-sim runs it.
 
 #include "pty_client.h"
 #include "sim_tests.h"

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace tarvex::link {
+
+// One serial device at the unit's fixed line settings (9600 baud, 8 data bits, no parity, 1 stop
+// bit, no flow control): the part of the port that differs by system. Qt's serial port on POSIX;
+// on Windows our own Win32 code, because Qt's waits for a receive event that Wine never reports
+// on a COM port backed by a pseudo-terminal, and the exchange needs no such event: it reads
+// what has arrived when its wait ends.
+class SerialDevice : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialDevice(QObject* parent = nullptr);
+    ~SerialDevice() override;
+
+    // Opens name (a path, a name under /dev, or COMN) and drops input that arrived before.
+    bool open(const QString& name);
+    void close();
+    bool isOpen() const;
+    bool write(const QByteArray& bytes);   // the whole of bytes, or false
+    std::optional<QByteArray> readAll();   // what has arrived and not yet been read
+    QString errorString() const;           // why the last operation failed
+    bool openRefusedForPermission() const; // the last open was refused by the system's rights
+
+signals:
+    // The device went away while open; it is closed when this is emitted, once per loss.
+    void lost(const QString& systemText);
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace tarvex::link

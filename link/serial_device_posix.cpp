@@ -1,0 +1,106 @@
+#include "link/serial_device.h"
+
+#include <QSerialPort>
+
+#include <cerrno>
+#include <sys/file.h>
+
+namespace tarvex::link {
+
+class SerialDevice::Private
+{
+public:
+    QSerialPort serial;
+    bool permissionRefused = false;
+    QString heldElsewhere; // why the open device could not be claimed
+
+    // Qt's lock file guards one name only, and a /dev/serial/by-id link and /dev/ttyUSB0 are
+    // two names for one adapter: our programs also lock the open device itself. The advisory
+    // lock goes away with the descriptor, even when the program is killed.
+    bool claim()
+    {
+        if (::flock(int(serial.handle()), LOCK_EX | LOCK_NB) == 0)
+            return true;
+        heldElsewhere = errno == EWOULDBLOCK ? QStringLiteral("another program holds the device")
+                                             : qt_error_string(errno);
+        serial.close();
+        return false;
+    }
+};
+
+SerialDevice::SerialDevice(QObject* parent) : QObject(parent), d(std::make_unique<Private>())
+{
+    QSerialPort& serial = d->serial;
+    serial.setBaudRate(QSerialPort::Baud9600);
+    serial.setDataBits(QSerialPort::Data8);
+    serial.setParity(QSerialPort::NoParity);
+    serial.setStopBits(QSerialPort::OneStop);
+    serial.setFlowControl(QSerialPort::NoFlowControl);
+    // A vanished device makes Qt report a read error over and over while the port stays open;
+    // closing here turns that storm into a single report.
+    connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        const bool gone = error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
+                          error == QSerialPort::ResourceError;
+        if (!gone || !d->serial.isOpen())
+            return;
+        const QString systemText = d->serial.errorString();
+        d->serial.close();
+        emit lost(systemText);
+    });
+}
+
+SerialDevice::~SerialDevice()
+{
+    close();
+}
+
+bool SerialDevice::open(const QString& name)
+{
+    d->serial.setPortName(name);
+    d->heldElsewhere.clear();
+    bool opened = d->serial.open(QIODevice::ReadWrite);
+    d->permissionRefused = !opened && d->serial.error() == QSerialPort::PermissionError;
+    if (opened && !d->claim()) {
+        opened = false;
+        d->permissionRefused = true; // as Qt reports a device whose lock file another holds
+    }
+    // Qt 6.4 keeps what arrived before the open; it would be read as the first reply.
+    if (opened)
+        d->serial.clear(QSerialPort::Input);
+    return opened;
+}
+
+void SerialDevice::close()
+{
+    if (d->serial.isOpen())
+        d->serial.close();
+}
+
+bool SerialDevice::isOpen() const
+{
+    return d->serial.isOpen();
+}
+
+bool SerialDevice::write(const QByteArray& bytes)
+{
+    return d->serial.write(bytes) == bytes.size();
+}
+
+std::optional<QByteArray> SerialDevice::readAll()
+{
+    if (!d->serial.isOpen())
+        return std::nullopt;
+    return d->serial.readAll();
+}
+
+QString SerialDevice::errorString() const
+{
+    return d->heldElsewhere.isEmpty() ? d->serial.errorString() : d->heldElsewhere;
+}
+
+bool SerialDevice::openRefusedForPermission() const
+{
+    return d->permissionRefused;
+}
+
+} // namespace tarvex::link

@@ -1,0 +1,173 @@
+#include "link/serial_device.h"
+
+#include <windows.h>
+
+namespace tarvex::link {
+namespace {
+
+// The system's words for an error code, as the user would read them in any other program.
+QString systemMessage(DWORD code)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const QString message = length ? QString::fromWCharArray(text, int(length)).trimmed()
+                                   : QStringLiteral("system error %1").arg(code);
+    LocalFree(text);
+    return message;
+}
+
+// COM10 and above exist only in the device namespace; COM1 to COM9 are there as well.
+QString devicePath(const QString& name)
+{
+    return name.startsWith(QLatin1String("\\\\")) ? name : QStringLiteral("\\\\.\\") + name;
+}
+
+bool applyLineSettings(HANDLE handle)
+{
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle, &dcb))
+        return false;
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = FALSE;
+    if (!SetCommState(handle, &dcb))
+        return false;
+    // A read returns at once with what has arrived: the exchange reads when its wait ends.
+    // A write is bounded, so a line that stops taking bytes fails instead of hanging.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.WriteTotalTimeoutMultiplier = 2; // ms per byte; one takes about 1 ms at 9600 baud
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    return SetCommTimeouts(handle, &timeouts) != 0;
+}
+
+constexpr DWORD kReadChunk = 4096;
+
+} // namespace
+
+class SerialDevice::Private
+{
+public:
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    QString error;
+    bool permissionRefused = false;
+
+    bool failWith(DWORD code)
+    {
+        error = systemMessage(code);
+        return false;
+    }
+    // A failed read or write on an open COM port means its device has gone (an unplugged
+    // adapter): the port closes, and the loss is reported once.
+    void lose(SerialDevice* device, DWORD code)
+    {
+        failWith(code);
+        closeHandle();
+        emit device->lost(error);
+    }
+    void closeHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+};
+
+SerialDevice::SerialDevice(QObject* parent) : QObject(parent), d(std::make_unique<Private>()) {}
+
+SerialDevice::~SerialDevice()
+{
+    close();
+}
+
+bool SerialDevice::open(const QString& name)
+{
+    d->permissionRefused = false;
+    const std::wstring path = devicePath(name).toStdWString();
+    d->handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+    if (d->handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        // A COM port is opened by one program at a time; another one holding it is the usual
+        // reason for a refusal, as a missing right is on POSIX.
+        d->permissionRefused = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+        return d->failWith(code);
+    }
+    // Bytes that arrived before the open would be read as the first reply.
+    if (!applyLineSettings(d->handle) ||
+        !PurgeComm(d->handle, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT)) {
+        const DWORD code = GetLastError();
+        d->closeHandle();
+        return d->failWith(code);
+    }
+    return true;
+}
+
+void SerialDevice::close()
+{
+    d->closeHandle();
+}
+
+bool SerialDevice::isOpen() const
+{
+    return d->handle != INVALID_HANDLE_VALUE;
+}
+
+bool SerialDevice::write(const QByteArray& bytes)
+{
+    DWORD written = 0;
+    if (!WriteFile(d->handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr)) {
+        d->lose(this, GetLastError());
+        return false;
+    }
+    if (written != DWORD(bytes.size())) {
+        d->error = QStringLiteral("The line took %1 of %2 bytes").arg(written).arg(bytes.size());
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> SerialDevice::readAll()
+{
+    if (!isOpen())
+        return std::nullopt;
+    QByteArray received;
+    char chunk[kReadChunk];
+    DWORD count = 0;
+    do {
+        if (!ReadFile(d->handle, chunk, kReadChunk, &count, nullptr)) {
+            d->lose(this, GetLastError());
+            return std::nullopt;
+        }
+        received.append(chunk, qsizetype(count));
+    } while (count == kReadChunk);
+    return received;
+}
+
+QString SerialDevice::errorString() const
+{
+    return d->error;
+}
+
+bool SerialDevice::openRefusedForPermission() const
+{
+    return d->permissionRefused;
+}
+
+} // namespace tarvex::link

@@ -1,0 +1,10 @@
+#include "link/system_ports.h"
+
+namespace tarvex::link {
+
+PortNaming systemPortNaming()
+{
+    return PortNaming::ByNumber;
+}
+
+} // namespace tarvex::link
