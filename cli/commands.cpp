@@ -1,17 +1,18 @@
 #include "cli/commands.h"
 
+#include "cli/blocking_step.h"
 #include "cli/exchange_log.h"
+#include "cli/input_file.h"
 #include "cli/unit_choice.h"
 #include "cli/unit_port.h"
+#include "files/atomic_file.h"
 #include "protocol/events.h"
 #include "protocol/value_rules.h"
 #include "protocol/wire_text.h"
 #include "provisioning/apply.h"
 #include "provisioning/configuration_file.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -44,17 +45,21 @@ std::unique_ptr<UnitPort> connectUnit(const Invocation& invocation, ExchangeLog&
     return session;
 }
 
+Failure outputUnwritable(const QString& path, const QString& reason)
+{
+    return Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                   QStringLiteral("cannot write %1: %2").arg(path, reason));
+}
+
 void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
     // Opened first, so that a folder that is not there costs no exchange; committed only
     // when everything was read.
-    std::unique_ptr<QSaveFile> output;
+    std::shared_ptr<files::AtomicFile> output;
     if (!invocation.outputPath.isEmpty()) {
-        output = std::make_unique<QSaveFile>(invocation.outputPath);
-        if (!output->open(QIODevice::WriteOnly))
-            throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                          QStringLiteral("cannot write %1: %2")
-                              .arg(invocation.outputPath, output->errorString()));
+        output = std::make_shared<files::AtomicFile>(invocation.outputPath);
+        if (!runBlocking<bool>([output] { return output->open(); }))
+            throw outputUnwritable(invocation.outputPath, output->errorString());
     }
     const auto session = connectUnit(invocation, log, result);
     UnitValues unit;
@@ -73,11 +78,8 @@ void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
         result.plainOutput = provisioning::fileText(configuration);
         return;
     }
-    output->write(provisioning::fileText(configuration));
-    if (!output->commit())
-        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                      QStringLiteral("cannot write %1: %2")
-                          .arg(invocation.outputPath, output->errorString()));
+    if (!output->commit(provisioning::fileText(configuration)))
+        throw outputUnwritable(invocation.outputPath, output->errorString());
 }
 
 void warnOfOtherIdentity(const Invocation& invocation, ExchangeLog& log,
@@ -123,12 +125,8 @@ int eventArgument(const QString& key)
 
 QString messageFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(Exit::UnreadableFile, QStringLiteral("unreadable-file"),
-                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     // Editors end a text file with a line break; the unit's text never keeps one.
-    return protocol::withoutTrailingLineEnd(QString::fromUtf8(file.readAll()));
+    return protocol::withoutTrailingLineEnd(QString::fromUtf8(readInputFile(path)));
 }
 
 void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& result)
@@ -155,11 +153,24 @@ void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& resu
     applyConfiguration(*session, file, false, result);
 }
 
+// A run that ends while writing reports as changes only what the unit took; the rest, planned
+// but never sent, apart.
+void keepWrittenChanges(const QList<Item>& written, Result& result)
+{
+    QList<Change> sent;
+    for (const Change& change : std::as_const(result.changes))
+        (written.contains(change.item) ? sent : result.notSent) << change;
+    result.changes = sent;
+    result.changed = !sent.isEmpty();
+    result.plainOutput = provisioning::changeLines(sent);
+}
+
 } // namespace
 
 ManagedConfiguration loadConfigurationFile(const QString& path)
 {
-    return engineStep([&] { return provisioning::loadConfigurationFile(path); });
+    const QByteArray bytes = readInputFile(path);
+    return engineStep([&] { return provisioning::configurationFromBytes(bytes, inputName(path)); });
 }
 
 // Compare, write only what differs, verify by reading back, one more try for what still
@@ -175,7 +186,13 @@ void applyConfiguration(UnitPort& session, const ManagedConfiguration& file, boo
         result.verified = result.changes.isEmpty();
         return;
     }
-    const QList<Change> remaining = session.writeAndVerify(file, result.changes, unit);
+    QList<Change> remaining;
+    try {
+        remaining = session.writeAndVerify(file, result.changes, unit);
+    } catch (const Failure&) {
+        keepWrittenChanges(session.written(), result);
+        throw;
+    }
     if (!remaining.isEmpty())
         throw failureOf(provisioning::notVerified(remaining, session.device()));
     result.verified = true;

@@ -1,6 +1,8 @@
 #include "cli/exchange_log.h"
 
+#include "cli/blocking_step.h"
 #include "cli/exit_codes.h"
+#include "files/whole_write.h"
 #include "link/exchange_trace.h"
 #include "link/link.h"
 
@@ -10,15 +12,20 @@
 
 namespace tarvex::cli {
 
-ExchangeLog::ExchangeLog(const QString& tracePath, bool showProgress) : showProgress_(showProgress)
+ExchangeLog::ExchangeLog(const QString& tracePath, bool showProgress)
+    : tracePath_(tracePath), showProgress_(showProgress)
 {
     if (tracePath.isEmpty())
         return;
-    trace_.setFileName(tracePath);
-    if (!trace_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    auto trace = std::make_shared<QFile>(tracePath);
+    if (!runBlocking<bool>([trace] {
+            return trace->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text |
+                               QIODevice::Unbuffered);
+        }))
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("cannot append to the trace file %1: %2")
-                          .arg(tracePath, trace_.errorString()));
+                          .arg(tracePath, trace->errorString()));
+    trace_ = std::move(trace);
 }
 
 ExchangeLog::~ExchangeLog()
@@ -36,10 +43,19 @@ void ExchangeLog::watch(link::Link& link, const QString& device)
 
 void ExchangeLog::note(const QString& text)
 {
-    if (!trace_.isOpen())
+    if (!trace_ || !traceLost_.isEmpty())
         return;
-    trace_.write(link::traceLine(QDateTime::currentDateTimeUtc(), text).toUtf8());
-    trace_.flush();
+    const QByteArray line = link::traceLine(QDateTime::currentDateTimeUtc(), text).toUtf8();
+    if (const auto reason = files::writeWhole(*trace_, line))
+        traceLost_ = *reason;
+}
+
+void ExchangeLog::checkTrace() const
+{
+    if (!traceLost_.isEmpty())
+        throw Failure(
+            Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+            QStringLiteral("cannot write to the trace file %1: %2").arg(tracePath_, traceLost_));
 }
 
 QString ExchangeLog::escaped(const QString& bytes)

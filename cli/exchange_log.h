@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace tarvex::link {
 class Link;
 }
@@ -25,6 +27,9 @@ public:
 
     void watch(link::Link& link, const QString& device);
     void note(const QString& text); // a line in the trace only, e.g. the scan's outcome
+    // Throws Failure (exit 73) once a line could not be written to the trace: the record
+    // support asks for would be incomplete.
+    void checkTrace() const;
 
     // How many exchanges the current step expects in all, for "exchange k of n".
     void expect(int total) { expected_ = total; }
@@ -38,7 +43,9 @@ private:
     void onWaitStarted(const QString& command);
     void onExchangeEnded(const QString& command, const QString& reply, bool read);
 
-    QFile trace_;
+    QString tracePath_;
+    std::shared_ptr<QFile> trace_; // shared with the open, which may wait for a FIFO's reader
+    QString traceLost_;            // why a line could not be written
     bool showProgress_ = false;
     bool progressShown_ = false;
     QString device_;

@@ -18,11 +18,12 @@ const QList<std::pair<Exit, QString>>& meanings()
         {Exit::InvalidFile, QStringLiteral("invalid configuration file")},
         {Exit::UnreadableFile, QStringLiteral("configuration file missing or unreadable")},
         {Exit::NoUnit, QStringLiteral("no unit answered")},
-        {Exit::CannotWriteOutput, QStringLiteral("output file cannot be written")},
+        {Exit::CannotWriteOutput,
+         QStringLiteral("output cannot be written (the -o file, stdout, trace or report)")},
         {Exit::LineLost, QStringLiteral("the line to the unit was lost")},
-        {Exit::PortBusy, QStringLiteral("the port is busy (held by another program)")},
+        {Exit::PortBusy, QStringLiteral("the port is busy (another program holds the device)")},
         {Exit::PermissionDenied, QStringLiteral("permission denied on the port")},
-        {Exit::Interrupted, QStringLiteral("interrupted")},
+        {Exit::Interrupted, QStringLiteral("interrupted (Ctrl-C, SIGTERM or SIGHUP)")},
     };
     return table;
 }

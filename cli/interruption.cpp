@@ -13,6 +13,7 @@ namespace tarvex::cli::interruption {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+QSocketNotifier* signalNotifier = nullptr;
 bool noted = false;
 bool deferredNow = false;
 
@@ -28,8 +29,8 @@ bool install(QCoreApplication& app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return false;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(signalNotifier, &QSocketNotifier::activated, &app, [] {
         char byte = 0;
         [[maybe_unused]] const auto ignored = ::read(signalPipe[0], &byte, 1);
         noted = true;
@@ -38,7 +39,7 @@ bool install(QCoreApplication& app)
     {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         if (::sigaction(signal, &action, nullptr) != 0)
             return false;
     }
@@ -48,6 +49,18 @@ bool install(QCoreApplication& app)
 bool requested()
 {
     return noted;
+}
+
+QMetaObject::Connection whenRequested(QObject* context, std::function<void()> then)
+{
+    if (!signalNotifier)
+        return {};
+    return QObject::connect(signalNotifier, &QSocketNotifier::activated, context, std::move(then));
+}
+
+void end()
+{
+    throw failureOf(provisioning::interrupted());
 }
 
 void setDeferred(bool deferred)
@@ -63,7 +76,7 @@ bool stopWanted()
 void checkpoint()
 {
     if (stopWanted())
-        throw failureOf(provisioning::interrupted());
+        end();
 }
 
 } // namespace tarvex::cli::interruption

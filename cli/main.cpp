@@ -5,32 +5,37 @@
 #include "cli/interruption.h"
 #include "cli/invocation.h"
 #include "cli/provisioning_loop.h"
+#include "cli/standard_output.h"
+#include "cli/standard_streams.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
 using namespace tarvex::cli;
 
-void printResult(const Invocation& invocation, const Result& result)
+// The run's exit code, or 73 when its output was lost: a result nobody received is no "done".
+int printResult(const Invocation& invocation, const Result& result)
 {
-    if (invocation.json) {
-        std::fputs(QJsonDocument(resultDocument(result)).toJson(QJsonDocument::Indented), stdout);
-        return;
-    }
-    std::fwrite(result.plainOutput.constData(), 1, size_t(result.plainOutput.size()), stdout);
-    if (result.error)
+    const std::optional<QString> lost = standard_output::write(
+        invocation.json ? QJsonDocument(resultDocument(result)).toJson(QJsonDocument::Indented)
+                        : result.plainOutput);
+    if (!invocation.json && result.error)
         std::fprintf(stderr, "tarvex-cli: %s\n", qPrintable(result.error->message()));
+    if (!lost)
+        return int(result.exit);
+    std::fprintf(stderr, "tarvex-cli: the result could not be written to standard output: %s\n",
+                 qPrintable(*lost));
+    return int(Exit::CannotWriteOutput);
 }
 
 bool showProgress(const Invocation& invocation)
 {
-    return ::isatty(STDERR_FILENO) && !invocation.json && !invocation.quiet;
+    return standard_streams::errorIsTerminal() && !invocation.json && !invocation.quiet;
 }
 
 Result run(const Invocation& invocation)
@@ -43,6 +48,7 @@ Result run(const Invocation& invocation)
         ExchangeLog log(invocation.tracePath, showProgress(invocation));
         try {
             runCommand(invocation, log, result);
+            log.checkTrace();
         } catch (const Failure& failure) {
             log.note(QStringLiteral("failed: %1").arg(failure.message()));
             result.exchanges = log.exchanges();
@@ -56,25 +62,11 @@ Result run(const Invocation& invocation)
     return result;
 }
 
-// The loop prints as it goes; a loop that cannot start is reported as any failure is.
-int runLoop(const Invocation& invocation)
-{
-    try {
-        ExchangeLog log(invocation.tracePath, showProgress(invocation));
-        return ProvisioningLoop(invocation, log).run();
-    } catch (const Failure& failure) {
-        Result result;
-        result.command = invocation.command;
-        result.fail(failure);
-        printResult(invocation, result);
-        return int(failure.code());
-    }
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    standard_output::guard(); // before anything opens a file that could take stdout's number
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvex-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
@@ -98,9 +90,7 @@ int main(int argc, char* argv[])
         std::perror("tarvex-cli: signals");
         return int(Exit::Unexpected);
     }
-    if (parsed.invocation->loop)
-        return runLoop(*parsed.invocation);
-    const Result result = run(*parsed.invocation);
-    printResult(*parsed.invocation, result);
-    return int(result.exit);
+    if (parsed.invocation->loop) // prints as it goes
+        return ProvisioningLoop(*parsed.invocation, showProgress(*parsed.invocation)).run();
+    return printResult(*parsed.invocation, run(*parsed.invocation));
 }

@@ -1,11 +1,16 @@
 #include "cli/provisioning_loop.h"
 
+#include "cli/blocking_step.h"
 #include "cli/commands.h"
 #include "cli/exchange_log.h"
 #include "cli/exit_codes.h"
 #include "cli/interruption.h"
+#include "cli/standard_output.h"
+#include "cli/standard_streams.h"
 #include "cli/unit_choice.h"
 #include "cli/unit_port.h"
+#include "files/file_sync.h"
+#include "files/whole_write.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -15,7 +20,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace tarvex::cli {
 namespace {
@@ -47,20 +51,28 @@ QString loopDevice(const Invocation& invocation)
     return map.deviceFor(numbers.first());
 }
 
-ProvisioningLoop::ProvisioningLoop(const Invocation& invocation, ExchangeLog& log)
-    : invocation_(invocation), log_(log),
-      file_(loadConfigurationFile(invocation.arguments.first())), device_(loopDevice(invocation))
-{
-    if (invocation.reportPath.isEmpty())
-        return;
-    report_.setFileName(invocation.reportPath);
-    if (!report_.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                      QStringLiteral("cannot append to %1: %2")
-                          .arg(invocation.reportPath, report_.errorString()));
-}
+ProvisioningLoop::ProvisioningLoop(const Invocation& invocation, bool showProgress)
+    : invocation_(invocation), showProgress_(showProgress)
+{}
 
 ProvisioningLoop::~ProvisioningLoop() = default;
+
+void ProvisioningLoop::start()
+{
+    log_ = std::make_unique<ExchangeLog>(invocation_.tracePath, showProgress_);
+    file_ = loadConfigurationFile(invocation_.arguments.first());
+    device_ = loopDevice(invocation_);
+    if (invocation_.reportPath.isEmpty())
+        return;
+    auto report = std::make_shared<QFile>(invocation_.reportPath);
+    if (!runBlocking<bool>([report] {
+            return report->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+        }))
+        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                      QStringLiteral("cannot append to %1: %2")
+                          .arg(invocation_.reportPath, report->errorString()));
+    report_ = std::move(report);
+}
 
 bool ProvisioningLoop::wanted() const
 {
@@ -69,36 +81,43 @@ bool ProvisioningLoop::wanted() const
 
 int ProvisioningLoop::run()
 {
-    while (wanted()) {
-        QString identity;
-        const std::unique_ptr<UnitPort> session = waitForUnit(identity);
-        if (!session)
-            break;
-        const Result result = provision(*session, identity);
-        announce(result);
-        appendToReport(result);
-        if (wanted())
-            waitUntilGone(*session);
+    try {
+        start();
+        while (wanted()) {
+            QString identity;
+            const std::unique_ptr<UnitPort> session = waitForUnit(identity);
+            if (!session)
+                break;
+            const Result result = provision(*session, identity);
+            record(result);
+            if (result.exit == Exit::CannotWriteOutput) // the trace: no record, no next unit
+                throw *result.error;
+            if (wanted())
+                waitUntilGone(*session);
+        }
+    } catch (const Failure& failure) {
+        fatal_ = failure;
     }
-    printSummary();
-    return firstFailureCode_;
+    return printSummary();
 }
 
 std::unique_ptr<UnitPort> ProvisioningLoop::waitForUnit(QString& identity)
 {
-    if (log_.showsProgress())
+    if (log_->showsProgress())
         std::fprintf(stderr, "waiting for a unit on %s ...\n", qPrintable(device_));
     while (!interruption::requested()) {
         QElapsedTimer since;
         since.start();
-        auto session = std::make_unique<UnitPort>(device_, invocation_.replyWait, log_);
+        auto session = std::make_unique<UnitPort>(device_, invocation_.replyWait, *log_);
         try {
             session->open();
             identity = session->identify();
             return session;
         } catch (const Failure& failure) {
-            // A port nobody may open will not become openable by waiting.
-            if (failure.code() == Exit::PermissionDenied)
+            // A port nobody may open will not become openable by waiting, nor a full disk
+            // writable.
+            if (failure.code() == Exit::PermissionDenied ||
+                failure.code() == Exit::CannotWriteOutput)
                 throw;
         }
         restOfPeriod(since);
@@ -126,7 +145,7 @@ Result ProvisioningLoop::provision(UnitPort& session, const QString& identity)
 {
     QElapsedTimer clock;
     clock.start();
-    const int exchangesBefore = log_.exchanges() - 1; // the identify query that found it
+    const int exchangesBefore = log_->exchanges() - 1; // the identify query that found it
     Result result;
     result.command = invocation_.command;
     result.device = device_;
@@ -138,30 +157,38 @@ Result ProvisioningLoop::provision(UnitPort& session, const QString& identity)
         result.fail(failure);
     }
     interruption::setDeferred(false);
-    result.exchanges = log_.exchanges() - exchangesBefore;
+    result.exchanges = log_->exchanges() - exchangesBefore;
     result.elapsedMs = clock.elapsed();
     ++units_;
     if (result.ok() && result.changed)
         ++written_;
-    if (!result.ok()) {
-        failures_ << QStringLiteral("unit %1 (%2, exit %3)")
-                         .arg(units_)
-                         .arg(identity)
-                         .arg(int(result.exit));
-        if (firstFailureCode_ == 0)
-            firstFailureCode_ = int(result.exit);
-    }
+    if (!result.ok())
+        failures_.append({units_, identity, result.exit});
     return result;
 }
 
-void ProvisioningLoop::announce(const Result& result)
+void ProvisioningLoop::record(const Result& result)
 {
-    if (invocation_.json) {
-        std::fputs(QJsonDocument(resultDocument(result)).toJson(QJsonDocument::Compact), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-        return;
-    }
+    const std::optional<QString> reportLost = appendToReport(result);
+    const std::optional<QString> lineLost = announce(result);
+    const QString unit = QStringLiteral("unit %1 (%2)").arg(units_).arg(result.identity);
+    if (reportLost)
+        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                      QStringLiteral("the report line of %1 could not be written to %2: %3")
+                          .arg(unit, invocation_.reportPath, *reportLost),
+                      device_);
+    if (lineLost)
+        throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
+                      QStringLiteral("the line of %1 could not be written to standard output: %2")
+                          .arg(unit, *lineLost),
+                      device_);
+}
+
+std::optional<QString> ProvisioningLoop::announce(const Result& result)
+{
+    if (invocation_.json)
+        return standard_output::write(
+            QJsonDocument(resultDocument(result)).toJson(QJsonDocument::Compact) + '\n');
     const int items = int(provisioning::itemsToWrite(result.changes).size());
     const QString outcome =
         !result.ok() ? QStringLiteral("FAILED, exit %1 (%2): %3")
@@ -169,16 +196,18 @@ void ProvisioningLoop::announce(const Result& result)
                            .arg(exitMeaning(result.exit), result.error->message())
         : items == 0 ? QStringLiteral("OK, already as the file says")
                      : QStringLiteral("OK, %1 items written and verified").arg(items);
-    const bool terminal = ::isatty(STDOUT_FILENO);
-    std::printf("unit %d  %s  %s  \u2014 plug in the next unit%s\n", units_,
-                qPrintable(result.identity), qPrintable(outcome), terminal ? "\a" : "");
-    std::fflush(stdout);
+    const bool terminal = standard_streams::outputIsTerminal();
+    return standard_output::write(
+        QStringLiteral("unit %1  %2  %3  \u2014 plug in the next unit%4\n")
+            .arg(units_)
+            .arg(result.identity, outcome, terminal ? QStringLiteral("\a") : QString())
+            .toUtf8());
 }
 
-void ProvisioningLoop::appendToReport(const Result& result)
+std::optional<QString> ProvisioningLoop::appendToReport(const Result& result)
 {
-    if (!report_.isOpen())
-        return;
+    if (!report_)
+        return std::nullopt;
     const QJsonObject line{
         {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("unit"), units_},
@@ -190,23 +219,73 @@ void ProvisioningLoop::appendToReport(const Result& result)
          result.error ? QJsonValue(result.error->message()) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("changes"), changesJson(result.changes)},
         {QStringLiteral("elapsed_ms"), result.elapsedMs}};
-    report_.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     // On disk before the next unit: a crash or a pulled plug loses no earlier line.
-    report_.flush();
-    ::fsync(report_.handle());
+    if (const auto reason = files::writeWhole(*report_, bytes))
+        return reason;
+    return files::syncToDisk(*report_);
 }
 
-void ProvisioningLoop::printSummary()
+int ProvisioningLoop::exitCode() const
 {
-    const QString summary =
-        QStringLiteral("units: %1 done, %2 written, %3 failed%4")
-            .arg(units_)
-            .arg(written_)
-            .arg(failures_.size())
-            .arg(failures_.isEmpty()
-                     ? QString()
-                     : QStringLiteral("; failed: ") + failures_.join(QStringLiteral(", ")));
-    std::fprintf(invocation_.json ? stderr : stdout, "%s\n", qPrintable(summary));
+    if (fatal_ && fatal_->code() != Exit::Interrupted)
+        return int(fatal_->code());
+    if (!failures_.isEmpty())
+        return int(failures_.first().code);
+    return interruption::requested() || fatal_ ? int(Exit::Interrupted) : int(Exit::Done);
+}
+
+QString ProvisioningLoop::summaryText() const
+{
+    QStringList failed;
+    for (const FailedUnit& failure : failures_)
+        failed << QStringLiteral("unit %1 (%2, exit %3)")
+                      .arg(failure.unit)
+                      .arg(failure.identity)
+                      .arg(int(failure.code));
+    return QStringLiteral("units: %1 done, %2 written, %3 failed%4")
+        .arg(units_)
+        .arg(written_)
+        .arg(failures_.size())
+        .arg(failed.isEmpty() ? QString()
+                              : QStringLiteral("; failed: ") + failed.join(QStringLiteral(", ")));
+}
+
+QJsonObject ProvisioningLoop::summaryDocument(int code) const
+{
+    QJsonArray failedUnits;
+    for (const FailedUnit& failure : failures_)
+        failedUnits.append(QJsonObject{{QStringLiteral("unit"), failure.unit},
+                                       {QStringLiteral("identity"), failure.identity},
+                                       {QStringLiteral("exit_code"), int(failure.code)}});
+    return {{QStringLiteral("command"), invocation_.command},
+            {QStringLiteral("summary"), true},
+            {QStringLiteral("ok"), code == int(Exit::Done)},
+            {QStringLiteral("units"), units_},
+            {QStringLiteral("written"), written_},
+            {QStringLiteral("failed"), int(failures_.size())},
+            {QStringLiteral("failed_units"), failedUnits},
+            {QStringLiteral("exit_code"), code},
+            {QStringLiteral("error"), errorJson(fatal_)}};
+}
+
+int ProvisioningLoop::printSummary()
+{
+    const int code = exitCode();
+    const QString summary = summaryText();
+    if (invocation_.json)
+        std::fprintf(stderr, "%s\n", qPrintable(summary));
+    if (fatal_)
+        std::fprintf(stderr, "tarvex-cli: %s\n", qPrintable(fatal_->message()));
+    const std::optional<QString> lost = standard_output::write(
+        invocation_.json
+            ? QJsonDocument(summaryDocument(code)).toJson(QJsonDocument::Compact) + '\n'
+            : summary.toUtf8() + '\n');
+    if (!lost)
+        return code;
+    std::fprintf(stderr, "tarvex-cli: the summary could not be written to standard output: %s\n",
+                 qPrintable(*lost));
+    return int(Exit::CannotWriteOutput);
 }
 
 } // namespace tarvex::cli

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "cli/exit_codes.h"
 #include "cli/invocation.h"
 #include "cli/result.h"
 #include "provisioning/configuration_file.h"
 
 #include <QFile>
-#include <QStringList>
+#include <QJsonObject>
+#include <QList>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace tarvex::cli {
 
@@ -22,30 +25,48 @@ class UnitPort;
 class ProvisioningLoop
 {
 public:
-    ProvisioningLoop(const Invocation& invocation, ExchangeLog& log);
+    ProvisioningLoop(const Invocation& invocation, bool showProgress);
     ~ProvisioningLoop();
 
-    // Prints as it goes; the exit code: 0 only when every unit succeeded.
+    // Prints as it goes, and a summary at every ending (the count reached, Ctrl-C, a fatal
+    // failure); the exit code: 0 only when every unit succeeded and the loop was not cut short.
     int run();
 
 private:
+    struct FailedUnit
+    {
+        int unit = 0;
+        QString identity;
+        Exit code = Exit::Unexpected;
+    };
+
+    void start(); // what a loop needs before its first unit; a Failure ends it there
     std::unique_ptr<UnitPort> waitForUnit(QString& identity);
     void waitUntilGone(UnitPort& session);
     Result provision(UnitPort& session, const QString& identity);
-    void announce(const Result& result);
-    void appendToReport(const Result& result);
-    void printSummary();
+    // The unit's report line and its line on stdout; a Failure (exit 73) naming the unit when
+    // either was lost, so that no further unit is provisioned without its record.
+    void record(const Result& result);
+    std::optional<QString> announce(const Result& result);
+    std::optional<QString> appendToReport(const Result& result);
+    // The summary: a line on stdout, or with --json a document on stdout and the line on
+    // stderr. The exit code, 73 when the summary was lost.
+    int printSummary();
+    QString summaryText() const;
+    QJsonObject summaryDocument(int code) const;
+    int exitCode() const;
     bool wanted() const; // more units to do
 
     const Invocation& invocation_;
-    ExchangeLog& log_;
+    bool showProgress_ = false;
+    std::unique_ptr<ExchangeLog> log_;
     provisioning::ManagedConfiguration file_;
     QString device_;
-    QFile report_;
+    std::shared_ptr<QFile> report_;
     int units_ = 0;
     int written_ = 0;
-    QStringList failures_;
-    int firstFailureCode_ = 0;
+    QList<FailedUnit> failures_;
+    std::optional<Failure> fatal_;
 };
 
 // The one port a loop watches: --device, a single --port, TARVEX_DEVICE, or the system's

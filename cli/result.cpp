@@ -17,15 +17,19 @@ QJsonArray changesJson(const QList<provisioning::Change>& changes)
     return array;
 }
 
+QJsonValue errorJson(const std::optional<Failure>& error)
+{
+    if (!error)
+        return QJsonValue::Null;
+    return QJsonObject{
+        {QStringLiteral("kind"), error->kind()},
+        {QStringLiteral("message"), error->message()},
+        {QStringLiteral("device"), error->device()},
+    };
+}
+
 QJsonObject resultDocument(const Result& result)
 {
-    QJsonValue error = QJsonValue::Null;
-    if (result.error)
-        error = QJsonObject{
-            {QStringLiteral("kind"), result.error->kind()},
-            {QStringLiteral("message"), result.error->message()},
-            {QStringLiteral("device"), result.error->device()},
-        };
     QJsonObject document = result.extra;
     document.insert(QStringLiteral("command"), result.command);
     document.insert(QStringLiteral("ok"), result.ok());
@@ -35,10 +39,11 @@ QJsonObject resultDocument(const Result& result)
     document.insert(QStringLiteral("device"), result.device);
     document.insert(QStringLiteral("identity"), result.identity);
     document.insert(QStringLiteral("changes"), changesJson(result.changes));
+    document.insert(QStringLiteral("not_sent"), changesJson(result.notSent));
     document.insert(QStringLiteral("exchanges"), result.exchanges);
     document.insert(QStringLiteral("elapsed_ms"), result.elapsedMs);
     document.insert(QStringLiteral("exit_code"), int(result.exit));
-    document.insert(QStringLiteral("error"), error);
+    document.insert(QStringLiteral("error"), errorJson(result.error));
     document.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(result.warnings));
     return document;
 }

@@ -23,7 +23,8 @@ struct Result
     bool verified = false; // the unit was shown to hold what the file manages
     QString device;
     QString identity;
-    QList<provisioning::Change> changes;
+    QList<provisioning::Change> changes; // what was written (or, with --check, would be)
+    QList<provisioning::Change> notSent; // planned, but the run ended before they were written
     int exchanges = 0;
     qint64 elapsedMs = 0;
     Exit exit = Exit::Done;
@@ -41,8 +42,11 @@ struct Result
 };
 
 // {"command", "ok", "changed", "check_mode", "verified", "device", "identity", "changes",
-//  "exchanges", "elapsed_ms", "exit_code", "error", "warnings", ...extra}
+//  "not_sent", "exchanges", "elapsed_ms", "exit_code", "error", "warnings", ...extra}
 QJsonObject resultDocument(const Result& result);
+
+// {"kind", "message", "device"}, or null.
+QJsonValue errorJson(const std::optional<Failure>& error);
 
 // [{"path", "before", "after"}, ...]: the result document's and the bench report's changes.
 QJsonArray changesJson(const QList<provisioning::Change>& changes);

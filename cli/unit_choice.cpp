@@ -41,6 +41,7 @@ discovery::Census censusOf(const Invocation& invocation, ExchangeLog& log)
     log.note(QStringLiteral("scan: %1 unit(s)%2")
                  .arg(census.units.size())
                  .arg(census.units.isEmpty() ? QString() : u'\n' + listed(census.units)));
+    log.checkTrace();
     interruption::checkpoint();
     return census;
 }

@@ -18,7 +18,8 @@ link::PortMap onlyDevice(const QString& device)
 } // namespace
 
 UnitPort::UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log)
-    : device_(device), port_(onlyDevice(device)), link_(port_, replyWait), session_(link_, device)
+    : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
+      session_(link_, device)
 {
     log.watch(link_, device);
     session_.setProgress([this](int done, int total) { return progressed(done, total); });
@@ -28,6 +29,7 @@ bool UnitPort::progressed(int done, int total)
 {
     if (done == 0 && readStarted_)
         readStarted_(total);
+    log_.checkTrace(); // a trace that lost a line ends the run: the record would lie
     return !interruption::stopWanted();
 }
 

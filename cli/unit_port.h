@@ -31,6 +31,8 @@ public:
     void read(const QList<provisioning::Item>& items, provisioning::UnitValues& into);
     QList<provisioning::Change> readAndCompare(const provisioning::ManagedConfiguration& file,
                                                provisioning::UnitValues& unit);
+    // The items whose write the unit answered, in the order written.
+    const QList<provisioning::Item>& written() const { return session_.written(); }
     // What still differs after the write, the read-back and one more try.
     QList<provisioning::Change> writeAndVerify(const provisioning::ManagedConfiguration& file,
                                                const QList<provisioning::Change>& changes,
@@ -41,6 +43,7 @@ private:
     bool progressed(int done, int total);
 
     QString device_;
+    ExchangeLog& log_;
     link::SerialPort port_;
     link::Link link_;
     provisioning::UnitSession session_;

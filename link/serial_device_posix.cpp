@@ -2,6 +2,9 @@
 
 #include <QSerialPort>
 
+#include <cerrno>
+#include <sys/file.h>
+
 namespace tarvex::link {
 
 class SerialDevice::Private
@@ -9,6 +12,20 @@ class SerialDevice::Private
 public:
     QSerialPort serial;
     bool permissionRefused = false;
+    QString heldElsewhere; // why the open device could not be claimed
+
+    // Qt's lock file guards one name only, and a /dev/serial/by-id link and /dev/ttyUSB0 are
+    // two names for one adapter: our programs also lock the open device itself. The advisory
+    // lock goes away with the descriptor, even when the program is killed.
+    bool claim()
+    {
+        if (::flock(int(serial.handle()), LOCK_EX | LOCK_NB) == 0)
+            return true;
+        heldElsewhere = errno == EWOULDBLOCK ? QStringLiteral("another program holds the device")
+                                             : qt_error_string(errno);
+        serial.close();
+        return false;
+    }
 };
 
 SerialDevice::SerialDevice(QObject* parent) : QObject(parent), d(std::make_unique<Private>())
@@ -40,8 +57,13 @@ SerialDevice::~SerialDevice()
 bool SerialDevice::open(const QString& name)
 {
     d->serial.setPortName(name);
-    const bool opened = d->serial.open(QIODevice::ReadWrite);
+    d->heldElsewhere.clear();
+    bool opened = d->serial.open(QIODevice::ReadWrite);
     d->permissionRefused = !opened && d->serial.error() == QSerialPort::PermissionError;
+    if (opened && !d->claim()) {
+        opened = false;
+        d->permissionRefused = true; // as Qt reports a device whose lock file another holds
+    }
     // Qt 6.4 keeps what arrived before the open; it would be read as the first reply.
     if (opened)
         d->serial.clear(QSerialPort::Input);
@@ -73,7 +95,7 @@ std::optional<QByteArray> SerialDevice::readAll()
 
 QString SerialDevice::errorString() const
 {
-    return d->serial.errorString();
+    return d->heldElsewhere.isEmpty() ? d->serial.errorString() : d->heldElsewhere;
 }
 
 bool SerialDevice::openRefusedForPermission() const

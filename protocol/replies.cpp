@@ -18,6 +18,19 @@ constexpr int kMessageFirst = 3;
 
 const QString kIdentityPrefix = QStringLiteral("KTX");
 
+// The reply's characters from position first on are all in allowed, and then only CR or LF.
+bool wholeField(const QString& reply, int first, int last, const QString& allowed)
+{
+    if (reply.size() < last)
+        return false;
+    const QString value = field(reply, first, last);
+    const QString rest = reply.mid(last);
+    return std::all_of(value.begin(), value.end(),
+                       [&](QChar character) { return allowed.contains(character); }) &&
+           std::all_of(rest.begin(), rest.end(),
+                       [](QChar character) { return character == u'\r' || character == u'\n'; });
+}
+
 } // namespace
 
 QString field(const QString& reply, int first, int last)
@@ -49,6 +62,18 @@ std::optional<int> phoneCountOf(const QString& reply)
         return std::nullopt;
     const QString count = field(reply, kCountPosition, kCountPosition);
     return count.isEmpty() ? 0 : slotNumber(count.front());
+}
+
+bool isWholeCountReply(const QString& reply)
+{
+    return beginsWith(reply, u'N') &&
+           wholeField(reply, kCountPosition, kCountPosition, QStringLiteral("0123456789:"));
+}
+
+bool isWholeMaskReply(const QString& reply)
+{
+    return beginsWith(reply, u'E') &&
+           wholeField(reply, kMaskFirst, kMaskLast, QStringLiteral("01"));
 }
 
 std::optional<EventMask> eventMaskOf(const QString& reply)

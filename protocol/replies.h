@@ -22,6 +22,11 @@ QString identityShown(const QString& reply);
 
 std::optional<int> phoneCountOf(const QString& reply);      // "N" + slot character; 0..10
 std::optional<EventMask> eventMaskOf(const QString& reply); // "E" + up to eight flags
+// The strict readings of a program that must not guess: exactly "N" + a digit or ":", and
+// exactly "E" + eight "0" or "1", each followed by nothing but the line end. The lenient
+// readings above take a cut-off reply as a value, as the window always has.
+bool isWholeCountReply(const QString& reply);
+bool isWholeMaskReply(const QString& reply);
 // "P", any, then up to ten characters, up to the first control character.
 std::optional<QString> phoneNumberOf(const QString& reply);
 QString messageTextOf(const QString& reply); // character 3 up to the first NUL or the end

@@ -2,8 +2,6 @@
 
 #include "provisioning/unit_session.h"
 
-#include <QFile>
-
 namespace tarvex::provisioning {
 namespace {
 
@@ -20,15 +18,32 @@ QList<Item> writeAndReadBack(UnitSession& session, const QList<Item>& items,
 
 ManagedConfiguration loadConfigurationFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return configurationFromBytes(fileBytes(files::readBounded(path, kLargestInputFile), path),
+                                  path);
+}
+
+QByteArray fileBytes(const files::BoundedRead& read, const QString& name)
+{
+    using Outcome = files::BoundedRead::Outcome;
+    if (read.outcome == Outcome::TooLarge)
+        throw Failure(Failure::Kind::InvalidFile,
+                      QStringLiteral("%1 is larger than %2 bytes, far more than any "
+                                     "configuration or message; nothing was sent")
+                          .arg(name)
+                          .arg(kLargestInputFile));
+    if (read.outcome == Outcome::Unreadable)
         throw Failure(Failure::Kind::UnreadableFile,
-                      QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    const Loaded loaded = loadConfiguration(file.readAll());
+                      QStringLiteral("cannot read %1: %2").arg(name, read.reason));
+    return read.bytes;
+}
+
+ManagedConfiguration configurationFromBytes(const QByteArray& bytes, const QString& name)
+{
+    const Loaded loaded = loadConfiguration(bytes);
     if (!loaded.configuration)
         throw Failure(Failure::Kind::InvalidFile,
                       QStringLiteral("%1 is not a valid configuration; nothing was sent:\n%2")
-                          .arg(path, problemLines(loaded.problems)));
+                          .arg(name, problemLines(loaded.problems)));
     return *loaded.configuration;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/bounded_read.h"
 #include "provisioning/configuration_file.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
@@ -8,9 +9,20 @@ namespace tarvex::provisioning {
 
 class UnitSession;
 
+// Far above any real file (a full configuration is about 1.5 KB, a message at most 80
+// characters), and far below what would hurt the machine.
+inline constexpr qint64 kLargestInputFile = 1024 * 1024;
+
 // Loads and validates a whole configuration file: UnreadableFile when it cannot be read,
-// InvalidFile with every broken rule when it is not valid.
+// InvalidFile with every broken rule when it is not valid or larger than kLargestInputFile.
 ManagedConfiguration loadConfigurationFile(const QString& path);
+
+// The bytes of a file read with the bound kLargestInputFile, or UnreadableFile or InvalidFile
+// naming the file as name.
+QByteArray fileBytes(const files::BoundedRead& read, const QString& name);
+
+// A whole configuration file's bytes validated: InvalidFile with every broken rule.
+ManagedConfiguration configurationFromBytes(const QByteArray& bytes, const QString& name);
 
 // The text of an invalid file's failure: every problem, "path: rule", one a line.
 QString problemLines(const QList<Problem>& problems);

@@ -62,6 +62,7 @@ void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& fi
     report(0, total);
     for (int done = 0; done < total; ++done) {
         writeItem(items[done], file, unit);
+        written_ << items[done];
         report(done + 1, total);
     }
 }
@@ -70,6 +71,13 @@ void UnitSession::report(int done, int total)
 {
     if (progress_ && !progress_(done, total))
         throw interrupted();
+}
+
+// Stricter than the window's upload: a cut-off reply is a bad reply, never a value.
+template <typename T>
+std::optional<T> UnitSession::whole(const std::optional<T>& value, bool (*isWhole)(const QString&))
+{
+    return isWhole(link_.strReply) ? value : std::nullopt;
 }
 
 template <typename T> T UnitSession::answered(const std::optional<T>& value, const QString& what)
@@ -92,10 +100,12 @@ void UnitSession::readItem(const Item& item, UnitValues& into)
     const QString what = itemName(item);
     switch (item.kind) {
     case Kind::Count:
-        into.count = answered(transfer::readPhoneCount(link_), what);
+        into.count =
+            answered(whole(transfer::readPhoneCount(link_), protocol::isWholeCountReply), what);
         break;
     case Kind::Mask:
-        into.mask = answered(transfer::readEventMask(link_), what);
+        into.mask =
+            answered(whole(transfer::readEventMask(link_), protocol::isWholeMaskReply), what);
         break;
     case Kind::Phone:
         into.phones[size_t(item.slot)] =

@@ -1,7 +1,11 @@
 #include "cli_run.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QProcessEnvironment>
+#include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 constexpr int kRunMs = 120000;
@@ -20,13 +24,11 @@ void startCli(QProcess& process, const QStringList& arguments)
     process.start(qEnvironmentVariable("TARVEX_CLI"), arguments);
 }
 
-CliRun runCli(const QStringList& arguments)
+CliRun finishCli(QProcess& process)
 {
-    QProcess process;
-    startCli(process, arguments);
     CliRun run;
-    if (!process.waitForFinished(kRunMs)) {
-        qWarning("tarvex-cli did not finish: %s", qPrintable(process.errorString()));
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kRunMs)) {
+        qWarning("tarvex-cli did not finish");
         process.kill();
         process.waitForFinished();
         return run;
@@ -35,4 +37,21 @@ CliRun runCli(const QStringList& arguments)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+CliRun runCli(const QStringList& arguments, const std::function<void(QProcess&)>& prepare)
+{
+    QProcess process;
+    if (prepare)
+        prepare(process);
+    startCli(process, arguments);
+    return finishCli(process);
+}
+
+QString makeFifo(const QString& folder, const QString& name)
+{
+    const QString path = QDir(folder).filePath(name);
+    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+        qFatal("cannot make the FIFO %s", qPrintable(path));
+    return path;
 }

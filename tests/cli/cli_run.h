@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+
 // tarvex-cli (from TARVEX_CLI) run as a separate program, as scripts run it.
 struct CliRun
 {
@@ -15,7 +17,15 @@ struct CliRun
     QJsonObject json() const; // stdout as the one JSON result document
 };
 
-CliRun runCli(const QStringList& arguments);
+// prepare, when given, sets the process up before it starts (its streams, its limits).
+CliRun runCli(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {});
 
-// Starts tarvex-cli without waiting, for tests that signal it.
+// Starts tarvex-cli without waiting, for tests that signal it or feed its standard input.
 void startCli(QProcess& process, const QStringList& arguments);
+
+// Waits for a started tarvex-cli, serving this process's events meanwhile, so that a unit
+// scripted in this process answers it.
+CliRun finishCli(QProcess& process);
+
+// A FIFO in folder, for the waits only another program can end.
+QString makeFifo(const QString& folder, const QString& name);

@@ -1,5 +1,7 @@
 #include "cli_run.h"
+#include "link/serial_port.h"
 #include "provisioning/invalid_files.h"
+#include "support/scripted_unit.h"
 #include "support/sim_process.h"
 
 #include <QFile>
@@ -11,6 +13,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +62,22 @@ const QByteArray kFieldUnit = R"({
   "messages": ["Netz 1 ein", "Netz 2 ein", "Netz 1 aus", "Netz 2 aus", "E1", "E2", "E3",
                "Zeile 1\r\nGr\u00fc\u00dfe \u00bd"]
 })";
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A disk that is full after 100 bytes, without privileges: writes beyond fail with EFBIG.
+void fillDiskAfter100Bytes(QProcess& process)
+{
+    process.setChildProcessModifier([] {
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+    });
+}
 
 QByteArrayList commandsIn(const QByteArray& log)
 {
@@ -268,6 +289,169 @@ private slots:
             const CliRun run = runCli(row[0].split(u' '));
             QVERIFY2(run.exitCode == 64 && run.err.contains(row[1].toUtf8()), run.err.constData());
         }
+    }
+
+    // A write that fails is never "done": the old file stays as it was, no temporary file is
+    // left, and exit 73 names the file and the system's reason. So for lost output on stdout
+    // (/dev/full, closed) and in the trace.
+    void lostOutputIsNeverDone()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString backup = writeFile(dir, "backup.json", "last week's backup\n");
+        const QStringList read = {"read", "--no-messages", "--device", sim.devicePath(), kFastWait};
+        const CliRun full = runCli(read + QStringList{"-o", backup}, fillDiskAfter100Bytes);
+        QCOMPARE(full.exitCode, 73);
+        QVERIFY2(full.err.contains(backup.toUtf8()) && full.err.contains("File too large"),
+                 full.err.constData());
+        QCOMPARE(contentOf(backup), QByteArray("last week's backup\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"backup.json"});
+
+        const auto stdoutToDevFull = [](QProcess& cli) { cli.setStandardOutputFile("/dev/full"); };
+        QCOMPARE(runCli({"ports", "--json"}, stdoutToDevFull).exitCode, 73);
+        const auto stdoutClosed = [](QProcess& cli) {
+            cli.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        };
+        const CliRun closed = runCli({"ports", "--json"}, stdoutClosed);
+        QCOMPARE(closed.exitCode, 73);
+        QVERIFY2(closed.err.contains("standard output is closed"), closed.err.constData());
+        QCOMPARE(runCli(read + QStringList{"--trace", "/dev/full"}).exitCode, 73);
+    }
+
+    // A target that is no regular file (here a FIFO) is written to, never replaced by a file.
+    void aTargetThatIsNoFileIsWrittenNotReplaced()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString fifo = makeFifo(dir.path(), "out");
+        QFile reader;
+        QVERIFY(reader.open(::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK),
+                            QIODevice::ReadOnly, QFile::AutoCloseHandle));
+        QCOMPARE(
+            runCli({"read", "--no-messages", "--device", sim.devicePath(), "-o", fifo, kFastWait})
+                .exitCode,
+            0);
+        QVERIFY(!QFileInfo(fifo).isFile());
+        QVERIFY(reader.readAll().contains("\"format\": \"tarvex-config\""));
+    }
+
+    // Input is read up to a bound far above any real file: /dev/zero is refused (65) and
+    // nothing is sent. "-" reads the file from standard input, as from a pipe.
+    void inputIsBoundedAndMayBeStandardInput()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QCOMPARE(runCli({"apply", "/dev/zero", "--device", sim.devicePath()}).exitCode, 65);
+        const CliRun message =
+            runCli({"message", "set", "test", "--file", "/dev/zero", "--device", sim.devicePath()});
+        QCOMPARE(message.exitCode, 65);
+        QVERIFY2(message.err.contains("larger than 1048576 bytes"), message.err.constData());
+        QCOMPARE(sim.log(), QByteArray());
+
+        QProcess diff;
+        startCli(diff, {"diff", "-", "--device", sim.devicePath(), kFastWait});
+        diff.write(contentOf(QStringLiteral(TARVEX_EXAMPLE_CONFIG)));
+        diff.closeWriteChannel();
+        const CliRun fromPipe = finishCli(diff);
+        QCOMPARE(fromPipe.exitCode, 2);
+        QVERIFY2(fromPipe.out.contains("phones.numbers[0]"), fromPipe.out.constData());
+    }
+
+    // Ctrl-C, SIGTERM and SIGHUP end a wait for a FIFO's other end: exit 130, one document.
+    void signalsEndAWaitForAFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // FIFO stands for the FIFO's path
+        QTest::addColumn<int>("signal");
+        QTest::newRow("configuration without a writer")
+            << QStringList{"apply", "FIFO"} << int(SIGINT);
+        QTest::newRow("trace without a reader")
+            << QStringList{"read", "--trace", "FIFO"} << int(SIGTERM);
+        QTest::newRow("message file, terminal closed")
+            << QStringList{"message", "set", "test", "--file", "FIFO"} << int(SIGHUP);
+    }
+    void signalsEndAWaitForAFile()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, signal);
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        arguments.replaceInStrings("FIFO", makeFifo(dir.path(), "fifo"));
+        QProcess cli;
+        startCli(cli, arguments + QStringList{"--device", sim.devicePath(), "--json"});
+        QVERIFY(cli.waitForStarted());
+        QTest::qWait(700); // blocked in the open by now
+        ::kill(pid_t(cli.processId()), signal);
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 130);
+        const QJsonObject result = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+        QCOMPARE(result.value("error").toObject().value("kind").toString(), "interrupted");
+        QCOMPARE(sim.log(), QByteArray());
+    }
+
+    // Interrupted among the writes, "changes" lists what the unit took, "not_sent" the rest.
+    void interruptedApplyListsOnlyWhatWasWritten()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QProcess cli;
+        startCli(cli, {"apply", QStringLiteral(TARVEX_EXAMPLE_CONFIG), "--device", sim.devicePath(),
+                       "--json", kFastWait});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.log().contains('&'), 10000);
+        ::kill(pid_t(cli.processId()), SIGINT);
+        const CliRun run = finishCli(cli);
+        QCOMPARE(run.exitCode, 130);
+        const QByteArrayList commands = commandsIn(sim.log());
+        const auto writes =
+            std::count_if(commands.begin(), commands.end(),
+                          [](const QByteArray& line) { return line.startsWith('&'); });
+        QCOMPARE(run.json().value("changes").toArray().size(), writes);
+        QVERIFY(!run.json().value("not_sent").toArray().isEmpty());
+    }
+
+    // Our programs claim the device itself: a second one is refused (75) whatever name it
+    // uses, root or not.
+    void aDeviceHeldUnderAnotherNameIsBusy()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString alias = dir.filePath("by-id");
+        QVERIFY(QFile::link(sim.devicePath(), alias));
+        tarvex::link::SerialPort holder(tarvex::link::PortMap::pinned({{1, sim.devicePath()}}));
+        QVERIFY(holder.SetOpen(true));
+        QCOMPARE(runCli({"read", "--device", alias, kFastWait}).exitCode, 75);
+        QCOMPARE(sim.log(), QByteArray());
+    }
+
+    // Reads are strict: a cut-off mask or a count that is no slot is a bad reply (exit 1),
+    // never a value.
+    void cutOffRepliesAreBadReplies_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("mask of three flags") << QByteArray("?E") << QByteArray("E101\r");
+        QTest::newRow("count that is a letter") << QByteArray("?N") << QByteArray("NX\r");
+    }
+    void cutOffRepliesAreBadReplies()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        ScriptedUnit unit;
+        QVERIFY(unit.start());
+        unit.answer("?", "KTX-210\r");
+        unit.answer("?N", "N3\r");
+        unit.answer("?E", "E10100001\r");
+        for (const char slot : QByteArray("0123456789:"))
+            unit.answer(QByteArray("?P") + slot, QByteArray("P") + slot + "0123456789\r");
+        unit.answer(command, reply);
+        const CliRun run =
+            runCli({"read", "--no-messages", "--json", "--device", unit.devicePath(), kFastWait});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.json().value("error").toObject().value("kind").toString(), "bad-reply");
     }
 
     void messageSetAndGetRoundTrip()

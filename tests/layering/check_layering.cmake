@@ -24,7 +24,7 @@ function(tarvex_forbid_folders folders forbidden why)
     tarvex_forbid("${folders}" "^[ \t]*#[ \t]*include[ \t]*[<\"](${alternatives})/" "${why}")
 endfunction()
 
-set(core protocol link discovery transfer provisioning)
+set(core protocol files link discovery transfer provisioning)
 
 tarvex_forbid_folders("sim" "${core};demo" "the simulator must not use the core")
 tarvex_forbid("${core};demo;cli"

@@ -160,15 +160,17 @@ private slots:
         QTest::addColumn<QString>("reply");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("whole"); // taken by the strict reading
 
-        QTest::newRow("colon is ten") << "N:" << true << 10;
-        QTest::newRow("digit") << "N7" << true << 7;
-        QTest::newRow("zero with CR") << "N0\r" << true << 0;
-        QTest::newRow("letter") << "NX" << true << 0;
-        QTest::newRow("bare N") << "N" << true << 0;
-        QTest::newRow("other letter") << "P5" << false << 0;
-        QTest::newRow("lower case") << "n5" << false << 0;
-        QTest::newRow("empty") << "" << false << 0;
+        QTest::newRow("colon is ten") << "N:" << true << 10 << true;
+        QTest::newRow("digit") << "N7" << true << 7 << true;
+        QTest::newRow("zero with CR") << "N0\r" << true << 0 << true;
+        QTest::newRow("letter") << "NX" << true << 0 << false;
+        QTest::newRow("bare N") << "N" << true << 0 << false;
+        QTest::newRow("junk after the digit") << "N3x\r" << true << 3 << false;
+        QTest::newRow("other letter") << "P5" << false << 0 << false;
+        QTest::newRow("lower case") << "n5" << false << 0 << false;
+        QTest::newRow("empty") << "" << false << 0 << false;
     }
 
     void phoneCount()
@@ -176,10 +178,12 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(bool, accepted);
         QFETCH(int, count);
+        QFETCH(bool, whole);
         const std::optional<int> result = phoneCountOf(reply);
         QCOMPARE(result.has_value(), accepted);
         if (accepted)
             QCOMPARE(*result, count);
+        QCOMPARE(isWholeCountReply(reply), whole);
     }
 
     void eventMask_data()
@@ -187,14 +191,16 @@ private slots:
         QTest::addColumn<QString>("reply");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("ticks");
+        QTest::addColumn<bool>("whole"); // taken by the strict reading
 
-        QTest::newRow("full") << "E10100001" << true << "10100001";
-        QTest::newRow("trailing CR ignored") << "E00000000\r" << true << "00000000";
-        QTest::newRow("one flag ticks all") << "E1" << true << "11111111";
-        QTest::newRow("bare E ticks all") << "E" << true << "11111111";
-        QTest::newRow("seven zeros") << "E0000000" << true << "00000001";
-        QTest::newRow("other letter") << "X10100001" << false << "";
-        QTest::newRow("empty") << "" << false << "";
+        QTest::newRow("full") << "E10100001" << true << "10100001" << true;
+        QTest::newRow("trailing CR ignored") << "E00000000\r" << true << "00000000" << true;
+        QTest::newRow("one flag ticks all") << "E1" << true << "11111111" << false;
+        QTest::newRow("bare E ticks all") << "E" << true << "11111111" << false;
+        QTest::newRow("seven zeros") << "E0000000" << true << "00000001" << false;
+        QTest::newRow("a flag that is no flag") << "E1010000x" << true << "10100001" << false;
+        QTest::newRow("other letter") << "X10100001" << false << "" << false;
+        QTest::newRow("empty") << "" << false << "" << false;
     }
 
     void eventMask()
@@ -202,10 +208,12 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(bool, accepted);
         QFETCH(QString, ticks);
+        QFETCH(bool, whole);
         const std::optional<EventMask> result = eventMaskOf(reply);
         QCOMPARE(result.has_value(), accepted);
         if (accepted)
             QCOMPARE(maskText(*result), ticks);
+        QCOMPARE(isWholeMaskReply(reply), whole);
     }
 
     void phoneNumber_data()

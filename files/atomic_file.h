@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class QFileDevice;
+class QSaveFile;
+
+namespace tarvex::files {
+
+// A whole file written so that a failure never costs the file that was there: the bytes go to
+// a temporary file beside it, every write, flush and sync is checked, and only then does the
+// temporary file take the name. An existing target that is not a regular file (a terminal, a
+// character device, a FIFO) is written directly instead: replacing it would put a regular
+// file where the device was.
+class AtomicFile
+{
+public:
+    explicit AtomicFile(const QString& path);
+    ~AtomicFile(); // discards what was not committed: the temporary file is removed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Opened before the work that makes the bytes, so that a folder that is not there is
+    // found first. May block (a FIFO without a reader). False with errorString().
+    bool open();
+    // Writes bytes and puts them in place. False with errorString(): the old file untouched.
+    bool commit(const QByteArray& bytes);
+
+    const QString& errorString() const { return error_; }
+
+private:
+    bool fail(const QString& reason);
+
+    std::unique_ptr<QFileDevice> device_;
+    QSaveFile* save_ = nullptr; // device_, when the target is replaced
+    QString error_;
+};
+
+} // namespace tarvex::files
