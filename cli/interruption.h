@@ -9,9 +9,9 @@ class QObject;
 
 namespace tarvex::cli::interruption {
 
-// Notes SIGINT, SIGTERM and SIGHUP (a closed terminal or SSH session) instead of dying, so that the
-// exchange in flight ends and no output file is left half-written. The note is taken inside the
-// next event-loop wait.
+// Notes the console's interruptions (console_interrupts.h) instead of dying, so that the exchange
+// in flight ends and no output file is left half-written. The note is taken inside the next
+// event-loop wait.
 bool install(QCoreApplication& app);
 
 bool requested();

@@ -87,7 +87,7 @@ int main(int argc, char* argv[])
         return parsed.exitCode;
     }
     if (!interruption::install(app)) {
-        std::perror("tarvex-cli: signals");
+        std::fputs("tarvex-cli: the system refused a handler for interruptions\n", stderr);
         return int(Exit::Unexpected);
     }
     if (parsed.invocation->loop) // prints as it goes

@@ -1,29 +1,12 @@
 #include "cli/commands.h"
+#include "cli/port_links.h"
 #include "cli/unit_choice.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QSerialPortInfo>
 
 namespace tarvex::cli {
 namespace {
-
-// The stable names udev gives a device, which survive replugging and renumbering.
-QStringList stableLinksTo(const QString& device)
-{
-    const QString target = QFileInfo(device).canonicalFilePath();
-    QStringList links;
-    for (const QString& folder :
-         {QStringLiteral("/dev/serial/by-id"), QStringLiteral("/dev/serial/by-path")}) {
-        const QDir dir(folder);
-        for (const QFileInfo& entry : dir.entryInfoList(QDir::System | QDir::Files)) {
-            if (!target.isEmpty() && entry.canonicalFilePath() == target)
-                links << entry.absoluteFilePath();
-        }
-    }
-    return links;
-}
 
 QString systemPath(const QString& device)
 {
