@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer under Wine, silently: it installs under Program Files with its Start-menu
 # shortcut and its "Apps & features" entry, the installed program starts from its own folder
-# alone (no DLL from elsewhere), and the uninstaller leaves nothing behind.
+# alone (no DLL from elsewhere), tarvex-cli answers its version, and the uninstaller leaves
+# nothing behind.
 #   install_test.sh BUILD_DIR WINE_RUN VERSION
 set -euo pipefail
 build=$1 wine_run=$2 version=$3
@@ -25,7 +26,7 @@ entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvex Configura
 
 wine "$installer" /S
 wineserver --wait
-for file in tarvex-configurator.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialPort.dll \
+for file in tarvex-configurator.exe tarvex-cli.exe Qt6Core.dll Qt6Widgets.dll Qt6SerialPort.dll \
     libstdc++-6.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll README.txt \
     Uninstall.exe; do
     [ -f "$folder/$file" ] || fail "not installed: $file"
@@ -42,6 +43,12 @@ loading=$(env -u WINEPATH WINEDEBUG=err+module \
     status=$?
 [ $status -eq 0 ] && ! grep -q "not found" <<<"$loading" ||
     fail "the installed program does not start (exit $status): $loading"
+
+# tarvex-cli is a console program: its version comes back on standard output.
+cli='C:\Program Files\Tarvex Configurator\tarvex-cli.exe'
+answer=$(env -u WINEPATH wine "$cli" --version 2>&1) ||
+    fail "the installed tarvex-cli does not start: $answer"
+grep -q "tarvex-cli $version" <<<"$answer" || fail "the installed tarvex-cli answered: $answer"
 
 wine "C:\\Program Files\\Tarvex Configurator\\Uninstall.exe" /S
 wineserver --wait # the uninstaller runs on from a copy of itself
