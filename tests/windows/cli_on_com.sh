@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # tarvex-cli.exe under Wine against the unit on COM<TARVEX_TEST_PORT> (on_com_port.sh), through
 # the product's own Win32 serial code: apply with read-back, diff, read and scan, with the
-# simulator's log as the proof of what reached the unit; and Ctrl-C ending a read with exit 130.
+# simulator's log as the proof of what reached the unit; and Ctrl-C ending a read, and a wait for
+# standard input, with exit 130.
 #   cli_on_com.sh TARVEX_CLI_EXE EXAMPLE_CONFIG
 set -euo pipefail
 program=$1 example=$2
 number=$TARVEX_TEST_PORT port=COM$TARVEX_TEST_PORT
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+reading='' waiting=''
+# A program left running on a failure would hold the test's output open.
+trap 'kill $reading $waiting 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
 fail() {
     echo "FAIL: $*" >&2
@@ -64,4 +67,16 @@ wait $reading || status=$?
 [ "$status" -eq 130 ] && grep -q "exchange in flight was completed" "$scratch/reading" ||
     fail "read interrupted by Ctrl-C: exit $status: $(cat "$scratch/reading")"
 [ ! -e "$scratch/interrupted.json" ] || fail "an interrupted read left its output file"
-echo "tarvex-cli.exe on $port: apply, diff, read, scan, and Ctrl-C as on Linux"
+# Standard input from a pipe that nobody writes yet: Ctrl-C ends the wait for it at once (the read
+# blocks on a thread of its own while the program waits in its event loop).
+mkfifo "$scratch/input"
+exec 5<>"$scratch/input" # a writer that never writes
+"$TARVEX_WINE_RUN" "$program" apply - --device "$port" <"$scratch/input" 2>"$scratch/waiting" &
+waiting=$!
+sleep 2
+kill -INT $waiting
+status=0
+wait $waiting || status=$?
+[ "$status" -eq 130 ] && grep -q "interrupted" "$scratch/waiting" ||
+    fail "apply waiting for standard input, Ctrl-C: exit $status: $(cat "$scratch/waiting")"
+echo "tarvex-cli.exe on $port: apply, diff, read, scan, and Ctrl-C in a read and in a wait for input"
