@@ -73,17 +73,11 @@ constexpr Place inRow(Place first, int row, int tabStep = 1)
     return first;
 }
 
-void setUpWindow(QWidget* window, const FormBuilder& form)
+void setUpForm(QWidget* form, const FormBuilder& builder)
 {
-    window->setWindowTitle(QStringLiteral("Tarvex Configurator - Power Supply Indicator"));
-    // A fixed single border: a close button, no minimise or maximise.
-    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
-                           Qt::MSWindowsFixedSizeDialogHint);
-    window->setWindowIcon(windowIcon());
-    // On the window, not the application, so the window alone carries its look.
-    window->setFont(windowFont());
-    window->setFixedSize(form.pixels(layout::kClientWidth, layout::kClientHeight));
+    // On the form, not the application, so the form alone carries its look.
+    form->setFont(windowFont());
+    form->setFixedSize(builder.pixels(layout::kClientWidth, layout::kClientHeight));
 }
 
 void buildConnectionFrame(FormBuilder& form, QWidget* window, FormControls& c)
@@ -203,7 +197,7 @@ void fillAtStartUp(FormControls& c)
 void buildControls(QWidget* window, FormControls& controls)
 {
     FormBuilder form(window);
-    setUpWindow(window, form);
+    setUpForm(window, form);
     buildConnectionFrame(form, window, controls);
     buildConfigurationFrame(form, window, controls);
     buildBrandingFrame(form, window, controls);

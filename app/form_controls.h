@@ -50,8 +50,9 @@ struct FormControls
 };
 
 // Creates every control as a child of window, placed, captioned and in its initial state,
-// sets the focus order, the window's title, icon and fixed client size, and does the start-up
-// filling (the phone-count list and the phone labels).
+// sets the focus order, the font and the fixed size of the client area, and does the start-up
+// filling (the phone-count list and the phone labels). The title and icon are the main
+// window's.
 void buildControls(QWidget* window, FormControls& controls);
 
 } // namespace tarvex::app

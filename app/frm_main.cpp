@@ -44,7 +44,7 @@ void frmMain::wireEvents()
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // Ends a pending wait at once; its handler then stops without touching anything.
-    connection_.abort();
+    abortForClosing();
     event->accept();
 }
 
@@ -65,7 +65,8 @@ void frmMain::Connect()
     const std::optional<discovery::ScanResult> result = connection_.scan();
     if (!result)
         return;
-    showScanResult(result->found, discovery::identityCaption(*result),
+    identity_ = result->found ? discovery::identityCaption(*result) : QString();
+    showScanResult(result->found, identity_,
                    discovery::permissionHint(result->refusedForPermission));
 }
 
@@ -81,9 +82,14 @@ void frmMain::cmdUpLoad_Click()
 {
     runExchange([this] {
         transfer::readConfiguration(exchange(), view_);
-        controls_.Frame2->setEnabled(true);
-        uploadedSinceScan_ = true;
+        markUploaded();
     });
+}
+
+void frmMain::markUploaded()
+{
+    controls_.Frame2->setEnabled(true);
+    uploadedSinceScan_ = true;
 }
 
 void frmMain::cmdDownLoad_Click()

@@ -12,11 +12,12 @@
 
 namespace tarvex::app {
 
-// The program's one window: the connection frame, the configuration frame with the message
-// editor, and the branding. The connection (discovery::Connection) owns the port and its state;
-// the window wires clicks to it and its signals to controls and boxes, and lends the transfer
-// code its controls through a ControlsView. Handlers that talk to the unit run one at a time:
-// while one waits for a reply, clicks that would start another exchange are refused.
+// The program's form, the central area of its window (MainWindow): the connection frame, the
+// configuration frame with the message editor, and the branding. It also works as a window of
+// its own, as the flow tests use it. The connection (discovery::Connection) owns the port and its
+// state; the window wires clicks to it and its signals to controls and boxes, and lends the
+// transfer code its controls through a ControlsView. Handlers that talk to the unit run one at a
+// time: while one waits for a reply, clicks that would start another exchange are refused.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -30,11 +31,24 @@ public:
 
     link::Link& exchange() { return connection_.exchange(); }
     bool isBusy() const { return connection_.isBusy(); }
+    // For sequences of exchanges started from outside the form (the File menu): run them
+    // through the connection, so they too run one at a time and report a lost line.
+    discovery::Connection& connection() { return connection_; }
+    // The values on screen, for code that reads them from the unit or shows a file's values.
+    ControlsView& view() { return view_; }
+
+    // The controls now show values read from the unit: the configuration frame opens and a
+    // later DownLoad writes without asking first, as after an upload.
+    void markUploaded();
+    // The window is closing: a pending wait ends at once and its handler stops.
+    void abortForClosing() { connection_.abort(); }
     // For tests: a const struct, so no control can be swapped; the controls themselves can be used.
     const FormControls& controls() const { return controls_; }
 
     // The port scan behind cmdConnect.
     void Connect();
+    // The identity the last scan found ("KTX-210"); empty when it found none.
+    const QString& unitIdentity() const { return identity_; }
 
     int intEditSlot = 0; // the message slot open in the editor
 
@@ -64,6 +78,7 @@ private:
     FormControls controls_;
     ControlsView view_{controls_, this}; // the values on screen, for the transfer code
     discovery::Connection connection_;
+    QString identity_;
     bool uploadedSinceScan_ = false; // the values on screen are the unit's, or edits of them
 };
 

@@ -1,24 +1,17 @@
 #include "app/command_line.h"
 #include "app/display_guard.h"
-#include "app/frm_main.h"
+#include "app/main_window.h"
 #include "demo/in_process_port.h"
 #include "link/port_map.h"
 #include "link/serial_port.h"
 
 #include <QApplication>
-#include <QScreen>
 
 #include <cstdio>
 #include <memory>
 #include <optional>
 
 namespace {
-
-void centre(QWidget& window)
-{
-    const QRect screen = window.screen()->availableGeometry();
-    window.move(screen.center() - window.rect().center());
-}
 
 int fail(const QString& message)
 {
@@ -56,8 +49,7 @@ int main(int argc, char* argv[])
     if (!port)
         port = std::make_unique<tarvex::link::SerialPort>(*ports);
 
-    tarvex::app::frmMain window(std::move(port));
-    centre(window);
-    window.show();
+    tarvex::app::MainWindow window(std::move(port));
+    window.showCentred();
     return app->exec();
 }

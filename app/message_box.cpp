@@ -1,10 +1,8 @@
 #include "app/message_box.h"
 
-#include <QEventLoop>
-#include <QMessageBox>
-#include <QTimer>
+#include "app/modal_answer.h"
 
-#include <optional>
+#include <QMessageBox>
 
 namespace tarvex::app::message_box {
 namespace {
@@ -14,19 +12,9 @@ Observer& observer()
     return instance;
 }
 
-// The observer answers from inside an event loop, as a real box's exec() would: signals queued
-// before the box (a lost device, say) are delivered while it is open.
 bool observe(Icon icon, const QString& title, const QString& text)
 {
-    std::optional<bool> answer;
-    QEventLoop loop;
-    QTimer::singleShot(0, &loop, [&] {
-        answer = observer()(icon, title, text);
-        loop.quit();
-    });
-    loop.exec();
-    // A quitting application ends every loop at once; the box is answered all the same.
-    return answer ? *answer : observer()(icon, title, text);
+    return answerAsModal<bool>([&] { return observer()(icon, title, text); });
 }
 
 QMessageBox::Icon boxIcon(Icon icon)

@@ -4,6 +4,7 @@
 // technician's hands (hands.h), and a record of the boxes shown and lines sent.
 
 #include "app/frm_main.h"
+#include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/message_edit.h"
 #include "app/phone_edit.h"
@@ -261,6 +262,28 @@ template <> inline void Bench<SimProcess>::upload(std::chrono::milliseconds)
 {
     click(ui->cmdUpLoad);
 }
+
+// The main window on port 1, connected to the unit behind it.
+template <class Unit> struct WindowBench
+{
+    template <class... Options>
+    explicit WindowBench(Options&&... options) : unit(std::forward<Options>(options)...)
+    {
+        const bool started = unit.start();
+        w = std::make_unique<tarvex::app::MainWindow>(portOne(unit.devicePath()), kQuickWait);
+        w->show();
+        if (!started || !QTest::qWaitForWindowExposed(w.get()))
+            return;
+        click(ui().cmdConnect);
+        ready = ui().cmdUpLoad->isEnabled();
+    }
+    const FormControls& ui() { return w->form().controls(); }
+
+    Recorder seen;
+    Unit unit;
+    std::unique_ptr<tarvex::app::MainWindow> w;
+    bool ready = false;
+};
 
 using ScriptedBench = Bench<ScriptedUnit>;
 using SimBench = Bench<SimProcess>;

@@ -1,6 +1,7 @@
 #include "app/form_controls.h"
 #include "app/message_edit.h"
 #include "app/phone_edit.h"
+#include "app/window_look.h"
 #include "hands.h"
 
 #include <QApplication>
@@ -161,7 +162,7 @@ private slots:
 
     void artworkIsBuiltIn()
     {
-        const QList<QSize> iconSizes = window_->windowIcon().availableSizes();
+        const QList<QSize> iconSizes = windowIcon().availableSizes();
         QVERIFY(iconSizes.contains(QSize(32, 32)));
         QVERIFY(iconSizes.contains(QSize(16, 16)));
         QCOMPARE(c_.Image1->pixmap().size(), QSize(583, 238));

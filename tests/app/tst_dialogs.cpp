@@ -1,0 +1,168 @@
+// The file flows' dialogs: what the file dialog proposes and returns, when a progress's Cancel
+// counts, and the differences dialog's buttons as the operator meets them.
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace tarvex::app::dialogs;
+
+namespace {
+
+// Answers in the operator's place and remembers what was asked.
+struct Answers : Observer
+{
+    Answers() { setObserver(this); }
+    ~Answers() override { setObserver(nullptr); }
+
+    std::optional<QString> chooseFile(const FileRequest& request) override
+    {
+        requests << request;
+        return file;
+    }
+    bool cancelAt(const ProgressStep& step) override { return step.value == cancelAtValue; }
+
+    std::optional<QString> file;
+    QList<FileRequest> requests;
+    int cancelAtValue = -1;
+};
+
+// Once the real dialog is open, hands it to act (which closes it).
+void whenModalOpens(const std::function<void(QWidget*)>& act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            poll->deleteLater();
+            poll->stop();
+            act(dialog);
+        }
+    });
+    poll->start(10);
+}
+
+QStringList buttonTexts(QWidget* dialog)
+{
+    QStringList texts;
+    for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons())
+        texts << button->text();
+    return texts;
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void saveAddsTheSuffixAndRemembersTheFolder_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("suffix added") << "/srv/site/unit"
+                                      << "/srv/site/unit.json";
+        QTest::newRow("suffix kept") << "/srv/site/unit.JSON"
+                                     << "/srv/site/unit.JSON";
+    }
+    void saveAddsTheSuffixAndRemembersTheFolder()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, saved);
+        Answers operatorAnswers;
+        operatorAnswers.file = chosen;
+
+        QCOMPARE(chooseFileToSave(nullptr, "Save", "KTX-1 2026-12-08.json", "*.json", ".json"),
+                 saved);
+        chooseFileToOpen(nullptr, "Apply", "*.json");
+        chooseFileToSave(nullptr, "Save", "KTX-2.json", "*.json", ".json");
+
+        QCOMPARE(operatorAnswers.requests.size(), 3);
+        QCOMPARE(operatorAnswers.requests[0].purpose, FileRequest::Purpose::Save);
+        QVERIFY(operatorAnswers.requests[0].proposedPath.endsWith("/KTX-1 2026-12-08.json"));
+        QCOMPARE(operatorAnswers.requests[1].proposedPath, QString("/srv/site"));
+        QCOMPARE(operatorAnswers.requests[2].proposedPath, QString("/srv/site/KTX-2.json"));
+    }
+
+    void cancelledFileDialogGivesNothing()
+    {
+        Answers operatorAnswers; // answers no file
+        QCOMPARE(chooseFileToSave(nullptr, "Save", "a.json", "*.json", ".json"), std::nullopt);
+        QCOMPARE(chooseFileToOpen(nullptr, "Apply", "*.json"), std::nullopt);
+    }
+
+    void progressCancelCountsFromTheStepItWasPressedAt()
+    {
+        Answers operatorAnswers;
+        operatorAnswers.cancelAtValue = 3;
+        Progress progress(nullptr, "Reading the configuration...", 21);
+        for (int value = 1; value <= 2; ++value)
+            progress.setValue(value);
+        QVERIFY(!progress.wasCanceled());
+        progress.setValue(3);
+        QVERIFY(progress.wasCanceled());
+        progress.setValue(4);
+        QVERIFY(progress.wasCanceled()); // pressed once stays pressed
+    }
+
+    void progressShowsItsCancelToTheOperator()
+    {
+        QWidget window;
+        Progress progress(&window, "Reading the configuration...", 21);
+        progress.setValue(1);
+        auto* dialog = window.findChild<QProgressDialog*>();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+        QCOMPARE(dialog->findChild<QLabel*>()->text(), QString("Reading the configuration..."));
+        QVERIFY(!progress.wasCanceled());
+
+        dialog->findChild<QPushButton*>()->click();
+        QVERIFY(progress.wasCanceled());
+    }
+
+    void differencesDialogAnswers_data()
+    {
+        QTest::addColumn<bool>("offersWrite");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("pressed"); // "" for Enter
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("Enter keeps Cancel")
+            << true << QStringList{"Write", "Cancel"} << "" << false;
+        QTest::newRow("Write") << true << QStringList{"Write", "Cancel"} << "Write" << true;
+        QTest::newRow("Close only") << false << QStringList{"Close"} << "" << false;
+    }
+    void differencesDialogAnswers()
+    {
+        QFETCH(bool, offersWrite);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, pressed);
+        QFETCH(bool, writes);
+        const DifferencesRequest request{"Apply Configuration",
+                                         {{"Phone 1", "<b>5550000000</b>", "5551111111"}},
+                                         "The file was saved from <i>KTX-2</i>.",
+                                         offersWrite};
+        QStringList shownButtons;
+        Qt::TextFormat noteFormat = Qt::RichText;
+        whenModalOpens([&](QWidget* dialog) {
+            shownButtons = buttonTexts(dialog);
+            noteFormat = dialog->findChild<QLabel*>()->textFormat();
+            for (QAbstractButton* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == pressed)
+                    button->click();
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+
+        QCOMPARE(showDifferences(nullptr, request), writes);
+        QCOMPARE(shownButtons, buttons);
+        QCOMPARE(noteFormat, Qt::PlainText);
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
