@@ -1,9 +1,18 @@
 #include "cli/standard_streams.h"
 
-#include <io.h>
-#include <stdio.h>
+#include <windows.h>
 
 namespace tarvex::cli::standard_streams {
+namespace {
+
+// A console, not merely a character device: _isatty() also says yes for NUL and a printer.
+bool isConsole(DWORD stream)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(stream), &mode) != 0;
+}
+
+} // namespace
 
 // A console program on Windows starts with its standard handles, whatever the shell did.
 bool reopenClosed()
@@ -13,12 +22,12 @@ bool reopenClosed()
 
 bool outputIsTerminal()
 {
-    return _isatty(_fileno(stdout)) != 0;
+    return isConsole(STD_OUTPUT_HANDLE);
 }
 
 bool errorIsTerminal()
 {
-    return _isatty(_fileno(stderr)) != 0;
+    return isConsole(STD_ERROR_HANDLE);
 }
 
 } // namespace tarvex::cli::standard_streams
