@@ -63,8 +63,10 @@ QDialogButtonBox* answerButtons(bool offersWrite, QDialog* dialog)
 
 bool showDifferences(QWidget* parent, const DifferencesRequest& request)
 {
+    // Only a dialog that offers Write can answer Write, whoever answers it.
     if (Observer* observer = currentObserver())
-        return answerAsModal<bool>([&] { return observer->answer(request); });
+        return answerAsModal<bool>([&] { return observer->answer(request); }) &&
+               request.offersWrite;
     QDialog dialog(parent);
     dialog.setWindowTitle(request.title);
     auto* layout = new QVBoxLayout(&dialog);

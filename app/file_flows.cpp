@@ -174,8 +174,7 @@ void FileFlows::compareOrApply(bool mayWrite)
         }
         const dialogs::DifferencesRequest request{
             title, rowsOf(changes), identityNote(*file, form_.unitIdentity()), mayWrite};
-        // Compare shows a single Close button: whatever the dialog answers, it writes nothing.
-        if (dialogs::showDifferences(window_, request) && mayWrite)
+        if (dialogs::showDifferences(window_, request))
             writeAndReport(session, *file, changes, unit);
     });
 }

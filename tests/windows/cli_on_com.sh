@@ -16,6 +16,14 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+# Ctrl-C (Wine turns SIGINT into the console's Ctrl-C) to a program started in the background
+# two seconds before, once it waits; its exit status in $status.
+interrupt() {
+    sleep 2
+    kill -INT "$1"
+    status=0
+    wait "$1" || status=$?
+}
 # tarvex-cli.exe ARGUMENTS: its exit code in $status, its standard output in $out.
 cli() {
     status=0
@@ -58,11 +66,7 @@ grep -q "^$number  $port  KTX" <<<"$out" || fail "scan did not find the unit on 
 # exit 75 is not tested here.)
 "$TARVEX_WINE_RUN" "$program" read --device "$port" --reply-wait 1000 \
     -o "Z:$scratch/interrupted.json" 2>"$scratch/reading" &
-reading=$!
-sleep 2
-kill -INT $reading
-status=0
-wait $reading || status=$?
+interrupt $!
 # (A process killed by the signal would give 130 as well: the program's own word tells them apart.)
 [ "$status" -eq 130 ] && grep -q "exchange in flight was completed" "$scratch/reading" ||
     fail "read interrupted by Ctrl-C: exit $status: $(cat "$scratch/reading")"
@@ -72,11 +76,7 @@ wait $reading || status=$?
 mkfifo "$scratch/input"
 exec 5<>"$scratch/input" # a writer that never writes
 "$TARVEX_WINE_RUN" "$program" apply - --device "$port" <"$scratch/input" 2>"$scratch/waiting" &
-waiting=$!
-sleep 2
-kill -INT $waiting
-status=0
-wait $waiting || status=$?
+interrupt $!
 [ "$status" -eq 130 ] && grep -q "interrupted" "$scratch/waiting" ||
     fail "apply waiting for standard input, Ctrl-C: exit $status: $(cat "$scratch/waiting")"
 echo "tarvex-cli.exe on $port: apply, diff, read, scan, and Ctrl-C in a read and in a wait for input"
