@@ -1,22 +1,10 @@
 #include "link/serial_device.h"
+#include "link/windows_system_message.h"
 
 #include <windows.h>
 
 namespace tarvex::link {
 namespace {
-
-// The system's words for an error code, as the user would read them in any other program.
-QString systemMessage(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const QString message = length ? QString::fromWCharArray(text, int(length)).trimmed()
-                                   : QStringLiteral("system error %1").arg(code);
-    LocalFree(text);
-    return message;
-}
 
 // COM10 and above exist only in the device namespace; COM1 to COM9 are there as well.
 QString devicePath(const QString& name)
