@@ -11,6 +11,8 @@ packages+=(librsvg2-bin file lintian desktop-file-utils appstream man-db)
 # The Windows build (scripts/build-windows.sh), its zip and installer, and its tests under
 # Wine, headless.
 packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 wine nsis icoutils)
+# The terminal server in front of the simulator for the network line's tests (ss sees it listen).
+packages+=(ser2net iproute2)
 
 missing=()
 for package in "${packages[@]}"; do
