@@ -148,7 +148,10 @@ public:
     void failWith(int code)
     {
         error = errorFor(code);
-        errorText = systemMessage(DWORD(code));
+        // An orderly close is no error of the system's, which has no words for it (Wine none at
+        // all, Windows a note about WSARecv).
+        errorText = code == kClosedByPeer ? QStringLiteral("The server closed the connection.")
+                                          : systemMessage(DWORD(code));
     }
 
     void dropHandle()
