@@ -42,9 +42,7 @@ public:
 private:
     void readItem(const Item& item, UnitValues& into);
     void writeItem(const Item& item, const ManagedConfiguration& file, const UnitValues& unit);
-    template <typename T>
-    std::optional<T> whole(const std::optional<T>& value, bool (*isWhole)(const QString&));
-    template <typename T> T answered(const std::optional<T>& value, const QString& what);
+    template <typename Read> auto ask(const QString& line, const Item& item, Read read);
     void report(int done, int total);
 
     link::Link& link_;

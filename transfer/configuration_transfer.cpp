@@ -18,10 +18,32 @@ const QString kShortNumber = QStringLiteral("Phone No. should be of %1 digits").
 const QString kUnsendableNumber =
     QStringLiteral("Phone No. holds a character the unit cannot take");
 
+using protocol::Rule;
+
+// The window's Upload reads leniently, as it always has: a reply that does not begin as
+// expected leaves its control alone.
+void readPhoneCountInto(link::Link& link, ConfigurationView& view)
+{
+    const auto count =
+        protocol::phoneCountReading(link.SendAndWait(protocol::phoneCountRead()), Rule::Lenient);
+    if (count.hasValue())
+        view.setPhoneCount(count.value());
+}
+
+void readEventMaskInto(link::Link& link, ConfigurationView& view)
+{
+    const auto mask =
+        protocol::eventMaskReading(link.SendAndWait(protocol::eventMaskRead()), Rule::Lenient);
+    if (mask.hasValue())
+        view.setEventFlags(mask.value());
+}
+
 void readPhoneNumberInto(link::Link& link, ConfigurationView& view, int slot)
 {
-    if (const auto number = readPhoneNumber(link, slot))
-        view.setPhoneNumber(slot, *number);
+    const auto number = protocol::phoneNumberReading(link.SendAndWait(protocol::phoneRead(slot)),
+                                                     slot, Rule::Lenient);
+    if (number.hasValue())
+        view.setPhoneNumber(slot, number.value());
 }
 
 // Short and unsendable numbers are reported and skipped; the write goes on.
@@ -46,21 +68,6 @@ Configuration snapshotOf(const ConfigurationView& view)
     return configuration;
 }
 
-std::optional<int> readPhoneCount(link::Link& link)
-{
-    return protocol::phoneCountOf(link.SendAndWait(protocol::phoneCountRead()));
-}
-
-std::optional<protocol::EventMask> readEventMask(link::Link& link)
-{
-    return protocol::eventMaskOf(link.SendAndWait(protocol::eventMaskRead()));
-}
-
-std::optional<QString> readPhoneNumber(link::Link& link, int slot)
-{
-    return protocol::phoneNumberOf(link.SendAndWait(protocol::phoneRead(slot)));
-}
-
 void writePhoneCount(link::Link& link, int count)
 {
     link.SendAndWait(protocol::phoneCountWrite(count));
@@ -82,10 +89,8 @@ bool writePhoneNumber(link::Link& link, int slot, const QString& number)
 
 void readConfiguration(link::Link& link, ConfigurationView& view)
 {
-    if (const auto count = readPhoneCount(link))
-        view.setPhoneCount(*count);
-    if (const auto mask = readEventMask(link))
-        view.setEventFlags(*mask);
+    readPhoneCountInto(link, view);
+    readEventMaskInto(link, view);
     for (int slot = 0; slot < kPhoneSlots; ++slot)
         readPhoneNumberInto(link, view, slot);
     readPhoneNumberInto(link, view, kTestPhoneSlot);

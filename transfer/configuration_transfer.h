@@ -4,19 +4,14 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace tarvex::link {
 class Link;
 }
 
 namespace tarvex::transfer {
 
-// Single items, one exchange each. A read yields nothing when the reply does not begin as
-// expected; a phone write refuses (false, nothing sent) a number the unit cannot take as it is.
-std::optional<int> readPhoneCount(link::Link& link);
-std::optional<protocol::EventMask> readEventMask(link::Link& link);
-std::optional<QString> readPhoneNumber(link::Link& link, int slot);
+// Single writes, one exchange each, their replies not examined. A phone write refuses (false,
+// nothing sent) a number the unit cannot take as it is.
 void writePhoneCount(link::Link& link, int count);
 void writeEventMask(link::Link& link, const protocol::EventMask& mask);
 [[nodiscard]] bool writePhoneNumber(link::Link& link, int slot, const QString& number);

@@ -15,7 +15,12 @@ const QString kWireLineBreak = QStringLiteral("\r\n");
 
 QString editorTextFromReply(const QString& reply)
 {
-    const QString text = protocol::withoutTrailingLineEnd(protocol::messageTextOf(reply));
+    return editorTextFromWire(protocol::messageTextOf(reply));
+}
+
+QString editorTextFromWire(const QString& wireText)
+{
+    const QString text = protocol::withoutTrailingLineEnd(wireText);
     return protocol::fittingBeginning(protocol::withPlainLineBreaks(text),
                                       protocol::kMessageLength);
 }
@@ -29,14 +34,6 @@ QString wireTextFromEditor(const QString& editorText)
 QString readMessage(link::Link& link, int slot)
 {
     return editorTextFromReply(link.SendAndWait(protocol::messageRead(slot)));
-}
-
-std::optional<QString> readAnsweredMessage(link::Link& link, int slot)
-{
-    const QString reply = link.SendAndWait(protocol::messageRead(slot));
-    if (reply.isEmpty())
-        return std::nullopt;
-    return editorTextFromReply(reply);
 }
 
 bool saveMessage(link::Link& link, int slot, const QString& editorText)
