@@ -155,7 +155,10 @@ void UnitSession::writeItem(const Item& item, const ManagedConfiguration& file,
             Failure::Kind::Unencodable,
             QStringLiteral("the %1 could not be encoded for the unit").arg(itemName(item)),
             device_);
-    link_.SendAndWait(*line);
+    // A unit that takes no write must not be given the count and the switches after numbers
+    // it never took: the writes stop at the first one nothing answers.
+    if (link_.SendAndWait(*line).isEmpty())
+        throw silence(QStringLiteral("writing the %1").arg(itemName(item)), device_);
 }
 
 } // namespace tarvex::provisioning

@@ -35,6 +35,7 @@ public:
 
     void read(const QList<Item>& items, UnitValues& into);
     // Writes each item's value: the file's, or for the mask the unit's flags merged with it.
+    // A write that gets no answer at all ends the work (NoAnswer) before the next item.
     void write(const QList<Item>& items, const ManagedConfiguration& file, const UnitValues& unit);
     // The items whose write the unit answered, in the order written.
     const QList<Item>& written() const { return written_; }
