@@ -6,6 +6,7 @@
 #include "protocol/replies.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
+#include "transfer/fresh_start.h"
 #include "transfer/message_text.h"
 
 namespace tarvex::provisioning {
@@ -64,6 +65,7 @@ UnitSession::UnitSession(link::Link& link, QString device) : link_(link), device
 
 QString UnitSession::identify()
 {
+    transfer::startFresh(link_);
     const QString reply = link_.SendAndWait(protocol::identifyQuery());
     report(1, 1);
     if (!protocol::isIdentity(reply))
@@ -74,6 +76,7 @@ QString UnitSession::identify()
 
 void UnitSession::read(const QList<Item>& items, UnitValues& into)
 {
+    transfer::startFresh(link_);
     const int total = int(items.size());
     report(0, total);
     for (int done = 0; done < total; ++done) {
@@ -85,6 +88,7 @@ void UnitSession::read(const QList<Item>& items, UnitValues& into)
 void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& file,
                         const UnitValues& unit)
 {
+    transfer::startFresh(link_);
     const int total = int(items.size());
     report(0, total);
     for (int done = 0; done < total; ++done) {

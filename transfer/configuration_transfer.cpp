@@ -5,6 +5,7 @@
 #include "protocol/replies.h"
 #include "protocol/value_rules.h"
 #include "transfer/configuration.h"
+#include "transfer/fresh_start.h"
 
 namespace tarvex::transfer {
 namespace {
@@ -89,6 +90,7 @@ bool writePhoneNumber(link::Link& link, int slot, const QString& number)
 
 void readConfiguration(link::Link& link, ConfigurationView& view)
 {
+    startFresh(link);
     readPhoneCountInto(link, view);
     readEventMaskInto(link, view);
     for (int slot = 0; slot < kPhoneSlots; ++slot)
@@ -100,6 +102,7 @@ void writeConfiguration(link::Link& link, ConfigurationView& view)
 {
     // Taken once, so that the count sent and the numbers written always agree.
     const Configuration configuration = snapshotOf(view);
+    startFresh(link);
     writePhoneCount(link, configuration.phoneCount);
     for (int intLoop = 1; intLoop <= configuration.phoneCount; ++intLoop) {
         const int slot = intLoop - 1;

@@ -19,8 +19,8 @@ void writeEventMask(link::Link& link, const protocol::EventMask& mask);
 class ConfigurationView;
 
 // Reads the phone count, the event mask and the eleven phone numbers, thirteen exchanges in
-// that order, putting each value on view as soon as its reply is in. Replies that do not
-// begin with the expected letter leave their values alone. Throws link::LinkError or
+// that order after a fresh start, putting each value on view as soon as its reply is in. Replies
+// that do not begin with the expected letter leave their values alone. Throws link::LinkError or
 // link::LinkAborted, leaving what the earlier steps wrote.
 void readConfiguration(link::Link& link, ConfigurationView& view);
 

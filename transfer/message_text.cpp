@@ -4,6 +4,7 @@
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "protocol/wire_text.h"
+#include "transfer/fresh_start.h"
 
 namespace tarvex::transfer {
 namespace {
@@ -33,6 +34,7 @@ QString wireTextFromEditor(const QString& editorText)
 
 QString readMessage(link::Link& link, int slot)
 {
+    startFresh(link);
     return editorTextFromReply(link.SendAndWait(protocol::messageRead(slot)));
 }
 
@@ -41,6 +43,7 @@ bool saveMessage(link::Link& link, int slot, const QString& editorText)
     const auto line = protocol::messageWrite(slot, wireTextFromEditor(editorText));
     if (!line)
         return false;
+    startFresh(link);
     link.SendAndWait(*line);
     return true;
 }
