@@ -4,16 +4,11 @@
 
 namespace tarvex::app {
 
-TrafficLog::TrafficLog(link::Link& link, QObject* parent) : QAbstractTableModel(parent), link_(link)
+TrafficLog::TrafficLog(link::Link& link, QObject* parent) : QAbstractTableModel(parent)
 {
-    connect(&link, &link::Link::waitStarted, this, [this] { clock_.start(); });
-    connect(&link, &link::Link::exchangeEnded, this, &TrafficLog::onExchangeEnded);
-}
-
-void TrafficLog::onExchangeEnded(const QString& command, const QString& reply, bool read)
-{
-    const double ms = double(clock_.nsecsElapsed()) / 1e6;
-    append(QDateTime::currentDateTimeUtc(), {link_.cm.deviceName(), command, reply, read, ms});
+    connect(&link, &link::Link::exchangeEnded, this, [this](const link::TracedExchange& exchange) {
+        append(QDateTime::currentDateTimeUtc(), exchange);
+    });
 }
 
 void TrafficLog::append(const QDateTime& at, const link::TracedExchange& exchange)

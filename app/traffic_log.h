@@ -4,7 +4,6 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QStringList>
 
 #include <deque>
@@ -15,9 +14,9 @@ class Link;
 
 namespace tarvex::app {
 
-// Every exchange with the unit as it ends, newest last, as the Traffic Log window lists it:
-// what a support person asks a technician for. Only the latest kKept are kept, so a long
-// session cannot grow without bound.
+// Every exchange with the unit as it ends, Connect's probes included, newest last, as the Traffic
+// Log window lists it: what a support person asks a technician for. Only the latest kKept are kept,
+// so a long session cannot grow without bound.
 class TrafficLog : public QAbstractTableModel
 {
     Q_OBJECT
@@ -46,11 +45,8 @@ private:
         link::TracedExchange exchange;
     };
 
-    void onExchangeEnded(const QString& command, const QString& reply, bool read);
     static QString cell(const Entry& entry, int column);
 
-    link::Link& link_;
-    QElapsedTimer clock_; // the running exchange's wait
     std::deque<Entry> entries_;
 };
 

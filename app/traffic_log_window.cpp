@@ -3,9 +3,9 @@
 #include "app/dialogs.h"
 #include "app/message_box.h"
 #include "app/traffic_log.h"
+#include "files/atomic_file.h"
 
 #include <QDate>
-#include <QFile>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,21 +19,13 @@ namespace {
 
 const QString kTitle = QStringLiteral("Traffic Log");
 
-// Every write is checked, and the flush too: a full disk often shows only there.
+// In one step, so that a full disk costs no earlier file of the same name; why not, or nothing.
 QString writeLines(const QString& path, const QStringList& lines)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    files::AtomicFile file(path, files::AtomicFile::Content::Text);
+    if (!file.open() || !file.commit(lines.join(QString()).toUtf8()))
         return file.errorString();
-    for (const QString& line : lines) {
-        const QByteArray bytes = line.toUtf8();
-        if (file.write(bytes) != bytes.size())
-            return file.errorString();
-    }
-    if (!file.flush())
-        return file.errorString();
-    file.close();
-    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+    return {};
 }
 
 } // namespace

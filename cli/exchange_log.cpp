@@ -66,7 +66,6 @@ QString ExchangeLog::escaped(const QString& bytes)
 void ExchangeLog::onWaitStarted(const QString& command)
 {
     ++count_;
-    clock_.start();
     if (!showProgress_)
         return;
     const QString of = expected_ > 0 ? QStringLiteral(" of %1").arg(expected_) : QString();
@@ -76,10 +75,9 @@ void ExchangeLog::onWaitStarted(const QString& command)
     progressShown_ = true;
 }
 
-void ExchangeLog::onExchangeEnded(const QString& command, const QString& reply, bool read)
+void ExchangeLog::onExchangeEnded(const link::TracedExchange& exchange)
 {
-    const double ms = double(clock_.nsecsElapsed()) / 1e6;
-    note(link::traceText({device_, command, reply, read, ms}));
+    note(link::traceText(exchange));
 }
 
 void ExchangeLog::clearProgress()

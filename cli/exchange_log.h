@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -9,7 +8,8 @@
 
 namespace tarvex::link {
 class Link;
-}
+struct TracedExchange;
+} // namespace tarvex::link
 
 namespace tarvex::cli {
 
@@ -41,7 +41,7 @@ public:
 
 private:
     void onWaitStarted(const QString& command);
-    void onExchangeEnded(const QString& command, const QString& reply, bool read);
+    void onExchangeEnded(const link::TracedExchange& exchange);
 
     QString tracePath_;
     std::shared_ptr<QFile> trace_; // shared with the open, which may wait for a FIFO's reader
@@ -49,7 +49,6 @@ private:
     bool showProgress_ = false;
     bool progressShown_ = false;
     QString device_;
-    QElapsedTimer clock_;
     int count_ = 0;
     int expected_ = 0;
 };

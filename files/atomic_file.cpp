@@ -8,7 +8,7 @@
 
 namespace tarvex::files {
 
-AtomicFile::AtomicFile(const QString& path)
+AtomicFile::AtomicFile(const QString& path, Content content) : content_(content)
 {
     const QFileInfo target(path);
     if (target.exists() && !target.isFile() && !target.isDir()) {
@@ -24,7 +24,10 @@ AtomicFile::~AtomicFile() = default;
 
 bool AtomicFile::open()
 {
-    if (!device_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (content_ == Content::Text)
+        mode |= QIODevice::Text;
+    if (!device_->open(mode))
         return fail(device_->errorString());
     return true;
 }

@@ -18,7 +18,10 @@ namespace tarvex::files {
 class AtomicFile
 {
 public:
-    explicit AtomicFile(const QString& path);
+    // Text: each "\n" ends a line as the system's text files do (CR LF on Windows).
+    enum class Content { Binary, Text };
+
+    explicit AtomicFile(const QString& path, Content content = Content::Binary);
     ~AtomicFile(); // discards what was not committed: the temporary file is removed
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -36,6 +39,7 @@ private:
 
     std::unique_ptr<QFileDevice> device_;
     QSaveFile* save_ = nullptr; // device_, when the target is replaced
+    Content content_;
     QString error_;
 };
 

@@ -25,17 +25,29 @@ void checkFields(const QString& reply)
     check(shown.size() <= kIdentityLength && isPrefixOf(shown, reply) && !hasControl(shown));
     check(hasControl(reply.left(kIdentityLength)) || shown == reply.left(kIdentityLength));
 
-    const std::optional<QString> number = phoneNumberOf(reply);
-    check(number.has_value() == reply.startsWith(u'P'));
-    if (number)
-        check(number->size() <= kPhoneLength && isPrefixOf(*number, reply.mid(2)) &&
-              !hasControl(*number));
+    const Reading<QString> number = phoneNumberReading(reply, 0, Rule::Lenient);
+    check(number.hasValue() == reply.startsWith(u'P'));
+    if (number.hasValue())
+        check(number.value().size() <= kPhoneLength && isPrefixOf(number.value(), reply.mid(2)) &&
+              !hasControl(number.value()));
+    const Reading<QString> strictNumber = phoneNumberReading(reply, 0, Rule::Strict);
+    check(!strictNumber.hasValue() ||
+          (reply.startsWith(QLatin1String("P0")) && strictNumber.value() == number.value()));
 
-    const std::optional<int> count = phoneCountOf(reply);
-    check(count.has_value() == reply.startsWith(u'N'));
-    if (count)
-        check(*count >= 0 && *count <= kTestPhoneSlot);
-    check(eventMaskOf(reply).has_value() == reply.startsWith(u'E'));
+    const Reading<int> count = phoneCountReading(reply, Rule::Lenient);
+    check(count.hasValue() == reply.startsWith(u'N'));
+    if (count.hasValue())
+        check(count.value() >= 0 && count.value() <= kTestPhoneSlot);
+    const Reading<int> strictCount = phoneCountReading(reply, Rule::Strict);
+    check(!strictCount.hasValue() || strictCount.value() == count.value());
+    check(eventMaskReading(reply, Rule::Lenient).hasValue() == reply.startsWith(u'E'));
+    if (!strictCount.hasValue())
+        check((strictCount.fault() == ReplyFault::NoAnswer) == reply.isEmpty());
+
+    const Reading<QString> message = messageReading(reply, 0);
+    check(!message.hasValue() ||
+          (reply.startsWith(QLatin1String("M0")) && message.value() == messageTextOf(reply) &&
+           reply.indexOf(QChar(u'\0'), 2) == message.value().size() + 2));
 
     const QString text = messageTextOf(reply);
     check(isPrefixOf(text, reply.mid(2)) && !text.contains(QChar(u'\0')));

@@ -35,7 +35,7 @@ QString Link::SendAndWait(const QString& line)
     if (!Wait())
         throw LinkAborted();
     const std::optional<QString> reply = cm.ReadAll();
-    emit exchangeEnded(line, reply.value_or(QString()), reply.has_value());
+    endExchange(line, reply);
     if (!reply)
         throw LinkError(cm.deviceName(), cm.errorString());
     strReply = *reply;
@@ -72,6 +72,7 @@ std::optional<QString> Link::Probe(int number, const QString& line,
         throw LinkAborted();
     }
     const std::optional<QString> reply = cm.ReadAll();
+    endExchange(line, reply);
     if (reply)
         strReply = *reply;
     const bool matched = opened && wrote && reply && matches(*reply);
@@ -88,6 +89,7 @@ bool Link::Wait()
     if (aborted_)
         return false;
     blnTimeUp = false;
+    waited_.start();
     tmrWait.start();
     emit waitStarted();
     QEventLoop loop;
@@ -99,6 +101,13 @@ bool Link::Wait()
         aborted_ = true;
     }
     return !aborted_;
+}
+
+void Link::endExchange(const QString& line, const std::optional<QString>& reply)
+{
+    const double milliseconds = double(waited_.nsecsElapsed()) / 1e6;
+    emit exchangeEnded(
+        {cm.deviceName(), line, reply.value_or(QString()), reply.has_value(), milliseconds});
 }
 
 void Link::abort()

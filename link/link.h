@@ -1,7 +1,9 @@
 #pragma once
 
+#include "link/exchange_trace.h"
 #include "link/port.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -48,9 +50,9 @@ public:
     OpenTry tryOpen(int number);
 
     // One probe of the port of number for a scan: open (which clears stale input), write line,
-    // wait, read into strReply. Returns the reply when matches accepts it, and the port then
-    // stays open; a failed open, write or read never matches, whatever strReply held. Throws
-    // LinkAborted when abandoned, with the port closed.
+    // wait, read into strReply; it ends as an exchange does, with exchangeEnded. Returns the reply
+    // when matches accepts it, and the port then stays open; a failed open, write or read never
+    // matches, whatever strReply held. Throws LinkAborted when abandoned, with the port closed.
     std::optional<QString> Probe(int number, const QString& line,
                                  const std::function<bool(const QString&)>& matches);
 
@@ -67,14 +69,17 @@ public:
 
 signals:
     void waitStarted();
-    // An exchange is over: the line sent and what came back; read is false when the read
-    // failed (the exchange then throws).
-    void exchangeEnded(const QString& command, const QString& reply, bool read);
+    // An exchange or a probe is over: where it went, the line sent, what came back (read false
+    // when the read failed; the exchange then throws) and how long its wait took. The one
+    // record of it, for every log: nobody else times an exchange.
+    void exchangeEnded(const tarvex::link::TracedExchange& exchange);
 
 private:
     void onTick();
+    void endExchange(const QString& line, const std::optional<QString>& reply);
 
     QTimer tmrWait;
+    QElapsedTimer waited_; // the running exchange's wait
     QEventLoop* loop_ = nullptr;
     bool aborted_ = false;
 };

@@ -11,12 +11,6 @@ QString line(const QString& body)
     return body + kCarriageReturn;
 }
 
-QChar messageDigit(int slot)
-{
-    Q_ASSERT(slot >= 0 && slot < kMessageSlots);
-    return QChar(u'0' + slot);
-}
-
 } // namespace
 
 QString identifyQuery()
@@ -58,14 +52,14 @@ std::optional<QString> phoneWrite(int slot, const QString& number)
 
 QString messageRead(int slot)
 {
-    return line(QStringLiteral("?M") + messageDigit(slot));
+    return line(QStringLiteral("?M") + messageSlotCharacter(slot));
 }
 
 std::optional<QString> messageWrite(int slot, const QString& wireText)
 {
     if (!isWireText(wireText))
         return std::nullopt;
-    return line(QStringLiteral("&M") + messageDigit(slot) + wireText + kNul);
+    return line(QStringLiteral("&M") + messageSlotCharacter(slot) + wireText + kNul);
 }
 
 } // namespace tarvex::protocol

@@ -12,23 +12,47 @@ namespace {
 constexpr int kCountPosition = 2;
 constexpr int kMaskFirst = 2;
 constexpr int kMaskLast = kMaskFirst + kEventCount - 1;
+constexpr int kSlotPosition = 2;
 constexpr int kPhoneFirst = 3;
 constexpr int kPhoneLast = kPhoneFirst + kPhoneLength - 1;
 constexpr int kMessageFirst = 3;
 
 const QString kIdentityPrefix = QStringLiteral("KTX");
 
-// The reply's characters from position first on are all in allowed, and then only CR or LF.
-bool wholeField(const QString& reply, int first, int last, const QString& allowed)
+bool isLineEnd(QChar character)
+{
+    return character == kCarriageReturn || character == u'\n';
+}
+
+// Characters first..last all exist and pass allowed, and only the line end follows them.
+bool wholeField(const QString& reply, int first, int last, bool (*allowed)(QChar))
 {
     if (reply.size() < last)
         return false;
     const QString value = field(reply, first, last);
     const QString rest = reply.mid(last);
-    return std::all_of(value.begin(), value.end(),
-                       [&](QChar character) { return allowed.contains(character); }) &&
-           std::all_of(rest.begin(), rest.end(),
-                       [](QChar character) { return character == u'\r' || character == u'\n'; });
+    return std::all_of(value.begin(), value.end(), allowed) &&
+           std::all_of(rest.begin(), rest.end(), isLineEnd);
+}
+
+// Whether reply begins with letter and then, when slot is given, the slot's character.
+bool beginsAs(const QString& reply, QChar letter, std::optional<QChar> slot = std::nullopt)
+{
+    if (reply.isEmpty() || reply.front() != letter)
+        return false;
+    return !slot || (reply.size() >= kSlotPosition && reply[kSlotPosition - 1] == *slot);
+}
+
+// The fault of a reply that gave no value.
+ReplyFault faultOf(const QString& reply)
+{
+    return reply.isEmpty() ? ReplyFault::NoAnswer : ReplyFault::BadReply;
+}
+
+// Whether the reply holds end after the letter and slot: a reply cut by the wait lacks it.
+bool holdsEnd(const QString& reply, QChar end)
+{
+    return reply.indexOf(end, kSlotPosition) >= 0;
 }
 
 } // namespace
@@ -41,11 +65,6 @@ QString field(const QString& reply, int first, int last)
     return reply.mid(first - 1, last - first + 1);
 }
 
-bool beginsWith(const QString& reply, QChar letter)
-{
-    return !reply.isEmpty() && reply.front() == letter;
-}
-
 bool isIdentity(const QString& reply)
 {
     return reply.startsWith(kIdentityPrefix, Qt::CaseSensitive);
@@ -56,38 +75,38 @@ QString identityShown(const QString& reply)
     return cutAtControl(reply.left(kIdentityLength));
 }
 
-std::optional<int> phoneCountOf(const QString& reply)
+Reading<int> phoneCountReading(const QString& reply, Rule rule)
 {
-    if (!beginsWith(reply, u'N'))
-        return std::nullopt;
+    if (!beginsAs(reply, u'N') ||
+        (rule == Rule::Strict &&
+         !wholeField(reply, kCountPosition, kCountPosition, isSlotCharacter)))
+        return faultOf(reply);
     const QString count = field(reply, kCountPosition, kCountPosition);
     return count.isEmpty() ? 0 : slotNumber(count.front());
 }
 
-bool isWholeCountReply(const QString& reply)
+Reading<EventMask> eventMaskReading(const QString& reply, Rule rule)
 {
-    return beginsWith(reply, u'N') &&
-           wholeField(reply, kCountPosition, kCountPosition, QStringLiteral("0123456789:"));
-}
-
-bool isWholeMaskReply(const QString& reply)
-{
-    return beginsWith(reply, u'E') &&
-           wholeField(reply, kMaskFirst, kMaskLast, QStringLiteral("01"));
-}
-
-std::optional<EventMask> eventMaskOf(const QString& reply)
-{
-    if (!beginsWith(reply, u'E'))
-        return std::nullopt;
+    if (!beginsAs(reply, u'E') ||
+        (rule == Rule::Strict && !wholeField(reply, kMaskFirst, kMaskLast, isFlagCharacter)))
+        return faultOf(reply);
     return maskFromText(field(reply, kMaskFirst, kMaskLast));
 }
 
-std::optional<QString> phoneNumberOf(const QString& reply)
+Reading<QString> phoneNumberReading(const QString& reply, int slot, Rule rule)
 {
-    if (!beginsWith(reply, u'P'))
-        return std::nullopt;
+    const bool strict = rule == Rule::Strict;
+    if (!beginsAs(reply, u'P', strict ? std::optional(slotCharacter(slot)) : std::nullopt) ||
+        (strict && !holdsEnd(reply, kCarriageReturn)))
+        return faultOf(reply);
     return cutAtControl(field(reply, kPhoneFirst, kPhoneLast));
+}
+
+Reading<QString> messageReading(const QString& reply, int slot)
+{
+    if (!beginsAs(reply, u'M', messageSlotCharacter(slot)) || !holdsEnd(reply, kNul))
+        return faultOf(reply);
+    return messageTextOf(reply);
 }
 
 QString messageTextOf(const QString& reply)

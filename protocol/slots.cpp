@@ -3,7 +3,8 @@
 namespace tarvex::protocol {
 
 namespace {
-constexpr QChar kTenCharacter = u':';
+// The one alphabet of slot characters: the character at index n stands for n.
+const QString kSlotAlphabet = QStringLiteral("0123456789:");
 constexpr QChar kUntickedFlag = u'0';
 constexpr QChar kTickedFlag = u'1';
 } // namespace
@@ -11,18 +12,24 @@ constexpr QChar kTickedFlag = u'1';
 QChar slotCharacter(int number)
 {
     Q_ASSERT(number >= 0 && number <= kTestPhoneSlot);
-    if (number == kTestPhoneSlot)
-        return kTenCharacter;
-    return QChar(u'0' + number);
+    return kSlotAlphabet[number];
 }
 
 int slotNumber(QChar character)
 {
-    if (character == kTenCharacter)
-        return kTestPhoneSlot;
-    if (character >= u'0' && character <= u'9')
-        return character.unicode() - u'0';
-    return 0;
+    const qsizetype number = kSlotAlphabet.indexOf(character);
+    return number < 0 ? 0 : int(number);
+}
+
+bool isSlotCharacter(QChar character)
+{
+    return kSlotAlphabet.contains(character);
+}
+
+QChar messageSlotCharacter(int slot)
+{
+    Q_ASSERT(slot >= 0 && slot < kMessageSlots);
+    return slotCharacter(slot);
 }
 
 QString maskText(const EventMask& mask)
@@ -40,6 +47,11 @@ EventMask maskFromText(const QString& characters)
     for (qsizetype i = 0; i < qsizetype(mask.size()); ++i)
         mask[size_t(i)] = i >= characters.size() || characters[i] != kUntickedFlag;
     return mask;
+}
+
+bool isFlagCharacter(QChar character)
+{
+    return character == kUntickedFlag || character == kTickedFlag;
 }
 
 } // namespace tarvex::protocol

@@ -17,13 +17,16 @@ inline constexpr int kMessageSlots = kEventCount;         // message slots 0..7,
 inline constexpr int kPhoneLength = 10;
 inline constexpr int kMessageLength = 80;
 
-QChar slotCharacter(int number); // 0..10; anything else is a programming error
-int slotNumber(QChar character); // ":" gives 10, a digit its value, anything else 0
+QChar slotCharacter(int number);       // 0..10; anything else is a programming error
+int slotNumber(QChar character);       // ":" gives 10, a digit its value, anything else 0
+bool isSlotCharacter(QChar character); // "0".."9" or ":"
+QChar messageSlotCharacter(int slot);  // a message slot 0..7 as its digit, the same alphabet
 
 // Eight event flags in wire order: Check1(0..3), then Check2(0..3).
 using EventMask = std::array<bool, kEventCount>;
 
 QString maskText(const EventMask& mask);           // "1" for ticked, "0" for unticked
 EventMask maskFromText(const QString& characters); // only "0" unticks; missing ticks
+bool isFlagCharacter(QChar character);             // "0" or "1", as the unit sends a flag
 
 } // namespace tarvex::protocol

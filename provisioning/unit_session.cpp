@@ -6,13 +6,14 @@
 #include "protocol/replies.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
-#include "transfer/configuration_transfer.h"
+#include "transfer/fresh_start.h"
 #include "transfer/message_text.h"
 
 namespace tarvex::provisioning {
 namespace {
 
 using Kind = Item::Kind;
+using protocol::Rule;
 
 QString itemName(const Item& item)
 {
@@ -30,6 +31,33 @@ QString itemName(const Item& item)
     return {};
 }
 
+Failure silence(const QString& doing, const QString& device)
+{
+    return Failure(Failure::Kind::NoAnswer,
+                   QStringLiteral("the unit stopped answering (%1)").arg(doing), device);
+}
+
+// The line that writes item's value, or nothing when the value cannot travel as it is.
+std::optional<QString> writeLine(const Item& item, const ManagedConfiguration& file,
+                                 const UnitValues& unit)
+{
+    switch (item.kind) {
+    case Kind::Count:
+        return protocol::phoneCountWrite(int(file.numbers.value_or(QStringList()).size()));
+    case Kind::Mask:
+        return protocol::eventMaskWrite(maskToWrite(unit, file));
+    case Kind::Phone:
+        return protocol::phoneWrite(item.slot, item.slot == protocol::kTestPhoneSlot
+                                                   ? file.testNumber.value_or(QString())
+                                                   : file.numbers->at(item.slot));
+    case Kind::Message:
+        return protocol::messageWrite(
+            item.slot, transfer::wireTextFromEditor(
+                           file.events[size_t(item.slot)].message.value_or(QString())));
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 UnitSession::UnitSession(link::Link& link, QString device) : link_(link), device_(std::move(device))
@@ -37,6 +65,7 @@ UnitSession::UnitSession(link::Link& link, QString device) : link_(link), device
 
 QString UnitSession::identify()
 {
+    transfer::startFresh(link_);
     const QString reply = link_.SendAndWait(protocol::identifyQuery());
     report(1, 1);
     if (!protocol::isIdentity(reply))
@@ -47,6 +76,7 @@ QString UnitSession::identify()
 
 void UnitSession::read(const QList<Item>& items, UnitValues& into)
 {
+    transfer::startFresh(link_);
     const int total = int(items.size());
     report(0, total);
     for (int done = 0; done < total; ++done) {
@@ -58,6 +88,7 @@ void UnitSession::read(const QList<Item>& items, UnitValues& into)
 void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& file,
                         const UnitValues& unit)
 {
+    transfer::startFresh(link_);
     const int total = int(items.size());
     report(0, total);
     for (int done = 0; done < total; ++done) {
@@ -73,47 +104,47 @@ void UnitSession::report(int done, int total)
         throw interrupted();
 }
 
-// Stricter than the window's upload: a cut-off reply is a bad reply, never a value.
-template <typename T>
-std::optional<T> UnitSession::whole(const std::optional<T>& value, bool (*isWhole)(const QString&))
+// The reply to line read strictly: a silent unit is NoAnswer, anything but the whole reply to
+// exactly what was asked is BadReply, never a value.
+template <typename Read> auto UnitSession::ask(const QString& line, const Item& item, Read read)
 {
-    return isWhole(link_.strReply) ? value : std::nullopt;
-}
-
-template <typename T> T UnitSession::answered(const std::optional<T>& value, const QString& what)
-{
-    if (value)
-        return *value;
-    const QString reply = link_.strReply;
-    if (reply.isEmpty())
-        throw Failure(Failure::Kind::NoAnswer,
-                      QStringLiteral("the unit stopped answering (reading the %1)").arg(what),
-                      device_);
-    throw Failure(Failure::Kind::BadReply,
-                  QStringLiteral("unexpected reply \"%1\" when reading the %2")
-                      .arg(link::escaped(reply), what),
-                  device_);
+    const QString reply = link_.SendAndWait(line);
+    const auto reading = read(reply);
+    const QString doing = QStringLiteral("reading the %1").arg(itemName(item));
+    if (reading.hasValue())
+        return reading.value();
+    if (reading.fault() == protocol::ReplyFault::NoAnswer)
+        throw silence(doing, device_);
+    throw Failure(
+        Failure::Kind::BadReply,
+        QStringLiteral("unexpected reply \"%1\" when %2").arg(link::escaped(reply), doing),
+        device_);
 }
 
 void UnitSession::readItem(const Item& item, UnitValues& into)
 {
-    const QString what = itemName(item);
+    const int slot = item.slot;
     switch (item.kind) {
     case Kind::Count:
-        into.count =
-            answered(whole(transfer::readPhoneCount(link_), protocol::isWholeCountReply), what);
+        into.count = ask(protocol::phoneCountRead(), item, [](const QString& reply) {
+            return protocol::phoneCountReading(reply, Rule::Strict);
+        });
         break;
     case Kind::Mask:
-        into.mask =
-            answered(whole(transfer::readEventMask(link_), protocol::isWholeMaskReply), what);
+        into.mask = ask(protocol::eventMaskRead(), item, [](const QString& reply) {
+            return protocol::eventMaskReading(reply, Rule::Strict);
+        });
         break;
     case Kind::Phone:
-        into.phones[size_t(item.slot)] =
-            answered(transfer::readPhoneNumber(link_, item.slot), what);
+        into.phones[size_t(slot)] =
+            ask(protocol::phoneRead(slot), item, [slot](const QString& reply) {
+                return protocol::phoneNumberReading(reply, slot, Rule::Strict);
+            });
         break;
     case Kind::Message:
-        into.messages[size_t(item.slot)] =
-            answered(transfer::readAnsweredMessage(link_, item.slot), what);
+        into.messages[size_t(slot)] = transfer::editorTextFromWire(
+            ask(protocol::messageRead(slot), item,
+                [slot](const QString& reply) { return protocol::messageReading(reply, slot); }));
         break;
     }
 }
@@ -121,31 +152,17 @@ void UnitSession::readItem(const Item& item, UnitValues& into)
 void UnitSession::writeItem(const Item& item, const ManagedConfiguration& file,
                             const UnitValues& unit)
 {
-    bool sent = true;
-    switch (item.kind) {
-    case Kind::Count:
-        transfer::writePhoneCount(link_, int(file.numbers.value_or(QStringList()).size()));
-        break;
-    case Kind::Mask:
-        transfer::writeEventMask(link_, maskToWrite(unit, file));
-        break;
-    case Kind::Phone:
-        sent = transfer::writePhoneNumber(link_, item.slot,
-                                          item.slot == protocol::kTestPhoneSlot
-                                              ? file.testNumber.value_or(QString())
-                                              : file.numbers->at(item.slot));
-        break;
-    case Kind::Message:
-        sent = transfer::saveMessage(link_, item.slot,
-                                     file.events[size_t(item.slot)].message.value_or(QString()));
-        break;
-    }
+    const std::optional<QString> line = writeLine(item, file, unit);
     // The file was validated before anything was sent, so this would be a fault of ours.
-    if (!sent)
+    if (!line)
         throw Failure(
             Failure::Kind::Unencodable,
             QStringLiteral("the %1 could not be encoded for the unit").arg(itemName(item)),
             device_);
+    // A unit that takes no write must not be given the count and the switches after numbers
+    // it never took: the writes stop at the first one nothing answers.
+    if (link_.SendAndWait(*line).isEmpty())
+        throw silence(QStringLiteral("writing the %1").arg(itemName(item)), device_);
 }
 
 } // namespace tarvex::provisioning

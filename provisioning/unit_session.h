@@ -35,6 +35,7 @@ public:
 
     void read(const QList<Item>& items, UnitValues& into);
     // Writes each item's value: the file's, or for the mask the unit's flags merged with it.
+    // A write that gets no answer at all ends the work (NoAnswer) before the next item.
     void write(const QList<Item>& items, const ManagedConfiguration& file, const UnitValues& unit);
     // The items whose write the unit answered, in the order written.
     const QList<Item>& written() const { return written_; }
@@ -42,9 +43,7 @@ public:
 private:
     void readItem(const Item& item, UnitValues& into);
     void writeItem(const Item& item, const ManagedConfiguration& file, const UnitValues& unit);
-    template <typename T>
-    std::optional<T> whole(const std::optional<T>& value, bool (*isWhole)(const QString&));
-    template <typename T> T answered(const std::optional<T>& value, const QString& what);
+    template <typename Read> auto ask(const QString& line, const Item& item, Read read);
     void report(int done, int total);
 
     link::Link& link_;

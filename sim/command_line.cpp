@@ -100,6 +100,10 @@ QList<OptionRow> optionTable()
         {{QStringLiteral("delay"), QStringLiteral("Sends each reply MS milliseconds late."),
           QStringLiteral("MS")},
          readDelay},
+        {{QStringLiteral("paced"),
+          QStringLiteral("Sends each reply at the unit's 9600 baud, one byte about every 1.04 ms, "
+                         "as a real line carries it.")},
+         &UnitOptions::paced},
         {{QStringLiteral("echo"),
           QStringLiteral("Echoes each command, as received, before answering.")},
          &UnitOptions::echo},

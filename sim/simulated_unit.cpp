@@ -5,6 +5,7 @@
 #include "sim/unit_protocol.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -100,6 +101,9 @@ int unreadByClient(int slave)
 constexpr int kHangupGraceMs = 1000;
 constexpr int kHangupCheckMs = 10; // also lets the kernel hand the last bytes to the terminal
 
+// One byte on the unit's line: a start bit, eight data bits and a stop bit at 9600 baud.
+constexpr qint64 kByteNanoseconds = 10 * 1'000'000'000LL / 9600;
+
 struct DelayedReply
 {
     QDeadlineTimer due;
@@ -117,6 +121,9 @@ public:
         replyTimer.setSingleShot(true);
         replyTimer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&replyTimer, &QTimer::timeout, q, [this] { sendDueReplies(); });
+        pacer.setTimerType(Qt::PreciseTimer);
+        pacer.setInterval(1);
+        QObject::connect(&pacer, &QTimer::timeout, q, [this] { sendDueBytes(); });
         hangupTimer.setInterval(kHangupCheckMs);
         QObject::connect(&hangupTimer, &QTimer::timeout, q, [this] { hangUpOnceAnswered(); });
     }
@@ -128,6 +135,8 @@ public:
     void receive();
     void handle(const QByteArray& command);
     void send(const QByteArray& bytes);
+    void pace(const QByteArray& bytes);
+    void sendDueBytes();
     void flush();
     void sendDueReplies();
     void hangUpOnceAnswered();
@@ -141,6 +150,10 @@ public:
     std::unique_ptr<QSocketNotifier> readNotifier;
     std::unique_ptr<QSocketNotifier> writeNotifier;
     QByteArray outgoing;
+    QByteArray paced; // --paced: what the line has not carried yet
+    QTimer pacer;
+    QElapsedTimer pacedSince; // since the line last went busy
+    qint64 pacedBytes = 0;    // carried since then
     std::deque<DelayedReply> delayed;
     QTimer replyTimer;
     QTimer hangupTimer; // runs once the last command is in, until its answer has been read
@@ -265,8 +278,40 @@ void SimulatedUnit::Private::sendDueReplies()
 
 void SimulatedUnit::Private::send(const QByteArray& bytes)
 {
+    if (options.paced) {
+        pace(bytes);
+        return;
+    }
     outgoing.append(bytes);
     flush();
+}
+
+void SimulatedUnit::Private::pace(const QByteArray& bytes)
+{
+    if (paced.isEmpty()) { // the line was idle: its first byte goes now
+        pacedSince.start();
+        pacedBytes = 0;
+    }
+    paced.append(bytes);
+    sendDueBytes();
+    if (!paced.isEmpty() && !pacer.isActive())
+        pacer.start();
+}
+
+// What the line would have carried by now goes out; counted from the start, so that a late
+// tick makes no byte later than the next.
+void SimulatedUnit::Private::sendDueBytes()
+{
+    const qint64 due = pacedSince.nsecsElapsed() / kByteNanoseconds + 1 - pacedBytes;
+    const qsizetype count = qsizetype(std::min<qint64>(due, paced.size()));
+    if (count > 0) {
+        outgoing.append(paced.left(count));
+        paced.remove(0, count);
+        pacedBytes += count;
+        flush();
+    }
+    if (paced.isEmpty())
+        pacer.stop();
 }
 
 void SimulatedUnit::Private::flush()
@@ -290,7 +335,7 @@ void SimulatedUnit::Private::flush()
 
 void SimulatedUnit::Private::hangUpOnceAnswered()
 {
-    if (!delayed.empty())
+    if (!delayed.empty() || !paced.isEmpty())
         return; // the last answer is still to come
     if (hangupDeadline.isForever()) {
         hangupDeadline = QDeadlineTimer(kHangupGraceMs); // checked from the next tick on
@@ -311,7 +356,9 @@ void SimulatedUnit::Private::closeLine()
 {
     replyTimer.stop();
     hangupTimer.stop();
+    pacer.stop();
     delayed.clear();
+    paced.clear();
     outgoing.clear();
     readNotifier.reset(); // before their descriptor closes
     writeNotifier.reset();

@@ -13,6 +13,7 @@ struct UnitOptions
     QString logPath;           // --log: every byte received, as received
     bool silent = false;       // --silent: never answers
     int delayMs = 0;           // --delay: answers this late
+    bool paced = false;        // --paced: replies at 9600 baud, not all at once
     bool echo = false;         // --echo: echoes each command before answering
     bool garbage = false;      // --garbage: junk before each reply
     int hangupAfter = -1;      // --hangup-after: closes the line after this many commands

@@ -5,6 +5,7 @@
 #include "protocol/replies.h"
 #include "protocol/value_rules.h"
 #include "transfer/configuration.h"
+#include "transfer/fresh_start.h"
 
 namespace tarvex::transfer {
 namespace {
@@ -18,10 +19,32 @@ const QString kShortNumber = QStringLiteral("Phone No. should be of %1 digits").
 const QString kUnsendableNumber =
     QStringLiteral("Phone No. holds a character the unit cannot take");
 
+using protocol::Rule;
+
+// The window's Upload reads leniently, as it always has: a reply that does not begin as
+// expected leaves its control alone.
+void readPhoneCountInto(link::Link& link, ConfigurationView& view)
+{
+    const auto count =
+        protocol::phoneCountReading(link.SendAndWait(protocol::phoneCountRead()), Rule::Lenient);
+    if (count.hasValue())
+        view.setPhoneCount(count.value());
+}
+
+void readEventMaskInto(link::Link& link, ConfigurationView& view)
+{
+    const auto mask =
+        protocol::eventMaskReading(link.SendAndWait(protocol::eventMaskRead()), Rule::Lenient);
+    if (mask.hasValue())
+        view.setEventFlags(mask.value());
+}
+
 void readPhoneNumberInto(link::Link& link, ConfigurationView& view, int slot)
 {
-    if (const auto number = readPhoneNumber(link, slot))
-        view.setPhoneNumber(slot, *number);
+    const auto number = protocol::phoneNumberReading(link.SendAndWait(protocol::phoneRead(slot)),
+                                                     slot, Rule::Lenient);
+    if (number.hasValue())
+        view.setPhoneNumber(slot, number.value());
 }
 
 // Short and unsendable numbers are reported and skipped; the write goes on.
@@ -46,21 +69,6 @@ Configuration snapshotOf(const ConfigurationView& view)
     return configuration;
 }
 
-std::optional<int> readPhoneCount(link::Link& link)
-{
-    return protocol::phoneCountOf(link.SendAndWait(protocol::phoneCountRead()));
-}
-
-std::optional<protocol::EventMask> readEventMask(link::Link& link)
-{
-    return protocol::eventMaskOf(link.SendAndWait(protocol::eventMaskRead()));
-}
-
-std::optional<QString> readPhoneNumber(link::Link& link, int slot)
-{
-    return protocol::phoneNumberOf(link.SendAndWait(protocol::phoneRead(slot)));
-}
-
 void writePhoneCount(link::Link& link, int count)
 {
     link.SendAndWait(protocol::phoneCountWrite(count));
@@ -82,10 +90,9 @@ bool writePhoneNumber(link::Link& link, int slot, const QString& number)
 
 void readConfiguration(link::Link& link, ConfigurationView& view)
 {
-    if (const auto count = readPhoneCount(link))
-        view.setPhoneCount(*count);
-    if (const auto mask = readEventMask(link))
-        view.setEventFlags(*mask);
+    startFresh(link);
+    readPhoneCountInto(link, view);
+    readEventMaskInto(link, view);
     for (int slot = 0; slot < kPhoneSlots; ++slot)
         readPhoneNumberInto(link, view, slot);
     readPhoneNumberInto(link, view, kTestPhoneSlot);
@@ -95,6 +102,7 @@ void writeConfiguration(link::Link& link, ConfigurationView& view)
 {
     // Taken once, so that the count sent and the numbers written always agree.
     const Configuration configuration = snapshotOf(view);
+    startFresh(link);
     writePhoneCount(link, configuration.phoneCount);
     for (int intLoop = 1; intLoop <= configuration.phoneCount; ++intLoop) {
         const int slot = intLoop - 1;

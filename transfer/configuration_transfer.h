@@ -4,19 +4,14 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace tarvex::link {
 class Link;
 }
 
 namespace tarvex::transfer {
 
-// Single items, one exchange each. A read yields nothing when the reply does not begin as
-// expected; a phone write refuses (false, nothing sent) a number the unit cannot take as it is.
-std::optional<int> readPhoneCount(link::Link& link);
-std::optional<protocol::EventMask> readEventMask(link::Link& link);
-std::optional<QString> readPhoneNumber(link::Link& link, int slot);
+// Single writes, one exchange each, their replies not examined. A phone write refuses (false,
+// nothing sent) a number the unit cannot take as it is.
 void writePhoneCount(link::Link& link, int count);
 void writeEventMask(link::Link& link, const protocol::EventMask& mask);
 [[nodiscard]] bool writePhoneNumber(link::Link& link, int slot, const QString& number);
@@ -24,8 +19,8 @@ void writeEventMask(link::Link& link, const protocol::EventMask& mask);
 class ConfigurationView;
 
 // Reads the phone count, the event mask and the eleven phone numbers, thirteen exchanges in
-// that order, putting each value on view as soon as its reply is in. Replies that do not
-// begin with the expected letter leave their values alone. Throws link::LinkError or
+// that order after a fresh start, putting each value on view as soon as its reply is in. Replies
+// that do not begin with the expected letter leave their values alone. Throws link::LinkError or
 // link::LinkAborted, leaving what the earlier steps wrote.
 void readConfiguration(link::Link& link, ConfigurationView& view);
 

@@ -4,6 +4,7 @@
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "protocol/wire_text.h"
+#include "transfer/fresh_start.h"
 
 namespace tarvex::transfer {
 namespace {
@@ -15,7 +16,12 @@ const QString kWireLineBreak = QStringLiteral("\r\n");
 
 QString editorTextFromReply(const QString& reply)
 {
-    const QString text = protocol::withoutTrailingLineEnd(protocol::messageTextOf(reply));
+    return editorTextFromWire(protocol::messageTextOf(reply));
+}
+
+QString editorTextFromWire(const QString& wireText)
+{
+    const QString text = protocol::withoutTrailingLineEnd(wireText);
     return protocol::fittingBeginning(protocol::withPlainLineBreaks(text),
                                       protocol::kMessageLength);
 }
@@ -28,15 +34,8 @@ QString wireTextFromEditor(const QString& editorText)
 
 QString readMessage(link::Link& link, int slot)
 {
+    startFresh(link);
     return editorTextFromReply(link.SendAndWait(protocol::messageRead(slot)));
-}
-
-std::optional<QString> readAnsweredMessage(link::Link& link, int slot)
-{
-    const QString reply = link.SendAndWait(protocol::messageRead(slot));
-    if (reply.isEmpty())
-        return std::nullopt;
-    return editorTextFromReply(reply);
 }
 
 bool saveMessage(link::Link& link, int slot, const QString& editorText)
@@ -44,6 +43,7 @@ bool saveMessage(link::Link& link, int slot, const QString& editorText)
     const auto line = protocol::messageWrite(slot, wireTextFromEditor(editorText));
     if (!line)
         return false;
+    startFresh(link);
     link.SendAndWait(*line);
     return true;
 }

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace tarvex::link {
 class Link;
 }
@@ -15,15 +13,13 @@ namespace tarvex::transfer {
 // The editor's text from a message read reply: characters 3 up to the first NUL, without a
 // trailing line end, CR LF (or a lone CR) as line breaks, cut to the editor's limit.
 QString editorTextFromReply(const QString& reply);
+// The same from the text as it travels, without the reply's first two characters and NUL.
+QString editorTextFromWire(const QString& wireText);
 
 QString wireTextFromEditor(const QString& editorText);
 
-// One message read exchange; the editor's text for the reply.
+// One message read exchange; the editor's text for the reply, whatever it was.
 QString readMessage(link::Link& link, int slot);
-
-// The same, but nothing when the unit sent nothing back, for callers that must tell a silent
-// unit from an empty text.
-std::optional<QString> readAnsweredMessage(link::Link& link, int slot);
 
 // One message write exchange; the reply is not examined. False, with nothing sent, when the
 // text holds a character the unit cannot take.

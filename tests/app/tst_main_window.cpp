@@ -16,6 +16,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace flow;
 using tarvex::app::MainWindow;
 using tarvex::app::TrafficLog;
@@ -59,6 +62,37 @@ QStringList column(const TrafficLog& log, int column)
         cells << log.index(row, column).data().toString();
     return cells;
 }
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A disk that is full after bytes, for this process and without privileges: a write beyond
+// fails with EFBIG, as long as this lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, before_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &before_);
+        ::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit before_{};
+    void (*previousHandler_)(int) = nullptr;
+};
 
 } // namespace
 
@@ -195,14 +229,24 @@ private slots:
         for (const QByteArray& line : kUploadLines.split('\r'))
             if (!line.isEmpty())
                 sent << QString::fromLatin1(line) + "\\r";
-        QCOMPARE(column(log, TrafficLog::Sent), sent);
-        QVERIFY(column(log, TrafficLog::Received).first().startsWith('N'));
+        QCOMPARE(column(log, TrafficLog::Sent),
+                 QStringList{"?\\r"} + sent); // Connect's probe first
+        QVERIFY(column(log, TrafficLog::Received).first().startsWith("KTX"));
+        QVERIFY(column(log, TrafficLog::Received).at(1).startsWith('N'));
         QVERIFY(column(log, TrafficLog::Received).last().startsWith("P:"));
         const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$");
         QVERIFY(time.match(column(log, TrafficLog::Time).last()).hasMatch());
         QVERIFY(QRegularExpression("^\\d+\\.\\d$")
                     .match(column(log, TrafficLog::Duration).last())
                     .hasMatch());
+    }
+
+    void trafficLogShowsWhatAFailedConnectTried()
+    {
+        WindowBench<ScriptedUnit> bench; // nothing answers the identify query
+        QVERIFY(!bench.ready);
+        QCOMPARE(column(bench.w->trafficLog(), TrafficLog::Sent), QStringList{"?\\r"});
+        QCOMPARE(column(bench.w->trafficLog(), TrafficLog::Received), QStringList{""});
     }
 
     void trafficLogSavesTheTraceFormat()
@@ -218,12 +262,12 @@ private slots:
         QFile saved(answer.path);
         QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
         const QStringList lines = QString::fromUtf8(saved.readAll()).split('\n');
-        QCOMPARE(lines.size(), 14); // thirteen and the end of the last
+        QCOMPARE(lines.size(), 15); // the probe, thirteen and the end of the last
         const QRegularExpression line(
             QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z  %1  sent "\?N\\r"  )"
                            R"(received "N\d\\r"  \d+\.\d ms$)")
                 .arg(QRegularExpression::escape(bench.unit.devicePath())));
-        QVERIFY2(line.match(lines.first()).hasMatch(), qPrintable(lines.first()));
+        QVERIFY2(line.match(lines.at(1)).hasMatch(), qPrintable(lines.at(1)));
         QVERIFY(bench.seen.boxes.isEmpty());
 
         answer.path = "/dev/full";
@@ -231,6 +275,18 @@ private slots:
         QCOMPARE(bench.seen.titles(), QStringList{"Traffic Log"});
         QCOMPARE(bench.seen.boxes.first().icon, Icon::Exclamation);
         QVERIFY(bench.seen.boxes.first().text.contains("/dev/full"));
+
+        // Over the earlier file on a disk that is full: that file stays, and the box says why.
+        answer.path = dir.filePath("support.log");
+        const QByteArray before = contentOf(answer.path);
+        {
+            const FileSizeLimit full(before.size() / 2);
+            click(bench.w->trafficLogWindow().saveAsButton());
+        }
+        QCOMPARE(contentOf(answer.path), before);
+        QCOMPARE(bench.seen.boxes.size(), 2);
+        QVERIFY2(bench.seen.boxes.last().text.endsWith("File too large"),
+                 qPrintable(bench.seen.boxes.last().text));
     }
 
     void trafficLogKeepsTheLatestAndClears()

@@ -454,6 +454,24 @@ private slots:
         QCOMPARE(run.json().value("error").toObject().value("kind").toString(), "bad-reply");
     }
 
+    // A long message reply that starts late is cut by the 200 ms wait, and its rest comes at the
+    // front of the next reply: the read fails, and never keeps the pieces as texts.
+    void aMessageCutByTheWaitIsABadReply()
+    {
+        QTemporaryDir dir;
+        QJsonObject state = QJsonDocument::fromJson(kFieldUnit).object();
+        QJsonArray messages = state.value("messages").toArray();
+        messages[0] = QString("Power 1 is off, the site runs on battery only: please check at once")
+                          .leftJustified(80, u'.');
+        state["messages"] = messages;
+        const QString path = writeFile(dir, "unit.json", QJsonDocument(state).toJson());
+        SimProcess sim({"--state", path, "--delay", "150", "--paced"});
+        QVERIFY(sim.start());
+        const CliRun run = runCli({"read", "--json", "--device", sim.devicePath()});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.json().value("error").toObject().value("kind").toString(), "bad-reply");
+    }
+
     void messageSetAndGetRoundTrip()
     {
         SimProcess sim;

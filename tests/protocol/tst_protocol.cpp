@@ -21,6 +21,29 @@ QString latin1(const QByteArray& wire)
     return QString::fromLatin1(wire);
 }
 
+const QString kBad = QStringLiteral("<bad reply>");
+const QString kSilent = QStringLiteral("<no answer>");
+
+QString shown(int value)
+{
+    return QString::number(value);
+}
+QString shown(const EventMask& value)
+{
+    return maskText(value);
+}
+QString shown(const QString& value)
+{
+    return value;
+}
+
+template <typename T> QString outcome(const Reading<T>& reading)
+{
+    if (reading.hasValue())
+        return shown(reading.value());
+    return reading.fault() == ReplyFault::NoAnswer ? kSilent : kBad;
+}
+
 EventMask mask(const char* ticks)
 {
     EventMask result{};
@@ -106,6 +129,7 @@ private slots:
         QFETCH(QChar, character);
         QCOMPARE(slotCharacter(number), character);
         QCOMPARE(slotNumber(character), number);
+        QVERIFY(isSlotCharacter(character));
     }
 
     void oddSlotCharacters_data()
@@ -125,6 +149,7 @@ private slots:
     {
         QFETCH(QChar, character);
         QCOMPARE(slotNumber(character), 0);
+        QVERIFY(!isSlotCharacter(character));
     }
 
     void maskFromText_data()
@@ -155,105 +180,150 @@ private slots:
         QCOMPARE(maskText(tarvex::protocol::maskFromText(text)), ticks);
     }
 
+    // A reading's outcome as one cell: the value, or the fault in angle brackets.
     void phoneCount_data()
     {
         QTest::addColumn<QString>("reply");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("whole"); // taken by the strict reading
+        QTest::addColumn<QString>("lenient"); // the window's Upload
+        QTest::addColumn<QString>("strict");  // the engine's read
 
-        QTest::newRow("colon is ten") << "N:" << true << 10 << true;
-        QTest::newRow("digit") << "N7" << true << 7 << true;
-        QTest::newRow("zero with CR") << "N0\r" << true << 0 << true;
-        QTest::newRow("letter") << "NX" << true << 0 << false;
-        QTest::newRow("bare N") << "N" << true << 0 << false;
-        QTest::newRow("junk after the digit") << "N3x\r" << true << 3 << false;
-        QTest::newRow("other letter") << "P5" << false << 0 << false;
-        QTest::newRow("lower case") << "n5" << false << 0 << false;
-        QTest::newRow("empty") << "" << false << 0 << false;
+        QTest::newRow("colon is ten") << "N:"
+                                      << "10"
+                                      << "10";
+        QTest::newRow("digit") << "N7"
+                               << "7"
+                               << "7";
+        QTest::newRow("zero with CR") << "N0\r"
+                                      << "0"
+                                      << "0";
+        QTest::newRow("letter") << "NX"
+                                << "0" << kBad;
+        QTest::newRow("bare N") << "N"
+                                << "0" << kBad;
+        QTest::newRow("junk after the digit") << "N3x\r"
+                                              << "3" << kBad;
+        QTest::newRow("other letter") << "P5" << kBad << kBad;
+        QTest::newRow("lower case") << "n5" << kBad << kBad;
+        QTest::newRow("a late acknowledgement first") << "OK\rN6\r" << kBad << kBad;
+        QTest::newRow("empty") << "" << kSilent << kSilent;
     }
 
     void phoneCount()
     {
         QFETCH(QString, reply);
-        QFETCH(bool, accepted);
-        QFETCH(int, count);
-        QFETCH(bool, whole);
-        const std::optional<int> result = phoneCountOf(reply);
-        QCOMPARE(result.has_value(), accepted);
-        if (accepted)
-            QCOMPARE(*result, count);
-        QCOMPARE(isWholeCountReply(reply), whole);
+        QFETCH(QString, lenient);
+        QFETCH(QString, strict);
+        QCOMPARE(outcome(phoneCountReading(reply, Rule::Lenient)), lenient);
+        QCOMPARE(outcome(phoneCountReading(reply, Rule::Strict)), strict);
     }
 
     void eventMask_data()
     {
         QTest::addColumn<QString>("reply");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("ticks");
-        QTest::addColumn<bool>("whole"); // taken by the strict reading
+        QTest::addColumn<QString>("lenient");
+        QTest::addColumn<QString>("strict");
 
-        QTest::newRow("full") << "E10100001" << true << "10100001" << true;
-        QTest::newRow("trailing CR ignored") << "E00000000\r" << true << "00000000" << true;
-        QTest::newRow("one flag ticks all") << "E1" << true << "11111111" << false;
-        QTest::newRow("bare E ticks all") << "E" << true << "11111111" << false;
-        QTest::newRow("seven zeros") << "E0000000" << true << "00000001" << false;
-        QTest::newRow("a flag that is no flag") << "E1010000x" << true << "10100001" << false;
-        QTest::newRow("other letter") << "X10100001" << false << "" << false;
-        QTest::newRow("empty") << "" << false << "" << false;
+        QTest::newRow("full") << "E10100001"
+                              << "10100001"
+                              << "10100001";
+        QTest::newRow("trailing CR ignored") << "E00000000\r"
+                                             << "00000000"
+                                             << "00000000";
+        QTest::newRow("one flag ticks all") << "E1"
+                                            << "11111111" << kBad;
+        QTest::newRow("bare E ticks all") << "E"
+                                          << "11111111" << kBad;
+        QTest::newRow("seven zeros") << "E0000000"
+                                     << "00000001" << kBad;
+        QTest::newRow("a flag that is no flag") << "E1010000x"
+                                                << "10100001" << kBad;
+        QTest::newRow("other letter") << "X10100001" << kBad << kBad;
+        QTest::newRow("empty") << "" << kSilent << kSilent;
     }
 
     void eventMask()
     {
         QFETCH(QString, reply);
-        QFETCH(bool, accepted);
-        QFETCH(QString, ticks);
-        QFETCH(bool, whole);
-        const std::optional<EventMask> result = eventMaskOf(reply);
-        QCOMPARE(result.has_value(), accepted);
-        if (accepted)
-            QCOMPARE(maskText(*result), ticks);
-        QCOMPARE(isWholeMaskReply(reply), whole);
+        QFETCH(QString, lenient);
+        QFETCH(QString, strict);
+        QCOMPARE(outcome(eventMaskReading(reply, Rule::Lenient)), lenient);
+        QCOMPARE(outcome(eventMaskReading(reply, Rule::Strict)), strict);
     }
 
     void phoneNumber_data()
     {
         QTest::addColumn<QString>("reply");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("slot"); // the slot asked for
+        QTest::addColumn<QString>("lenient");
+        QTest::addColumn<QString>("strict");
 
-        QTest::newRow("ten digits and CR") << "P30123456789\r" << true << "0123456789";
-        QTest::newRow("fourteen digits") << "P501234567890123" << true << "0123456789";
-        QTest::newRow("short") << "P1555" << true << "555";
-        QTest::newRow("slot only") << "P1" << true << "";
-        QTest::newRow("bare P") << "P" << true << "";
-        QTest::newRow("other slot named") << "P:0123456789" << true << "0123456789";
-        QTest::newRow("a megabyte") << "P3" + QString(1 << 20, u'7') << true << "7777777777";
-        QTest::newRow("nine digits and CR") << "P3123456789\r" << true << "123456789";
+        QTest::newRow("ten digits and CR") << "P30123456789\r" << 3 << "0123456789"
+                                           << "0123456789";
+        QTest::newRow("fourteen digits") << "P501234567890123\r" << 5 << "0123456789"
+                                         << "0123456789";
+        QTest::newRow("short") << "P1555\r" << 1 << "555"
+                               << "555";
+        QTest::newRow("cut before its CR") << "P30123" << 3 << "0123" << kBad;
+        QTest::newRow("slot only") << "P1" << 1 << "" << kBad;
+        QTest::newRow("bare P") << "P" << 1 << "" << kBad;
+        QTest::newRow("other slot named") << "P:0123456789\r" << 0 << "0123456789" << kBad;
+        QTest::newRow("a megabyte") << "P3" + QString(1 << 20, u'7') + "\r" << 3 << "7777777777"
+                                    << "7777777777";
+        QTest::newRow("nine digits and CR") << "P3123456789\r" << 3 << "123456789"
+                                            << "123456789";
         QTest::newRow("NUL first") << latin1(bytes("P:\0\x01\x02"
-                                                   "0123456"))
-                                   << true << "";
+                                                   "0123456\r"))
+                                   << 10 << ""
+                                   << "";
         QTest::newRow("DEL inside") << latin1(bytes("P012345\x7f"
-                                                    "6789"))
-                                    << true << "12345";
+                                                    "6789\r"))
+                                    << 0 << "12345"
+                                    << "12345";
         QTest::newRow("Latin-1 kept") << latin1(bytes("P0\xa0\xe9"
-                                                      "12345678"))
-                                      << true
+                                                      "12345678\r"))
+                                      << 0
+                                      << latin1("\xa0\xe9"
+                                                "12345678")
                                       << latin1("\xa0\xe9"
                                                 "12345678");
-        QTest::newRow("other letter") << "N30123456789" << false << "";
-        QTest::newRow("empty") << "" << false << "";
+        QTest::newRow("other letter") << "N30123456789\r" << 3 << kBad << kBad;
+        QTest::newRow("empty") << "" << 0 << kSilent << kSilent;
     }
 
     void phoneNumber()
     {
         QFETCH(QString, reply);
-        QFETCH(bool, accepted);
-        QFETCH(QString, number);
-        const std::optional<QString> result = phoneNumberOf(reply);
-        QCOMPARE(result.has_value(), accepted);
-        if (accepted)
-            QCOMPARE(*result, number);
+        QFETCH(int, slot);
+        QFETCH(QString, lenient);
+        QFETCH(QString, strict);
+        QCOMPARE(outcome(phoneNumberReading(reply, slot, Rule::Lenient)), lenient);
+        QCOMPARE(outcome(phoneNumberReading(reply, slot, Rule::Strict)), strict);
+    }
+
+    // The engine's message read: the whole reply to the slot asked for, or no text at all.
+    void messageReading_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("read");
+
+        QTest::newRow("text then NUL") << latin1(bytes("M3Hello\0\r")) << 3 << "Hello";
+        QTest::newRow("empty text") << latin1(bytes("M3\0\r")) << 3 << "";
+        QTest::newRow("line break kept") << latin1(bytes("M0a\r\nb\0")) << 0 << "a\r\nb";
+        QTest::newRow("cut before its NUL") << "M3Hello, power 1 is of" << 3 << kBad;
+        QTest::newRow("other slot") << latin1(bytes("M4Hello\0\r")) << 3 << kBad;
+        QTest::newRow("rest of an earlier reply first")
+            << latin1(bytes("n at once\0\rM3Hi\0\r")) << 3 << kBad;
+        QTest::newRow("letter only") << "M" << 3 << kBad;
+        QTest::newRow("empty") << "" << 3 << kSilent;
+    }
+
+    void messageReading()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, slot);
+        QFETCH(QString, read);
+        QCOMPARE(outcome(tarvex::protocol::messageReading(reply, slot)), read);
     }
 
     void messageText_data()

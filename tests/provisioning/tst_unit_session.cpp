@@ -88,6 +88,53 @@ private slots:
         QCOMPARE(sim.log(), QByteArray("?N\r"));
     }
 
+    // A reply that comes too late lands in the next exchange; there it names another slot, and
+    // is no value for the slot asked for.
+    void aLateReplyOfAnotherSlotIsABadReply()
+    {
+        SimProcess sim({"--delay", "150"});
+        QVERIFY(sim.start());
+        OwnLine line(sim);
+        QVERIFY(line.opened);
+        line.exchange.setReplyWait(100ms);
+        provisioning::UnitValues unit;
+        const auto kindOfRead = [&](int slot) {
+            try {
+                line.session.read({{provisioning::Item::Kind::Phone, slot}}, unit);
+            } catch (const provisioning::Failure& failure) {
+                return failure.kind();
+            }
+            return Kind::Interrupted; // stands for "no failure"
+        };
+        QCOMPARE(kindOfRead(0), Kind::NoAnswer);
+        QCOMPARE(kindOfRead(1), Kind::BadReply);
+        QVERIFY(!unit.phones[1]);
+    }
+
+    // A unit that stops answering writes gets no count and no switches after the numbers it
+    // did not take.
+    void writesStopAtTheFirstUnansweredOne()
+    {
+        SimProcess sim({"--silent"});
+        QVERIFY(sim.start());
+        OwnLine line(sim);
+        QVERIFY(line.opened);
+        provisioning::ManagedConfiguration file;
+        file.numbers = QStringList{"9800000001"};
+        file.events[0].enabled = true;
+        using provisioning::Item;
+        try {
+            line.session.write(
+                {{Item::Kind::Phone, 0}, {Item::Kind::Count, 0}, {Item::Kind::Mask, 0}}, file,
+                provisioning::UnitValues{});
+            QFAIL("the writes went on without an answer");
+        } catch (const provisioning::Failure& failure) {
+            QCOMPARE(failure.kind(), Kind::NoAnswer);
+        }
+        QCOMPARE(sim.log(), QByteArray("&P09800000001\r"));
+        QVERIFY(line.session.written().isEmpty());
+    }
+
     // The owner of the line decides what a lost line means (the window's decision-6 box), so
     // the engine passes the link's own error through.
     void aLostLineReachesTheOwnerAsTheLinksError()

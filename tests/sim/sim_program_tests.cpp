@@ -179,8 +179,9 @@ private slots:
         Run run({"--help"});
         QVERIFY(run.finishedWith(0));
         const QString help = QString::fromLocal8Bit(run.process.readAllStandardOutput());
-        for (const char* option : {"--id", "--link", "--state", "--log", "--silent", "--delay",
-                                   "--echo", "--garbage", "--hangup-after", "--help", "--version"})
+        for (const char* option :
+             {"--id", "--link", "--state", "--log", "--silent", "--delay", "--paced", "--echo",
+              "--garbage", "--hangup-after", "--help", "--version"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
     }
 

@@ -45,6 +45,11 @@ void ScriptedUnit::hangUp()
     }
 }
 
+void ScriptedUnit::sendUnasked(const QByteArray& bytes)
+{
+    [[maybe_unused]] const ssize_t written = ::write(master_, bytes.constData(), bytes.size());
+}
+
 void ScriptedUnit::onReadable()
 {
     char buffer[256];

@@ -23,7 +23,9 @@ public:
     // line: the command without its CR (a message write without its NUL and CR).
     void answer(const QByteArray& line, const QByteArray& reply) { replies_[line] = reply; }
     QByteArray received() const { return received_; } // every byte, as received
-    void hangUp();                                    // closes the line, as an unplugged unit would
+    // Bytes that answer nothing asked now, as the late rest of an earlier reply.
+    void sendUnasked(const QByteArray& bytes);
+    void hangUp(); // closes the line, as an unplugged unit would
 
 private:
     void onReadable();
