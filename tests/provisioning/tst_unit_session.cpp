@@ -160,6 +160,7 @@ private slots:
         QVERIFY(sim.start());
         OwnLine line(sim);
         QVERIFY(line.opened);
+        line.exchange.setReplyWait(100ms); // fifteen exchanges, none of them late on a busy PC
         int steps = 0;
         line.session.setProgress([&](int done, int) { return done == 0 || ++steps != stopAtStep; });
         const auto file = provisioning::loadConfiguration(kFile).configuration;
