@@ -11,7 +11,7 @@
 namespace tarvex::app::dialogs {
 namespace {
 
-// Where the next file dialog starts: the folder of the last file chosen, at first the
+// Where the next file dialog starts: the folder of the last file written or read, at first the
 // documents folder.
 QString& lastFolder()
 {
@@ -46,7 +46,6 @@ std::optional<QString> choose(QWidget* parent, const FileRequest& request)
         return std::nullopt;
     if (!path->endsWith(request.suffix, Qt::CaseInsensitive))
         *path += request.suffix;
-    lastFolder() = QFileInfo(*path).absolutePath();
     return path;
 }
 
@@ -61,6 +60,11 @@ Observer*& currentObserver()
 void setObserver(Observer* observer)
 {
     currentObserver() = observer;
+}
+
+void rememberFolderOf(const QString& path)
+{
+    lastFolder() = QFileInfo(path).absolutePath();
 }
 
 std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,

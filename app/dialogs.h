@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QProgressDialog;
@@ -68,6 +69,8 @@ void setObserver(Observer* observer);
 
 // Asks where to save, proposing defaultName in the folder last used; suffix (".json", or
 // nothing) is added when the chosen name lacks it. Nothing when cancelled.
+// The folder last used is the folder of the last file written or read there: a choice alone
+// remembers nothing, so a folder that failed (/proc) is never offered again.
 std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
                                         const QString& defaultName, const QString& filter,
                                         const QString& suffix);
@@ -76,12 +79,17 @@ std::optional<QString> chooseFileToSave(QWidget* parent, const QString& title,
 std::optional<QString> chooseFileToOpen(QWidget* parent, const QString& title,
                                         const QString& filter);
 
+// The next file dialog starts in path's folder: a file was written or read there.
+void rememberFolderOf(const QString& path);
+
 // Shows the differences as a table (item, on the unit, in the file); true when "Write" is
 // pressed.
 bool showDifferences(QWidget* parent, const DifferencesRequest& request);
 
 // A progress over a sequence of exchanges, shown while it exists. Its Cancel stops nothing by
-// itself: the sequence asks wasCanceled() after each exchange, so the one in flight ends.
+// itself: the sequence asks wasCanceled() after each exchange, so the one in flight ends. With
+// maximum 0 it is a wait of unknown length (a file), shown only when it lasts, that Cancel
+// ends through onCancel.
 class Progress
 {
 public:
@@ -92,9 +100,13 @@ public:
 
     void setValue(int value);
     bool wasCanceled() const;
+    void onCancel(std::function<void()> canceled);
 
 private:
+    void cancel();
+
     ProgressStep step_;
+    std::function<void()> onCancel_;
     bool canceled_ = false;            // as the observer answered
     QPointer<QProgressDialog> dialog_; // none while observed
 };

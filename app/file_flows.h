@@ -1,6 +1,7 @@
 #pragma once
 
-#include "provisioning/differences.h"
+#include "provisioning/apply.h"
+#include "session/connection.h"
 
 #include <QDate>
 #include <QObject>
@@ -10,10 +11,6 @@
 #include <optional>
 
 class QWidget;
-
-namespace tarvex::link {
-class Link;
-}
 
 namespace tarvex::provisioning {
 class UnitSession;
@@ -26,7 +23,9 @@ class frmMain;
 // The File menu's work with configuration files, on the form's open connection and through the
 // same engine as tarvex-cli: a backup of the unit, a file applied with its differences shown
 // first and read back after, and a comparison. Each flow runs as the one sequence talking to
-// the unit; a lost line ends it and is reported by the connection (decision 6).
+// the unit, files included: they are opened and read off the window's thread, with a wait that
+// Cancel and a closing window end. A lost line ends it and is reported by the connection
+// (decision 6).
 class FileFlows : public QObject
 {
     Q_OBJECT
@@ -45,15 +44,17 @@ private:
 
     // Runs step on the connection with a session over its link. The engine's failures end it
     // with a box titled title; a stop by Cancel ends it quietly.
-    void runOnUnit(const QString& title, const Step& step);
-    void readUnder(provisioning::UnitSession& session, const QString& label,
-                   const QList<provisioning::Item>& items, provisioning::UnitValues& unit);
-    std::optional<provisioning::ManagedConfiguration> chooseValidFile(const QString& title);
+    session::Connection::Outcome runOnUnit(const QString& title, const Step& step);
+    // The result of a step that may block in the system (a FIFO), or nothing when Cancel or a
+    // closing window ended the wait first.
+    template <typename T> std::optional<T> waitFor(const QString& label, std::function<T()> step);
     void compareOrApply(bool mayWrite);
-    void writeAndReport(provisioning::UnitSession& session,
-                        const provisioning::ManagedConfiguration& file,
-                        const QList<provisioning::Change>& changes, provisioning::UnitValues& unit);
+    provisioning::ApplyOutcome applyOnUnit(provisioning::UnitSession& session,
+                                           const provisioning::ManagedConfiguration& file,
+                                           const QString& title, bool mayWrite);
+    void presentApply(const QString& title, const provisioning::ApplyOutcome& outcome);
     void showUnitValues(const provisioning::UnitValues& unit);
+    session::Connection& connection();
 
     frmMain& form_;
     QWidget* window_;

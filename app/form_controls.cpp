@@ -1,6 +1,7 @@
 #include "app/form_controls.h"
 
 #include "app/form_builder.h"
+#include "app/item_names.h"
 #include "app/message_edit.h"
 #include "app/phone_edit.h"
 #include "app/window_look.h"
@@ -159,9 +160,9 @@ void buildMessageEditor(FormBuilder& form, FormControls& c)
 void buildConfigurationFrame(FormBuilder& form, QWidget* window, FormControls& c)
 {
     c.Frame2 = form.frame(window, {}, layout::Frame2);
-    c.Label1 = form.label(c.Frame2, QStringLiteral("No. of Phones:"), layout::Label1);
+    c.Label1 = form.label(c.Frame2, item_names::phoneCount() + u':', layout::Label1);
     c.cmbNumPhones = form.add<QComboBox>(c.Frame2, layout::cmbNumPhones);
-    c.Label4 = form.label(c.Frame2, QStringLiteral("Test Phone No."), layout::Label4);
+    c.Label4 = form.label(c.Frame2, item_names::testPhone(), layout::Label4);
     c.txtPhone[protocol::kTestPhoneSlot] = phoneBox(form, c.Frame2, layout::txtPhone10);
     buildPhoneGrid(form, c);
     buildEventGrid(form, c);
@@ -189,7 +190,7 @@ void fillAtStartUp(FormControls& c)
         c.cmbNumPhones->addItem(QString::number(count));
     c.cmbNumPhones->setCurrentIndex(0);
     for (int slot = 0; slot < int(c.lblPhone.size()); ++slot)
-        c.lblPhone[slot]->setText(QStringLiteral("Phone No.%1:").arg(slot + 1));
+        c.lblPhone[slot]->setText(item_names::phone(slot) + u':');
 }
 
 } // namespace

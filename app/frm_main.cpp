@@ -30,80 +30,87 @@ void frmMain::wireEvents()
 {
     connect(controls_.cmdConnect, &QPushButton::clicked, this, &frmMain::cmdConnect_Click);
     connect(controls_.cmdUpLoad, &QPushButton::clicked, this, &frmMain::cmdUpLoad_Click);
-    connect(controls_.cmdDownLoad, &QPushButton::clicked, this, &frmMain::cmdDownLoad_Click);
+    onIdleClick(controls_.cmdDownLoad, &frmMain::cmdDownLoad_Click);
     for (int index = 0; index < int(controls_.cmdEdit.size()); ++index)
         connect(controls_.cmdEdit[index], &QPushButton::clicked, this,
                 [this, index] { cmdEdit_Click(index); });
     connect(controls_.cmdOK, &QPushButton::clicked, this, &frmMain::cmdOK_Click);
-    connect(controls_.cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+    onIdleClick(controls_.cmdCancel, &frmMain::cmdCancel_Click);
     connect(controls_.txtEdit, &MessageEdit::textChanged, this, &frmMain::txtEdit_Change);
-    connect(&connection_, &discovery::Connection::busyChanged, this, &frmMain::showBusy);
-    connect(&connection_, &discovery::Connection::lineLost, this, &frmMain::showLostLine);
+    connect(&connection_, &session::Connection::changed, this, &frmMain::followConnection);
+    connect(&connection_, &session::Connection::scanStarted, this, &frmMain::showScanning);
+    connect(&connection_, &session::Connection::lineLost, this, &frmMain::showLostLine);
+}
+
+void frmMain::onIdleClick(QPushButton* button, void (frmMain::*handler)())
+{
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { connection_.whenIdle([this, handler] { (this->*handler)(); }); });
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // Ends a pending wait at once; its handler then stops without touching anything.
-    abortForClosing();
+    connection_.abort();
     event->accept();
 }
 
 void frmMain::cmdConnect_Click()
 {
-    if (connection_.isBusy())
-        return;
-    controls_.lblConn->setText(QStringLiteral("Connecting..."));
-    controls_.lblConn->repaint(); // the first pass processes no events
     Connect();
 }
 
 void frmMain::Connect()
 {
-    if (connection_.isBusy())
-        return;
-    uploadedSinceScan_ = false;
     const std::optional<discovery::ScanResult> result = connection_.scan();
     if (!result)
         return;
-    identity_ = result->found ? discovery::identityCaption(*result) : QString();
-    showScanResult(result->found, identity_,
+    showScanResult(result->found, connection_.identity(),
                    discovery::permissionHint(result->refusedForPermission));
+}
+
+void frmMain::showScanning()
+{
+    controls_.lblConn->setText(QStringLiteral("Connecting..."));
+    controls_.lblConn->repaint(); // the first pass processes no events
 }
 
 void frmMain::showScanResult(bool found, const QString& caption, const QString& hint)
 {
     controls_.lblConn->setText(found ? caption : QStringLiteral("Device not Found!"));
     controls_.lblConn->setToolTip(found ? QString() : hint);
-    controls_.cmdUpLoad->setEnabled(found);
-    controls_.cmdDownLoad->setEnabled(found);
+}
+
+// Whatever changed (a scan, an upload, a lost line, a sequence starting or ending), the
+// controls show it; the configuration frame, once open, stays open.
+void frmMain::followConnection()
+{
+    controls_.cmdUpLoad->setEnabled(connection_.isConnected());
+    controls_.cmdDownLoad->setEnabled(connection_.isConnected());
+    if (connection_.uploadedSinceScan())
+        controls_.Frame2->setEnabled(true);
+    showBusy(connection_.isBusy());
 }
 
 void frmMain::cmdUpLoad_Click()
 {
     runExchange([this] {
         transfer::readConfiguration(exchange(), view_);
-        markUploaded();
+        connection_.noteUploaded();
     });
-}
-
-void frmMain::markUploaded()
-{
-    controls_.Frame2->setEnabled(true);
-    uploadedSinceScan_ = true;
 }
 
 void frmMain::cmdDownLoad_Click()
 {
-    if (connection_.isBusy() || !mayWriteUnreadValues())
-        return;
-    runExchange([this] { transfer::writeConfiguration(exchange(), view_); });
+    if (mayWriteUnreadValues())
+        runExchange([this] { transfer::writeConfiguration(exchange(), view_); });
 }
 
 // Right after a scan the window holds its start-up values, which the unit has never had: one
 // careless click would otherwise switch off every alert of a unit in the field.
 bool frmMain::mayWriteUnreadValues()
 {
-    if (uploadedSinceScan_)
+    if (connection_.uploadedSinceScan())
         return true;
     const bool yes = message_box::ask(
         this, QStringLiteral("Download"),
@@ -132,8 +139,7 @@ void frmMain::cmdOK_Click()
 
 void frmMain::cmdCancel_Click()
 {
-    if (!connection_.isBusy())
-        closeEditor();
+    closeEditor();
 }
 
 void frmMain::txtEdit_Change()
@@ -150,6 +156,9 @@ void frmMain::runExchange(const std::function<void()>& work)
 
 void frmMain::showBusy(bool busy)
 {
+    if (busy == busyShown_)
+        return;
+    busyShown_ = busy;
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
     else
@@ -181,8 +190,6 @@ void frmMain::closeEditor()
 void frmMain::showLostLine(const QString& device, const QString& reason)
 {
     controls_.lblConn->setText(QStringLiteral("Not Connected"));
-    controls_.cmdUpLoad->setEnabled(false);
-    controls_.cmdDownLoad->setEnabled(false);
     message_box::show(
         this, message_box::Icon::Exclamation, QStringLiteral("Connection"),
         QStringLiteral("The connection to the unit was lost.\n%1: %2").arg(device, reason));

@@ -2,7 +2,7 @@
 
 #include "app/controls_view.h"
 #include "app/form_controls.h"
-#include "discovery/connection.h"
+#include "session/connection.h"
 
 #include <QWidget>
 
@@ -14,10 +14,11 @@ namespace tarvex::app {
 
 // The program's form, the central area of its window (MainWindow): the connection frame, the
 // configuration frame with the message editor, and the branding. It also works as a window of
-// its own, as the flow tests use it. The connection (discovery::Connection) owns the port and its
-// state; the window wires clicks to it and its signals to controls and boxes, and lends the
-// transfer code its controls through a ControlsView. Handlers that talk to the unit run one at a
-// time: while one waits for a reply, clicks that would start another exchange are refused.
+// its own, as the flow tests use it. The connection (session::Connection) owns the port and what
+// is known of the unit; the window wires clicks to it, follows its changes in the controls and
+// its reports in boxes, and lends the transfer code its controls through a ControlsView.
+// Handlers that talk to the unit run one at a time: while one waits for a reply, clicks that
+// would start another exchange are refused.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -30,25 +31,16 @@ public:
                      QWidget* parent = nullptr);
 
     link::Link& exchange() { return connection_.exchange(); }
-    bool isBusy() const { return connection_.isBusy(); }
-    // For sequences of exchanges started from outside the form (the File menu): run them
-    // through the connection, so they too run one at a time and report a lost line.
-    discovery::Connection& connection() { return connection_; }
+    // The line and what is known of the unit, for sequences started from outside the form (the
+    // File menu): run through it, they too run one at a time and report a lost line.
+    session::Connection& session() { return connection_; }
     // The values on screen, for code that reads them from the unit or shows a file's values.
     ControlsView& view() { return view_; }
-
-    // The controls now show values read from the unit: the configuration frame opens and a
-    // later DownLoad writes without asking first, as after an upload.
-    void markUploaded();
-    // The window is closing: a pending wait ends at once and its handler stops.
-    void abortForClosing() { connection_.abort(); }
     // For tests: a const struct, so no control can be swapped; the controls themselves can be used.
     const FormControls& controls() const { return controls_; }
 
     // The port scan behind cmdConnect.
     void Connect();
-    // The identity the last scan found ("KTX-210"); empty when it found none.
-    const QString& unitIdentity() const { return identity_; }
 
     int intEditSlot = 0; // the message slot open in the editor
 
@@ -68,18 +60,21 @@ private:
     // Runs work as the one handler talking to the unit; refused while another one runs, and a
     // lost line is reported by the connection.
     void runExchange(const std::function<void()>& work);
+    // A click that starts nothing while a sequence runs.
+    void onIdleClick(QPushButton* button, void (frmMain::*handler)());
+    void followConnection();
     void showBusy(bool busy);
     bool mayWriteUnreadValues();
     void openEditor(int slot, const QString& text);
     void closeEditor();
+    void showScanning();
     void showScanResult(bool found, const QString& caption, const QString& hint);
     void showLostLine(const QString& device, const QString& reason);
 
     FormControls controls_;
     ControlsView view_{controls_, this}; // the values on screen, for the transfer code
-    discovery::Connection connection_;
-    QString identity_;
-    bool uploadedSinceScan_ = false; // the values on screen are the unit's, or edits of them
+    session::Connection connection_;
+    bool busyShown_ = false;
 };
 
 } // namespace tarvex::app

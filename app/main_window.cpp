@@ -10,7 +10,6 @@
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QScreen>
 
 namespace tarvex::app {
@@ -37,8 +36,8 @@ MainWindow::MainWindow(std::unique_ptr<link::Port> port, std::chrono::millisecon
     buildMenus();
     // The form keeps its own fixed size; the window is that and the menu bar, nothing more.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    form_->controls().cmdUpLoad->installEventFilter(this);
-    followUploadButton();
+    connect(&form_->session(), &session::Connection::changed, this, &MainWindow::followConnection);
+    followConnection();
     connect(this, &MainWindow::saveConfigurationRequested, fileFlows_,
             &FileFlows::saveUnitConfiguration);
     connect(this, &MainWindow::applyConfigurationRequested, fileFlows_,
@@ -79,25 +78,21 @@ QAction* MainWindow::addFileAction(QMenu* menu, const QString& text, const QKeyS
                                    void (MainWindow::*requested)())
 {
     return menu->addAction(text, shortcut, this, [this, requested] {
-        if (!form_->isBusy() && form_->controls().cmdUpLoad->isEnabled())
-            emit(this->*requested)();
+        session::Connection& connection = form_->session();
+        connection.whenIdle([&connection, this, requested] {
+            if (connection.isConnected())
+                emit(this->*requested)();
+        });
     });
 }
 
-// Whatever enables or disables cmdUpLoad (a scan, a lost line), the File items follow.
-void MainWindow::followUploadButton()
+// Whatever connects or loses the unit (a scan, a lost line), the File items follow.
+void MainWindow::followConnection()
 {
-    const bool enabled = form_->controls().cmdUpLoad->isEnabled();
+    const bool connected = form_->session().isConnected();
     for (QAction* action :
          {actions_.saveConfiguration, actions_.applyConfiguration, actions_.compareWithFile})
-        action->setEnabled(enabled);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == form_->controls().cmdUpLoad && event->type() == QEvent::EnabledChange)
-        followUploadButton();
-    return QMainWindow::eventFilter(watched, event);
+        action->setEnabled(connected);
 }
 
 void MainWindow::showWindow(QWidget* window)
@@ -116,7 +111,7 @@ void MainWindow::showCentred()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    form_->abortForClosing();
+    form_->session().abort();
     trafficLogWindow_->close();
     aboutBox_->close();
     event->accept();

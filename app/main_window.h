@@ -33,8 +33,8 @@ struct MenuActions
 // The program's window: the form (frmMain) as its central area, exactly as laid out, and a
 // menu bar above it. It carries the title, the icon and the fixed size, and keeps the traffic
 // log from the first exchange on. The three File items that talk to the unit are usable
-// exactly when cmdUpLoad is, and like every button start nothing while an exchange runs: their
-// signals fire only when the item may start.
+// exactly while a unit is connected, and like every button start nothing while an exchange
+// runs: their signals fire only when the item may start.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -62,13 +62,12 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
     QAction* addFileAction(QMenu* menu, const QString& text, const QKeySequence& shortcut,
                            void (MainWindow::*requested)());
-    void followUploadButton();
+    void followConnection();
     static void showWindow(QWidget* window);
 
     frmMain* form_;

@@ -5,6 +5,11 @@
 #include <QProgressDialog>
 
 namespace tarvex::app::dialogs {
+namespace {
+
+constexpr int kWaitShownAfterMs = 400;
+
+} // namespace
 
 Progress::Progress(QWidget* parent, const QString& label, int maximum) : step_{label, 0, maximum}
 {
@@ -19,7 +24,8 @@ Progress::Progress(QWidget* parent, const QString& label, int maximum) : step_{l
     // Not modal: the window's close button must work during the sequence, and its buttons
     // refuse to start anything while it runs.
     dialog_->setWindowModality(Qt::NonModal);
-    dialog_->setMinimumDuration(0);
+    // A quick file is read before a wait could be seen.
+    dialog_->setMinimumDuration(maximum == 0 ? kWaitShownAfterMs : 0);
     dialog_->setAutoReset(false);
     dialog_->setAutoClose(false);
     dialog_->setValue(0);
@@ -34,11 +40,26 @@ void Progress::setValue(int value)
 {
     step_.value = value;
     if (Observer* observer = currentObserver()) {
-        canceled_ = canceled_ || observer->cancelAt(step_);
+        if (!canceled_ && observer->cancelAt(step_))
+            cancel();
         return;
     }
     if (dialog_)
         dialog_->setValue(value);
+}
+
+void Progress::onCancel(std::function<void()> canceled)
+{
+    onCancel_ = std::move(canceled);
+    if (dialog_)
+        QObject::connect(dialog_, &QProgressDialog::canceled, dialog_, [this] { cancel(); });
+}
+
+void Progress::cancel()
+{
+    canceled_ = true;
+    if (onCancel_)
+        onCancel_();
 }
 
 bool Progress::wasCanceled() const

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "files/blocking_step.h"
+
 #include <functional>
-#include <memory>
-#include <optional>
 
 namespace tarvex::cli {
 
-// Runs a step that may block in the system for as long as another program pleases (opening
-// a FIFO that has no other end yet, reading a pipe) on a thread of its own, while this thread
-// waits in its event loop: Ctrl-C then still ends the run (the interruption's Failure is
-// thrown, and the abandoned step ends with the process). The step must own what it touches.
+// Runs a step that may block in the system (files::BlockingStep) while Ctrl-C still ends the
+// run: the interruption's Failure is thrown, and the abandoned step ends with the process.
 void runBlocking(std::function<void()> step);
 
 // The same for a step with a result.

@@ -5,22 +5,23 @@
 #include "cli/input_file.h"
 #include "cli/unit_choice.h"
 #include "cli/unit_port.h"
-#include "files/atomic_file.h"
 #include "protocol/events.h"
 #include "protocol/value_rules.h"
 #include "protocol/wire_text.h"
 #include "provisioning/apply.h"
+#include "provisioning/backup.h"
 #include "provisioning/configuration_file.h"
 
 #include <QJsonArray>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace tarvex::cli {
 namespace {
 
-using provisioning::Change;
+using provisioning::ApplyOutcome;
 using provisioning::Item;
 using provisioning::ManagedConfiguration;
 using provisioning::UnitValues;
@@ -45,59 +46,72 @@ std::unique_ptr<UnitPort> connectUnit(const Invocation& invocation, ExchangeLog&
     return session;
 }
 
-Failure outputUnwritable(const QString& path, const QString& reason)
+provisioning::WriteDecision writeUnlessChecking(bool check)
 {
-    return Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
-                   QStringLiteral("cannot write %1: %2").arg(path, reason));
+    return check ? provisioning::neverWrite : provisioning::alwaysWrite;
+}
+
+// A run that ends among its writes reports as changes only what the unit took; the rest,
+// planned but never sent, apart.
+void presentApply(UnitPort& session, const ApplyOutcome& outcome, Result& result)
+{
+    result.changes = outcome.wrote && outcome.ended ? outcome.written : outcome.differences;
+    result.notSent = outcome.notSent;
+    result.changed = !result.changes.isEmpty();
+    result.plainOutput = provisioning::changeLines(result.changes);
+    if (outcome.ended)
+        session.rethrow(outcome.ended);
+    if (!outcome.stillDiffering.isEmpty())
+        throw failureOf(provisioning::notVerified(outcome.stillDiffering, session.device()));
+    result.verified = outcome.wrote || outcome.differences.isEmpty();
 }
 
 void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
     // Opened first, so that a folder that is not there costs no exchange; committed only
     // when everything was read.
-    std::shared_ptr<files::AtomicFile> output;
+    std::optional<provisioning::BackupFile> output;
     if (!invocation.outputPath.isEmpty()) {
-        output = std::make_shared<files::AtomicFile>(invocation.outputPath);
-        if (!runBlocking<bool>([output] { return output->open(); }))
-            throw outputUnwritable(invocation.outputPath, output->errorString());
+        output.emplace(invocation.outputPath);
+        const bool opened = runBlocking<bool>(output->opening());
+        engineStep([&] { output->checkOpened(opened); });
     }
     const auto session = connectUnit(invocation, log, result);
-    UnitValues unit;
     session->onReadStart([&log](int total) { log.expect(log.exchanges() + total); });
-    session->read(provisioning::allItems(!invocation.noMessages), unit);
-
-    const ManagedConfiguration configuration = provisioning::configurationOf(unit, result.identity);
-    for (const provisioning::Problem& problem : provisioning::problemsOf(configuration)) {
+    const provisioning::Backup backup =
+        session->readBackup(result.identity, !invocation.noMessages);
+    for (const provisioning::Problem& problem : backup.problems) {
         warn(invocation, log, result,
              QStringLiteral("the unit's %1 breaks a rule of the file format: %2")
                  .arg(problem.path, problem.rule));
     }
-    result.extra.insert(QStringLiteral("configuration"), provisioning::toJson(configuration));
+    result.extra.insert(QStringLiteral("configuration"),
+                        provisioning::toJson(backup.configuration));
     result.verified = true;
-    if (!output) {
-        result.plainOutput = provisioning::fileText(configuration);
-        return;
-    }
-    if (!output->commit(provisioning::fileText(configuration)))
-        throw outputUnwritable(invocation.outputPath, output->errorString());
+    if (output)
+        engineStep([&] { output->commit(backup.text); });
+    else
+        result.plainOutput = backup.text;
 }
 
 void warnOfOtherIdentity(const Invocation& invocation, ExchangeLog& log,
-                         const ManagedConfiguration& file, Result& result)
+                         const ApplyOutcome& outcome, Result& result)
 {
-    if (!file.identity.isEmpty() && file.identity != result.identity)
+    if (!outcome.otherIdentity.isEmpty())
         warn(invocation, log, result,
              QStringLiteral("the unit is \"%1\", the file names \"%2\"")
-                 .arg(result.identity, file.identity));
+                 .arg(result.identity, outcome.otherIdentity));
 }
 
 void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
-    const ManagedConfiguration file = loadConfigurationFile(invocation.arguments.first());
+    const ManagedConfiguration file = readConfigurationFile(invocation.arguments.first());
     const auto session = connectUnit(invocation, log, result);
-    warnOfOtherIdentity(invocation, log, file, result);
-    UnitValues unit;
-    result.changes = session->readAndCompare(file, unit);
+    const ApplyOutcome outcome = session->apply(file, result.identity, provisioning::neverWrite);
+    warnOfOtherIdentity(invocation, log, outcome, result);
+    if (outcome.ended)
+        session->rethrow(outcome.ended);
+    result.changes = outcome.differences;
     result.plainOutput = provisioning::changeLines(result.changes);
     result.verified = result.changes.isEmpty();
     if (!result.changes.isEmpty())
@@ -106,11 +120,13 @@ void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
 
 void applyFile(const Invocation& invocation, ExchangeLog& log, Result& result)
 {
-    const ManagedConfiguration file = loadConfigurationFile(invocation.arguments.first());
+    const ManagedConfiguration file = readConfigurationFile(invocation.arguments.first());
     result.checkMode = invocation.check;
     const auto session = connectUnit(invocation, log, result);
-    warnOfOtherIdentity(invocation, log, file, result);
-    applyConfiguration(*session, file, invocation.check, result);
+    const ApplyOutcome outcome =
+        session->apply(file, result.identity, writeUnlessChecking(invocation.check));
+    warnOfOtherIdentity(invocation, log, outcome, result);
+    presentApply(*session, outcome, result);
 }
 
 int eventArgument(const QString& key)
@@ -153,49 +169,12 @@ void messageCommand(const Invocation& invocation, ExchangeLog& log, Result& resu
     applyConfiguration(*session, file, false, result);
 }
 
-// A run that ends while writing reports as changes only what the unit took; the rest, planned
-// but never sent, apart.
-void keepWrittenChanges(const QList<Item>& written, Result& result)
-{
-    QList<Change> sent;
-    for (const Change& change : std::as_const(result.changes))
-        (written.contains(change.item) ? sent : result.notSent) << change;
-    result.changes = sent;
-    result.changed = !sent.isEmpty();
-    result.plainOutput = provisioning::changeLines(sent);
-}
-
 } // namespace
 
-ManagedConfiguration loadConfigurationFile(const QString& path)
-{
-    const QByteArray bytes = readInputFile(path);
-    return engineStep([&] { return provisioning::configurationFromBytes(bytes, inputName(path)); });
-}
-
-// Compare, write only what differs, verify by reading back, one more try for what still
-// differs: apply's and message set's steps, each reflected in the result as it is known.
 void applyConfiguration(UnitPort& session, const ManagedConfiguration& file, bool check,
                         Result& result)
 {
-    UnitValues unit;
-    result.changes = session.readAndCompare(file, unit);
-    result.changed = !result.changes.isEmpty();
-    result.plainOutput = provisioning::changeLines(result.changes);
-    if (check || result.changes.isEmpty()) {
-        result.verified = result.changes.isEmpty();
-        return;
-    }
-    QList<Change> remaining;
-    try {
-        remaining = session.writeAndVerify(file, result.changes, unit);
-    } catch (const Failure&) {
-        keepWrittenChanges(session.written(), result);
-        throw;
-    }
-    if (!remaining.isEmpty())
-        throw failureOf(provisioning::notVerified(remaining, session.device()));
-    result.verified = true;
+    presentApply(session, session.apply(file, result.identity, writeUnlessChecking(check)), result);
 }
 
 void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result)

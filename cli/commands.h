@@ -16,11 +16,8 @@ void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result);
 void listPorts(const Invocation& invocation, Result& result);
 void scanPorts(const Invocation& invocation, ExchangeLog& log, Result& result);
 
-// The whole file validated: exit 66 when it cannot be read, 65 with every broken rule.
-provisioning::ManagedConfiguration loadConfigurationFile(const QString& path);
-
-// Compares, writes only what differs, verifies by reading back, and writes once more what
-// still differs; exit 3 when something differs after that. With check, writes nothing.
+// The engine's apply, presented in result: exit 3 when something differs after the second
+// write, and the failure that ended it otherwise. With check, writes nothing.
 void applyConfiguration(UnitPort& session, const provisioning::ManagedConfiguration& file,
                         bool check, Result& result);
 

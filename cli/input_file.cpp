@@ -7,11 +7,26 @@
 
 namespace tarvex::cli {
 
+namespace {
+
+files::BoundedRead readBoundedInput(const QString& path)
+{
+    return runBlocking<files::BoundedRead>(
+        [path] { return files::readBounded(path, provisioning::kLargestInputFile); });
+}
+
+} // namespace
+
 QByteArray readInputFile(const QString& path)
 {
-    const files::BoundedRead read = runBlocking<files::BoundedRead>(
-        [path] { return files::readBounded(path, provisioning::kLargestInputFile); });
+    const files::BoundedRead read = readBoundedInput(path);
     return engineStep([&] { return provisioning::fileBytes(read, inputName(path)); });
+}
+
+provisioning::ManagedConfiguration readConfigurationFile(const QString& path)
+{
+    const files::BoundedRead read = readBoundedInput(path);
+    return engineStep([&] { return provisioning::loadConfigurationFile(read, inputName(path)); });
 }
 
 QString inputName(const QString& path)

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/exchange_log.h"
 #include "cli/exit_codes.h"
+#include "cli/input_file.h"
 #include "cli/interruption.h"
 #include "cli/standard_output.h"
 #include "cli/standard_streams.h"
@@ -60,7 +61,7 @@ ProvisioningLoop::~ProvisioningLoop() = default;
 void ProvisioningLoop::start()
 {
     log_ = std::make_unique<ExchangeLog>(invocation_.tracePath, showProgress_);
-    file_ = loadConfigurationFile(invocation_.arguments.first());
+    file_ = readConfigurationFile(invocation_.arguments.first());
     device_ = loopDevice(invocation_);
     if (invocation_.reportPath.isEmpty())
         return;

@@ -4,7 +4,6 @@
 #include "cli/exit_codes.h"
 #include "cli/interruption.h"
 #include "link/link_errors.h"
-#include "provisioning/apply.h"
 #include "provisioning/port_access.h"
 
 namespace tarvex::cli {
@@ -61,17 +60,22 @@ void UnitPort::read(const QList<provisioning::Item>& items, provisioning::UnitVa
     onLine([&] { session_.read(items, into); });
 }
 
-QList<provisioning::Change> UnitPort::readAndCompare(const provisioning::ManagedConfiguration& file,
-                                                     provisioning::UnitValues& unit)
+provisioning::Backup UnitPort::readBackup(const QString& identity, bool withMessages)
 {
-    return onLine([&] { return provisioning::readAndCompare(session_, file, unit); });
+    return onLine([&] { return provisioning::readBackup(session_, identity, withMessages); });
 }
 
-QList<provisioning::Change> UnitPort::writeAndVerify(const provisioning::ManagedConfiguration& file,
-                                                     const QList<provisioning::Change>& changes,
-                                                     provisioning::UnitValues& unit)
+provisioning::ApplyOutcome UnitPort::apply(const provisioning::ManagedConfiguration& file,
+                                           const QString& identity,
+                                           const provisioning::WriteDecision& decide)
 {
-    return onLine([&] { return provisioning::writeAndVerify(session_, file, changes, unit); });
+    return provisioning::apply(session_, file, identity, decide);
+}
+
+void UnitPort::rethrow(const std::exception_ptr& ended)
+{
+    onLine([&] { std::rethrow_exception(ended); });
+    throw std::logic_error("an outcome ended without a reason");
 }
 
 } // namespace tarvex::cli

@@ -2,7 +2,8 @@
 
 #include "link/link.h"
 #include "link/serial_port.h"
-#include "provisioning/differences.h"
+#include "provisioning/apply.h"
+#include "provisioning/backup.h"
 #include "provisioning/unit_session.h"
 
 #include <QString>
@@ -29,14 +30,12 @@ public:
     void onReadStart(std::function<void(int total)> started) { readStarted_ = std::move(started); }
 
     void read(const QList<provisioning::Item>& items, provisioning::UnitValues& into);
-    QList<provisioning::Change> readAndCompare(const provisioning::ManagedConfiguration& file,
-                                               provisioning::UnitValues& unit);
-    // The items whose write the unit answered, in the order written.
-    const QList<provisioning::Item>& written() const { return session_.written(); }
-    // What still differs after the write, the read-back and one more try.
-    QList<provisioning::Change> writeAndVerify(const provisioning::ManagedConfiguration& file,
-                                               const QList<provisioning::Change>& changes,
-                                               provisioning::UnitValues& unit);
+    provisioning::Backup readBackup(const QString& identity, bool withMessages);
+    provisioning::ApplyOutcome apply(const provisioning::ManagedConfiguration& file,
+                                     const QString& identity,
+                                     const provisioning::WriteDecision& decide);
+    // What ended an outcome early, thrown as the program's failure.
+    [[noreturn]] void rethrow(const std::exception_ptr& ended);
 
 private:
     template <typename Step> auto onLine(Step step) -> decltype(step());

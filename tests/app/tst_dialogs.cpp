@@ -80,6 +80,7 @@ private slots:
 
         QCOMPARE(chooseFileToSave(nullptr, "Save", "KTX-1 2026-12-08.json", "*.json", ".json"),
                  saved);
+        rememberFolderOf(saved); // as the flow does once the file is written
         chooseFileToOpen(nullptr, "Apply", "*.json");
         chooseFileToSave(nullptr, "Save", "KTX-2.json", "*.json", ".json");
 

@@ -231,7 +231,7 @@ private slots:
 
         QVERIFY(duringFirstPhone.ran());
         QVERIFY(!w.isVisible());
-        QVERIFY(!w.isBusy());
+        QVERIFY(!w.session().isBusy());
         QCOMPARE(waits, 3);
         QTRY_COMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
         QTest::qWait(500); // longer than the next two exchanges would take

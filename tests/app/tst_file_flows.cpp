@@ -7,8 +7,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace flow;
 using namespace tarvex::app;
@@ -46,7 +53,10 @@ struct Operator : dialogs::Observer
         proposed = request.proposedPath;
         return path;
     }
-    bool cancelAt(const dialogs::ProgressStep& step) override { return step.value == cancelAtStep; }
+    bool cancelAt(const dialogs::ProgressStep& step) override
+    {
+        return step.value == cancelAtStep && step.label.startsWith(cancelIn);
+    }
     bool answer(const dialogs::DifferencesRequest& request) override
     {
         differences = request;
@@ -55,6 +65,7 @@ struct Operator : dialogs::Observer
 
     QString path;
     int cancelAtStep = -1;
+    QString cancelIn; // the progress whose label begins so; any when empty
     bool pressWrite = true;
     QString proposed;
     std::optional<dialogs::DifferencesRequest> differences;
@@ -95,7 +106,7 @@ private slots:
         QCOMPARE(bench.hands.proposed.section(u'/', -1),
                  QStringLiteral("KTX-210 %1.json").arg(QDate::currentDate().toString(Qt::ISODate)));
         QCOMPARE(bench.seen.titles(), QStringList{"Save Unit Configuration"});
-        QVERIFY(bench.seen.boxes.first().text.contains("phones.numbers[1]: 5 characters"));
+        QVERIFY(bench.seen.boxes.first().text.contains("Phone No.2: 5 characters"));
         QCOMPARE(bench.ui().cmbNumPhones->currentIndex(), 2);
         QCOMPARE(bench.ui().txtPhone[1]->text(), "98765");
         QVERIFY(bench.ui().Frame2->isEnabled()); // counts as an upload
@@ -137,7 +148,7 @@ private slots:
         QVERIFY(bench.hands.differences && bench.hands.differences->offersWrite);
         QVERIFY(bench.hands.differences->note.isEmpty()); // the file names this unit
         QCOMPARE(bench.hands.differences->title, "Apply Configuration");
-        QCOMPARE(bench.hands.differences->rows.first().item, "phones.numbers[0]");
+        QCOMPARE(bench.hands.differences->rows.first().item, "Phone No.1");
         QCOMPARE(bench.hands.differences->rows.first().inFile, "\"9800000000\"");
         QCOMPARE(bench.unit.log(), cliUnit.log());
         QCOMPARE(bench.seen.boxes.last().text, "Configuration written and verified.");
@@ -207,21 +218,98 @@ private slots:
         bench.w->actions().applyConfiguration->trigger();
         QCOMPARE(bench.seen.titles(), QStringList{"Apply Configuration"});
         QCOMPARE(bench.seen.boxes.first().icon, Icon::Exclamation);
-        QVERIFY(bench.seen.boxes.first().text.contains("phones.numbers[0]: \"0000000000\""));
+        QVERIFY(bench.seen.boxes.first().text.contains("Phone No.1: \"0000000000\""));
         QCOMPARE(bench.unit.log().count("&P09800000000"), 2);
     }
 
-    // A hang-up while writing is the lost line of decision 6.
-    void aHangUpMidApplyIsALostLine()
+    // A write that Cancel or a hang-up ends says what the unit took and what it was never
+    // sent, and the controls show what it then holds; a hang-up is first the lost line of
+    // decision 6.
+    void aStoppedWriteNamesWhatWasWritten_data()
     {
-        FlowBench bench(QStringList{"--hangup-after", "14"});
+        QTest::addColumn<QStringList>("mode");
+        QTest::addColumn<int>("cancelAt");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("Cancel") << QStringList() << 3 << QStringList{"Apply Configuration"};
+        QTest::newRow("hang-up") << QStringList{"--hangup-after", "16"} << -1
+                                 << QStringList{"Connection", "Apply Configuration"};
+    }
+    void aStoppedWriteNamesWhatWasWritten()
+    {
+        QFETCH(QStringList, mode);
+        QFETCH(int, cancelAt);
+        QFETCH(QStringList, titles);
+        FlowBench bench(mode);
         QVERIFY(bench.ready);
         bench.hands.path = kExample;
+        bench.hands.cancelIn = "Writing";
+        bench.hands.cancelAtStep = cancelAt;
         bench.w->actions().applyConfiguration->trigger();
-        QCOMPARE(bench.seen.titles(), QStringList{"Connection"});
-        QCOMPARE(bench.ui().lblConn->text(), "Not Connected");
-        QVERIFY(!bench.w->actions().applyConfiguration->isEnabled());
-        QVERIFY(bench.unit.log().contains('&'));
+
+        QCOMPARE(bench.seen.titles(), titles);
+        const QString text = bench.seen.boxes.last().text;
+        QVERIFY2(text.contains("Written:\nPhone No.1: \"0000000000\" \u2192 \"9800000000\"\n"
+                               "Phone No.2: ") &&
+                     text.contains("Phone No.3: ") &&
+                     text.contains("\nNot sent:\nNo. of Phones: 0 \u2192 3\nTest Phone No."),
+                 qPrintable(text));
+        QCOMPARE(bench.ui().txtPhone[2]->text(), "+919822222");
+        QCOMPARE(bench.ui().txtPhone[10]->text(), "0000000000");
+        QCOMPARE(bench.ui().cmbNumPhones->currentIndex(), 0);
+        QCOMPARE(bench.w->actions().applyConfiguration->isEnabled(), cancelAt >= 0);
+    }
+
+    // The target is opened before the unit is read: a folder that cannot be written costs no
+    // exchange, and the next dialog does not start there.
+    void anUnwritableFolderFailsAtOnceAndIsNotOfferedAgain()
+    {
+        QTemporaryDir dir;
+        FlowBench bench;
+        QVERIFY(bench.ready);
+        bench.hands.path = dir.filePath("first.json");
+        bench.w->actions().saveConfiguration->trigger();
+        const QByteArray sentBefore = bench.unit.log();
+        bench.hands.path = "/proc/tarvex-backup.json";
+        bench.w->actions().saveConfiguration->trigger();
+        QCOMPARE(bench.unit.log(), sentBefore);
+        QCOMPARE(bench.seen.titles(), QStringList{"Save Unit Configuration"});
+        QVERIFY(bench.seen.boxes.first().text.startsWith("cannot write /proc/tarvex-backup.json"));
+        bench.hands.path.clear();
+        bench.w->actions().saveConfiguration->trigger();
+        QCOMPARE(QFileInfo(bench.hands.proposed).absolutePath(), QDir(dir.path()).absolutePath());
+    }
+
+    // A FIFO without its other end leaves the window alive: the wait for it ends by Cancel (a
+    // file to apply) or by closing the window (a backup's target), and nothing is sent.
+    void aFifoWaitEndsByCancelOrClose_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("apply, Cancel") << false;
+        QTest::newRow("save, window closed") << true;
+    }
+    void aFifoWaitEndsByCancelOrClose()
+    {
+        QFETCH(bool, save);
+        QTemporaryDir dir;
+        const QByteArray fifo = dir.filePath("fifo.json").toLocal8Bit();
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        FlowBench bench;
+        QVERIFY(bench.ready);
+        bench.hands.path = QString::fromLocal8Bit(fifo);
+        bench.hands.cancelIn = save ? "-" : "Opening";
+        bench.hands.cancelAtStep = 0;
+        if (save)
+            QTimer::singleShot(100, bench.w.get(), &QWidget::close);
+        (save ? bench.w->actions().saveConfiguration : bench.w->actions().applyConfiguration)
+            ->trigger();
+        QCOMPARE(bench.sentAfterScan(), QByteArray());
+        QVERIFY(bench.seen.boxes.isEmpty());
+        QCOMPARE(bench.w->isVisible(), !save);
+        // The other end lets the abandoned open go, once it has begun.
+        int other = -1;
+        QTRY_VERIFY((other = ::open(fifo.constData(), (save ? O_RDONLY : O_WRONLY) | O_NONBLOCK)) >=
+                    0);
+        ::close(other);
     }
 };
 

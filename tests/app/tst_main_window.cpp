@@ -333,7 +333,7 @@ private slots:
         QVERIFY(duringFirstPhone.ran());
         QVERIFY(!w.isVisible());
         QVERIFY(!w.trafficLogWindow().isVisible());
-        QVERIFY(!w.form().isBusy());
+        QVERIFY(!w.form().session().isBusy());
         QTest::qWait(200); // longer than the next exchanges would take
         QCOMPARE(bench.unit.log(), QByteArray("?\r?N\r?E\r?P0\r"));
         QVERIFY(bench.seen.boxes.isEmpty());

@@ -1,5 +1,4 @@
 // The scan with the real 200 ms wait, over pinned pseudo-terminals with simulators behind them.
-#include "discovery/connection.h"
 #include "discovery/port_scan.h"
 #include "link/link.h"
 #include "link/serial_port.h"
@@ -36,29 +35,6 @@ private slots:
         QCOMPARE(silent.log(), QByteArray("?\r"));
         QCOMPARE(unit.log(), QByteArray("?\r"));
         QCOMPARE(above.log(), QByteArray());
-    }
-
-    // Its loss is the scan's to pass over, not the unit's found after it.
-    void deviceVanishingDuringItsProbeIsPassedOver()
-    {
-        SimProcess vanishing({"--silent"});
-        SimProcess unit;
-        QVERIFY(vanishing.start() && unit.start());
-        discovery::Connection connection(
-            link::PortMap::pinned({{2, vanishing.devicePath()}, {3, unit.devicePath()}}));
-        QSignalSpy lost(&connection, &discovery::Connection::lineLost);
-        QObject::connect(
-            &connection.exchange(), &link::Link::waitStarted, &connection,
-            [&vanishing] { vanishing.stop(); }, Qt::SingleShotConnection);
-
-        const auto result = connection.scan();
-        const auto afterwards = connection.run(
-            [](link::Link& link) { QVERIFY(link.SendAndWait("?\r").startsWith("KTX")); });
-
-        QCOMPARE(result->portNumber, 3);
-        QCOMPARE(afterwards, discovery::Connection::Outcome::Done);
-        QVERIFY(connection.isConnected());
-        QCOMPARE(lost.count(), 0);
     }
 
     void lateUnitIsNotFoundAndItsPortIsClosed()

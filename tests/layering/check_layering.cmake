@@ -2,7 +2,7 @@
 # (demo/ puts the two together), so that each side of the line checks the other; the core and
 # the command-line program include no widget or GUI header, so that they run where no display
 # exists; and every include points down the stack (protocol <- link <- discovery, transfer <-
-# provisioning <- app, cli).
+# provisioning <- app, cli; discovery <- session <- app).
 #   cmake -DSOURCE_DIR=... -P check_layering.cmake
 
 function(tarvex_forbid folders pattern why)
@@ -24,7 +24,7 @@ function(tarvex_forbid_folders folders forbidden why)
     tarvex_forbid("${folders}" "^[ \t]*#[ \t]*include[ \t]*[<\"](${alternatives})/" "${why}")
 endfunction()
 
-set(core protocol files link discovery transfer provisioning)
+set(core protocol files link discovery transfer provisioning session)
 
 tarvex_forbid_folders("sim" "${core};demo" "the simulator must not use the core")
 tarvex_forbid("${core};demo;cli"
@@ -35,6 +35,9 @@ tarvex_forbid_folders("protocol" "link;discovery;transfer;provisioning"
                       "protocol is pure and below every other layer")
 tarvex_forbid_folders("link" "discovery;transfer;provisioning" "the link is below discovery and transfer")
 tarvex_forbid_folders("discovery;transfer" "provisioning" "the engine is above discovery and transfer")
+tarvex_forbid_folders("protocol;files;link;discovery;transfer;provisioning" "session"
+                      "the window's connection is above the scan and the engine")
+tarvex_forbid_folders("cli" "session" "the window's connection is the window's")
 tarvex_forbid_folders("demo" "discovery;transfer;provisioning;app;cli"
                       "the demo's units stand behind the link's port, nothing more")
 tarvex_forbid_folders("cli" "app" "the command line does not use the window")

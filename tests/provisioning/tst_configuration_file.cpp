@@ -1,5 +1,5 @@
 #include "invalid_files.h"
-#include "provisioning/atomic_file.h"
+#include "provisioning/backup.h"
 #include "provisioning/configuration_file.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
@@ -86,21 +86,26 @@ private slots:
         QVERIFY(mask[1] && mask[7] && !mask[0]);
     }
 
-    // A backup replaces the old file whole, or fails with a reason and leaves nothing behind.
+    // A backup replaces the old file whole, or fails at its open, before anything is read, with
+    // a reason, and leaves nothing behind.
     void filesAreWrittenWholeOrNotAtAll()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("unit.json"));
-        writeAtomically(path, "old");
-        writeAtomically(path, "new");
+        for (const char* text : {"old", "new"}) {
+            const BackupFile target(path);
+            target.checkOpened(target.opening()());
+            target.commit(text);
+        }
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), QByteArray("new"));
 
         const QString nowhere = dir.filePath(QStringLiteral("no/such/folder/unit.json"));
         try {
-            writeAtomically(nowhere, "x");
-            QFAIL("a file was written into a folder that does not exist");
+            const BackupFile target(nowhere);
+            target.checkOpened(target.opening()());
+            QFAIL("a file was opened in a folder that does not exist");
         } catch (const Failure& failure) {
             QCOMPARE(failure.kind(), Failure::Kind::UnwritableFile);
             QVERIFY(failure.message().startsWith(QStringLiteral("cannot write ") + nowhere));

@@ -1,7 +1,8 @@
-// The engine's strict reads over a line the caller owns, against tarvex-sim.
+// The engine's strict reads and its apply over a line the caller owns, against tarvex-sim.
 #include "link/link.h"
 #include "link/link_errors.h"
 #include "link/serial_port.h"
+#include "provisioning/apply.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
 #include "provisioning/unit_session.h"
@@ -31,6 +32,33 @@ struct OwnLine
     provisioning::UnitSession session;
     bool opened = false;
 };
+
+// Two numbers, a test number and the test event on: five items, each differing on a fresh unit.
+const QByteArray kFile = R"({"format": "tarvex-config", "version": 1, "identity": "KTX-210",
+    "phones": {"numbers": ["9800000000", "9811111111"], "test": "9899999999"},
+    "events": {"test": {"enabled": true}}})";
+
+QString endedAs(const std::exception_ptr& ended)
+{
+    if (!ended)
+        return QStringLiteral("-");
+    try {
+        std::rethrow_exception(ended);
+    } catch (const provisioning::Failure& failure) {
+        return failure.kind() == Kind::Interrupted ? QStringLiteral("stopped")
+                                                   : QStringLiteral("failure");
+    } catch (const link::LinkError&) {
+        return QStringLiteral("lost line");
+    }
+}
+
+QStringList pathsOf(const QList<provisioning::Change>& changes)
+{
+    QStringList paths;
+    for (const provisioning::Change& change : changes)
+        paths << change.path;
+    return paths;
+}
 
 } // namespace
 
@@ -133,6 +161,97 @@ private slots:
         }
         QCOMPARE(sim.log(), QByteArray("&P09800000001\r"));
         QVERIFY(line.session.written().isEmpty());
+    }
+
+    // Each outcome of an apply once: what differed, what the unit took, what was never sent,
+    // what still differs after the second write, and how the run ended.
+    void applyOutcomes_data()
+    {
+        QTest::addColumn<QStringList>("mode");
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("stopAtStep"); // progress steps, reads first; 0: none
+        QTest::addColumn<QString>("identity");
+        QTest::addColumn<QString>("ended");
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<int>("notSent");
+        QTest::addColumn<int>("stillDiffering");
+        QTest::addColumn<QString>("otherIdentity");
+        const QStringList all{"phones.numbers[0]", "phones.numbers[1]", "phones.count",
+                              "phones.test", "events.test.enabled"};
+        const QStringList numbers = all.mid(0, 2);
+        QTest::newRow("declined, from another unit") << QStringList() << false << 0 << "KTX-999"
+                                                     << "-" << QStringList() << 0 << 0 << "KTX-210";
+        QTest::newRow("written and verified") << QStringList() << true << 0 << "KTX-210"
+                                              << "-" << all << 0 << 0 << "";
+        QTest::newRow("ignored writes still differ")
+            << QStringList{"--ignore-writes"} << true << 0 << "KTX-210"
+            << "-" << all << 0 << 5 << "";
+        QTest::newRow("stopped after two writes") << QStringList() << true << 7 << "KTX-210"
+                                                  << "stopped" << numbers << 3 << 0 << "";
+        QTest::newRow("line lost after two writes")
+            << QStringList{"--hangup-after", "8"} << true << 0 << "KTX-210"
+            << "lost line" << numbers << 3 << 0 << "";
+    }
+    void applyOutcomes()
+    {
+        QFETCH(QStringList, mode);
+        QFETCH(bool, write);
+        QFETCH(int, stopAtStep);
+        QFETCH(QString, identity);
+        QFETCH(QString, ended);
+        QFETCH(QStringList, written);
+        QFETCH(int, notSent);
+        QFETCH(int, stillDiffering);
+        QFETCH(QString, otherIdentity);
+        SimProcess sim(mode);
+        QVERIFY(sim.start());
+        OwnLine line(sim);
+        QVERIFY(line.opened);
+        line.exchange.setReplyWait(100ms); // fifteen exchanges, none of them late on a busy PC
+        int steps = 0;
+        line.session.setProgress([&](int done, int) { return done == 0 || ++steps != stopAtStep; });
+        const auto file = provisioning::loadConfiguration(kFile).configuration;
+        QVERIFY(file);
+
+        const provisioning::ApplyOutcome outcome = provisioning::apply(
+            line.session, *file, identity, [&](const provisioning::ApplyOutcome& compared) {
+                return compared.differences.size() == 5 && write;
+            });
+
+        QCOMPARE(pathsOf(outcome.differences).size(), 5);
+        QCOMPARE(endedAs(outcome.ended), ended);
+        QCOMPARE(outcome.wrote, write);
+        QCOMPARE(pathsOf(outcome.written), written);
+        QCOMPARE(outcome.notSent.size(), notSent);
+        QCOMPARE(outcome.stillDiffering.size(), stillDiffering);
+        QCOMPARE(outcome.otherIdentity, otherIdentity);
+        QVERIFY(write || !sim.log().contains('&'));
+        // What the unit took shows as its value, what it was never sent as it was read.
+        if (outcome.ended) {
+            QCOMPARE(outcome.unit.phones[1], std::optional<QString>("9811111111"));
+            QCOMPARE(outcome.unit.count, std::optional<int>(0));
+        }
+    }
+
+    // No difference, no question and nothing written.
+    void anEqualUnitIsNotAsked()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start());
+        OwnLine line(sim);
+        QVERIFY(line.opened);
+        const auto file = provisioning::loadConfiguration(
+                              R"({"format": "tarvex-config", "version": 1,
+                                  "events": {"test": {"enabled": false}}})")
+                              .configuration;
+        QVERIFY(file);
+        const auto outcome = provisioning::apply(line.session, *file, "KTX-210",
+                                                 [](const provisioning::ApplyOutcome&) {
+                                                     QTest::qFail("asked", __FILE__, __LINE__);
+                                                     return true;
+                                                 });
+        QVERIFY(outcome.differences.isEmpty() && !outcome.wrote && !outcome.ended);
+        QCOMPARE(sim.log(), QByteArray("?E\r"));
     }
 
     // The owner of the line decides what a lost line means (the window's decision-6 box), so

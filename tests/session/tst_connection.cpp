@@ -1,9 +1,9 @@
 // The owner of the connection: one sequence at a time, and one report per lost line whoever
 // notices it first, even when the report's box runs an event loop that delivers a second
 // notice of the same loss.
-#include "discovery/connection.h"
 #include "fake_port.h"
 #include "link/link_errors.h"
+#include "session/connection.h"
 
 #include <QEventLoop>
 #include <QTest>
@@ -11,14 +11,14 @@
 
 using namespace tarvex;
 using namespace std::chrono_literals;
-using Outcome = discovery::Connection::Outcome;
+using Outcome = session::Connection::Outcome;
 
 class TestConnection : public QObject
 {
     Q_OBJECT
 
     FakePort* port = nullptr;
-    discovery::Connection* connection = nullptr;
+    session::Connection* connection = nullptr;
     QStringList reports; // one per box the window would show
 
     // The window's box: modal, so queued signals are delivered while it is open.
@@ -37,9 +37,9 @@ private slots:
         auto fake = std::make_unique<FakePort>();
         port = fake.get();
         port->device(3).answer = QStringLiteral("KTX-210\r");
-        connection = new discovery::Connection(std::move(fake), 5ms);
+        connection = new session::Connection(std::move(fake), 5ms);
         reports.clear();
-        connect(connection, &discovery::Connection::lineLost, this,
+        connect(connection, &session::Connection::lineLost, this,
                 [this](const QString& device) { showBox(device); });
         const std::optional<discovery::ScanResult> found = connection->scan();
         QVERIFY(found && found->found && connection->isConnected());

@@ -1,8 +1,8 @@
-#include "discovery/connection.h"
+#include "session/connection.h"
 
 #include "link/link_errors.h"
 
-namespace tarvex::discovery {
+namespace tarvex::session {
 
 // Marks the connection busy for one sequence, whatever way the sequence ends.
 class Connection::BusyScope
@@ -11,12 +11,12 @@ public:
     explicit BusyScope(Connection& connection) : connection_(connection)
     {
         connection_.busy_ = true;
-        emit connection_.busyChanged(true);
+        emit connection_.changed();
     }
     ~BusyScope()
     {
         connection_.busy_ = false;
-        emit connection_.busyChanged(false);
+        emit connection_.changed();
     }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
@@ -42,46 +42,70 @@ Connection::~Connection()
     link_.abort();
 }
 
-std::optional<ScanResult> Connection::scan()
+bool Connection::whenIdle(const std::function<void()>& start)
 {
     if (busy_)
-        return std::nullopt;
-    connected_ = false;
-    ScanResult result;
-    {
-        BusyScope busy(*this);
-        try {
-            result = Connect(link_);
-        } catch (const link::LinkAborted&) {
-            return std::nullopt;
+        return false;
+    start();
+    return true;
+}
+
+std::optional<discovery::ScanResult> Connection::scan()
+{
+    std::optional<discovery::ScanResult> result;
+    whenIdle([&] {
+        emit scanStarted();
+        {
+            BusyScope busy(*this);
+            try {
+                result = discovery::Connect(link_);
+            } catch (const link::LinkAborted&) {
+                return;
+            }
         }
-    }
-    lossPending_ = false; // the scan passes over every failure of the ports it tries
-    connected_ = result.found;
+        lossPending_ = false; // the scan passes over every failure of the ports it tries
+        connected_ = result->found;
+        identity_ = result->found ? discovery::identityCaption(*result) : QString();
+        uploadedSinceScan_ = false;
+        emit changed();
+    });
     return result;
 }
 
 Connection::Outcome Connection::run(const Sequence& sequence)
 {
-    if (busy_)
-        return Outcome::Refused;
-    Outcome outcome = Outcome::Done;
-    {
-        BusyScope busy(*this);
-        try {
-            sequence(link_);
-        } catch (const link::LinkError& error) {
-            outcome = Outcome::Failed;
-            loseLine(error.device(), error.reason());
-        } catch (const link::LinkAborted&) {
-            outcome = Outcome::Aborted;
+    Outcome outcome = Outcome::Refused;
+    whenIdle([&] {
+        outcome = Outcome::Done;
+        {
+            BusyScope busy(*this);
+            try {
+                sequence(link_);
+            } catch (const link::LinkError& error) {
+                outcome = Outcome::Failed;
+                loseLine(error.device(), error.reason());
+            } catch (const link::LinkAborted&) {
+                outcome = Outcome::Aborted;
+            }
         }
-    }
-    // A loss the failed exchange has reported already is the same loss.
-    if (lossPending_ && connected_ && !link_.isAborted())
-        loseLine(cm.deviceName(), cm.errorString());
-    lossPending_ = false;
+        // A loss the failed exchange has reported already is the same loss.
+        if (lossPending_ && connected_ && !link_.isAborted())
+            loseLine(cm.deviceName(), cm.errorString());
+        lossPending_ = false;
+    });
     return outcome;
+}
+
+void Connection::noteUploaded()
+{
+    uploadedSinceScan_ = true;
+    emit changed();
+}
+
+void Connection::abort()
+{
+    link_.abort();
+    emit aborting();
 }
 
 void Connection::onDeviceLost(const QString& device, const QString& reason)
@@ -100,7 +124,8 @@ void Connection::loseLine(const QString& device, const QString& reason)
     connected_ = false;
     if (cm.IsOpen())
         cm.SetOpen(false);
+    emit changed();
     emit lineLost(device, reason);
 }
 
-} // namespace tarvex::discovery
+} // namespace tarvex::session
