@@ -1,11 +1,13 @@
 #include "app/dialogs.h"
 
 #include "app/dialogs_observer.h"
+#include "app/message_box.h"
 #include "app/modal_answer.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QStandardPaths>
 
 namespace tarvex::app::dialogs {
@@ -23,20 +25,68 @@ QString& lastFolder()
     return folder;
 }
 
+QString withSuffix(const QString& path, const QString& suffix)
+{
+    return path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix;
+}
+
+// Qt's own dialog, on every system, so that a typed name follows the same rules everywhere.
+// When saving, the name typed is one name, quotes and all (Qt's dialog would split it at its
+// quotes, its way of typing several files), and the suffix is added before the question
+// whether to replace the file, so that it asks about the file that will be written.
+class FileDialog : public QFileDialog
+{
+public:
+    FileDialog(QWidget* parent, const FileRequest& request)
+        : QFileDialog(parent, request.title, request.proposedPath, request.filter),
+          saving_(request.purpose == FileRequest::Purpose::Save), suffix_(request.suffix)
+    {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setOption(QFileDialog::DontConfirmOverwrite, saving_);
+        setAcceptMode(saving_ ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        setFileMode(saving_ ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    }
+
+    QString chosen() const
+    {
+        return saving_ || selectedFiles().isEmpty() ? chosen_ : selectedFiles().constFirst();
+    }
+
+    void accept() override
+    {
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QString typed = edit ? edit->text() : QString();
+        if (typed == u'~' || typed.startsWith(QLatin1String("~/")))
+            typed.replace(0, 1, QDir::homePath());
+        const QFileInfo target(directory(), typed);
+        if (!saving_ || typed.isEmpty() || target.isDir()) {
+            QFileDialog::accept(); // opens a folder, or takes the file to open
+            return;
+        }
+        const QString path = withSuffix(target.absoluteFilePath(), suffix_);
+        if (QFileInfo::exists(path) &&
+            !message_box::ask(this, windowTitle(),
+                              QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                  .arg(QFileInfo(path).fileName())))
+            return;
+        chosen_ = path;
+        QDialog::accept();
+    }
+
+private:
+    bool saving_;
+    QString suffix_;
+    QString chosen_;
+};
+
 std::optional<QString> ask(QWidget* parent, const FileRequest& request)
 {
     if (Observer* observer = currentObserver())
         return answerAsModal<std::optional<QString>>([&] { return observer->chooseFile(request); });
-    const bool saving = request.purpose == FileRequest::Purpose::Save;
-    QFileDialog dialog(parent, request.title, request.proposedPath, request.filter);
-    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    // Added before the dialog asks whether to replace an existing file, so it asks about the
-    // file that will be written.
-    dialog.setDefaultSuffix(request.suffix.mid(1));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    FileDialog dialog(parent, request);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return dialog.chosen();
 }
 
 std::optional<QString> choose(QWidget* parent, const FileRequest& request)
@@ -44,8 +94,7 @@ std::optional<QString> choose(QWidget* parent, const FileRequest& request)
     std::optional<QString> path = ask(parent, request);
     if (!path || path->isEmpty())
         return std::nullopt;
-    if (!path->endsWith(request.suffix, Qt::CaseInsensitive))
-        *path += request.suffix;
+    *path = withSuffix(*path, request.suffix);
     return path;
 }
 

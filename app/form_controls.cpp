@@ -18,46 +18,47 @@ namespace {
 
 // The window's layout as drawn, in twips (1/1440 inch: 15 twips make a pixel at 96 DPI). Each
 // place is relative to the frame that holds the control (the three outer frames: to the client
-// area), and tab is the control's place in the focus order. A grid gives its columns' first rows.
+// area), and tab is the control's place in the focus order: the connection's buttons, the count,
+// the numbers in turn and the test number, the switches, their Edit buttons, the editor and its
+// buttons. A grid gives its columns' first rows.
 namespace layout {
 constexpr int kClientWidth = 10224;
 constexpr int kClientHeight = 8280;
 constexpr int kRowPitch = 360;
 
-constexpr Place Frame1{.left = 120, .top = 120, .width = 2295, .height = 2535, .tab = 0};
-constexpr Place lblConn{.left = 120, .top = 360, .width = 1935, .height = 255, .tab = 2};
+constexpr Place Frame1{.left = 120, .top = 120, .width = 2295, .height = 2535};
+constexpr Place lblConn{.left = 120, .top = 360, .width = 1935, .height = 255};
 constexpr Place cmdConnect{.left = 480, .top = 720, .width = 1335, .height = 375, .tab = 1};
-constexpr Place cmdUpLoad{.left = 480, .top = 1320, .width = 1335, .height = 375, .tab = 46};
-constexpr Place cmdDownLoad{.left = 480, .top = 1920, .width = 1335, .height = 375, .tab = 47};
+constexpr Place cmdUpLoad{.left = 480, .top = 1320, .width = 1335, .height = 375, .tab = 2};
+constexpr Place cmdDownLoad{.left = 480, .top = 1920, .width = 1335, .height = 375, .tab = 3};
 
-constexpr Place Frame2{.left = 2640, .top = 120, .width = 7335, .height = 7935, .tab = 3};
-constexpr Place Label1{.left = 360, .top = 240, .width = 1215, .height = 255, .tab = 26};
-constexpr Place cmbNumPhones{.left = 1800, .top = 240, .width = 1215, .height = 315, .tab = 25};
-constexpr Place Label4{.left = 3600, .top = 240, .width = 1332, .height = 252, .tab = 54};
-constexpr Place txtPhone10{.left = 4920, .top = 240, .width = 1815, .height = 285, .tab = 55};
+constexpr Place Frame2{.left = 2640, .top = 120, .width = 7335, .height = 7935};
+constexpr Place Label1{.left = 360, .top = 240, .width = 1215, .height = 255};
+constexpr Place cmbNumPhones{.left = 1800, .top = 240, .width = 1215, .height = 315, .tab = 10};
+constexpr Place Label4{.left = 3600, .top = 240, .width = 1332, .height = 252};
+constexpr Place txtPhone10{.left = 4920, .top = 240, .width = 1815, .height = 285, .tab = 21};
 
-constexpr Place Frame3{.left = 360, .top = 720, .width = 6615, .height = 2295, .tab = 4};
-constexpr Place lblPhoneLeft{.left = 240, .top = 360, .width = 1215, .height = 255, .tab = 5};
-constexpr Place txtPhoneLeft{.left = 1320, .top = 360, .width = 1815, .height = 285, .tab = 10};
-constexpr Place lblPhoneRight{.left = 3480, .top = 360, .width = 1215, .height = 255, .tab = 15};
+constexpr Place Frame3{.left = 360, .top = 720, .width = 6615, .height = 2295};
+constexpr Place lblPhoneLeft{.left = 240, .top = 360, .width = 1215, .height = 255};
+constexpr Place txtPhoneLeft{.left = 1320, .top = 360, .width = 1815, .height = 285, .tab = 11};
+constexpr Place lblPhoneRight{.left = 3480, .top = 360, .width = 1215, .height = 255};
 constexpr Place txtPhoneRight{.left = 4560, .top = 360, .width = 1815, .height = 285, .tab = 16};
 
-constexpr Place FrameEdit{.left = 360, .top = 3240, .width = 6615, .height = 1935, .tab = 27};
-constexpr Place Check1{.left = 240, .top = 360, .width = 1815, .height = 255, .tab = 28};
-constexpr Place Check2{.left = 3480, .top = 360, .width = 1815, .height = 195, .tab = 33};
-constexpr Place cmdEditLeft{.left = 1920, .top = 360, .width = 1215, .height = 255};
-constexpr Place cmdEditRight{.left = 5280, .top = 360, .width = 1215, .height = 255};
-constexpr std::array<int, protocol::kMessageSlots> cmdEditTabs{32, 37, 38, 39, 40, 41, 42, 43};
+constexpr Place FrameEdit{.left = 360, .top = 3240, .width = 6615, .height = 1935};
+constexpr Place Check1{.left = 240, .top = 360, .width = 1815, .height = 255, .tab = 30};
+constexpr Place Check2{.left = 3480, .top = 360, .width = 1815, .height = 195, .tab = 34};
+constexpr Place cmdEditLeft{.left = 1920, .top = 360, .width = 1215, .height = 255, .tab = 40};
+constexpr Place cmdEditRight{.left = 5280, .top = 360, .width = 1215, .height = 255, .tab = 44};
 
-constexpr Place lblMsgNo{.left = 360, .top = 5280, .width = 2175, .height = 255, .tab = 49};
-constexpr Place txtEdit{.left = 360, .top = 5520, .width = 6615, .height = 1815, .tab = 44};
-constexpr Place lblChars{.left = 360, .top = 7320, .width = 1575, .height = 255, .tab = 48};
-constexpr Place cmdCancel{.left = 4080, .top = 7440, .width = 1215, .height = 375, .tab = 53};
-constexpr Place cmdOK{.left = 5520, .top = 7440, .width = 1335, .height = 375, .tab = 45};
+constexpr Place lblMsgNo{.left = 360, .top = 5280, .width = 2175, .height = 255};
+constexpr Place txtEdit{.left = 360, .top = 5520, .width = 6615, .height = 1815, .tab = 50};
+constexpr Place lblChars{.left = 360, .top = 7320, .width = 1575, .height = 255};
+constexpr Place cmdCancel{.left = 4080, .top = 7440, .width = 1215, .height = 375, .tab = 52};
+constexpr Place cmdOK{.left = 5520, .top = 7440, .width = 1335, .height = 375, .tab = 51};
 
-constexpr Place Frame5{.left = 120, .top = 6000, .width = 2295, .height = 2055, .tab = 50};
-constexpr Place Label3{.left = 360, .top = 240, .width = 1575, .height = 255, .tab = 52};
-constexpr Place Label2{.left = 240, .top = 720, .width = 1815, .height = 255, .tab = 51};
+constexpr Place Frame5{.left = 120, .top = 6000, .width = 2295, .height = 2055};
+constexpr Place Label3{.left = 360, .top = 240, .width = 1575, .height = 255};
+constexpr Place Label2{.left = 240, .top = 720, .width = 1815, .height = 255};
 constexpr Place Image1{.left = 120, .top = 1080, .width = 2055, .height = 855};
 } // namespace layout
 
@@ -65,12 +66,13 @@ constexpr int kPhoneRows = protocol::kPhoneSlots / 2;
 constexpr int kEventRows = std::tuple_size_v<decltype(FormControls::Check1)>;
 constexpr int kInputEvents = 3; // Check2(0..2) and cmdEdit(4..6): not offered by this unit
 
-// The place in the given row of a grid column, from the column's first row; each row takes
-// tabStep places in the focus order.
-constexpr Place inRow(Place first, int row, int tabStep = 1)
+// The place in the given row of a grid column, from the column's first row; each row takes the
+// next place in the focus order.
+constexpr Place inRow(Place first, int row)
 {
     first.top += row * layout::kRowPitch;
-    first.tab += row * tabStep;
+    if (first.tab != Place::kNoTab)
+        first.tab += row;
     return first;
 }
 
@@ -109,19 +111,16 @@ void buildPhoneGrid(FormBuilder& form, FormControls& c)
         c.txtPhone[row] = phoneBox(form, c.Frame3, inRow(layout::txtPhoneLeft, row));
     for (int row = 0; row < kPhoneRows; ++row) {
         const int slot = kPhoneRows + row;
-        c.lblPhone[slot] = form.label(c.Frame3, {}, inRow(layout::lblPhoneRight, row, 2));
-        c.txtPhone[slot] = phoneBox(form, c.Frame3, inRow(layout::txtPhoneRight, row, 2));
+        c.lblPhone[slot] = form.label(c.Frame3, {}, inRow(layout::lblPhoneRight, row));
+        c.txtPhone[slot] = phoneBox(form, c.Frame3, inRow(layout::txtPhoneRight, row));
     }
 }
 
 // Each Edit button stands beside the check box of its event: slots 0..3 on the left, 4..7 right.
-// Their focus order is not by rows: the hidden input rows keep their places.
 QPushButton* editButton(FormBuilder& form, QWidget* frame, int slot)
 {
     const Place& column = slot < kEventRows ? layout::cmdEditLeft : layout::cmdEditRight;
-    Place at = inRow(column, slot % kEventRows, 0);
-    at.tab = layout::cmdEditTabs[slot];
-    return form.button(frame, QStringLiteral("Edit"), at);
+    return form.button(frame, QStringLiteral("Edit"), inRow(column, slot % kEventRows));
 }
 
 void buildEventGrid(FormBuilder& form, FormControls& c)

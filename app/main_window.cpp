@@ -12,6 +12,8 @@
 #include <QMenuBar>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace tarvex::app {
 
 MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
@@ -51,25 +53,25 @@ void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     actions_.saveConfiguration =
-        addFileAction(file, QStringLiteral("Save Unit Configuration As..."),
+        addFileAction(file, QStringLiteral("&Save Unit Configuration As..."),
                       QKeySequence(Qt::CTRL | Qt::Key_S), &MainWindow::saveConfigurationRequested);
     actions_.applyConfiguration =
-        addFileAction(file, QStringLiteral("Apply Configuration File..."),
+        addFileAction(file, QStringLiteral("&Apply Configuration File..."),
                       QKeySequence(Qt::CTRL | Qt::Key_O), &MainWindow::applyConfigurationRequested);
     actions_.compareWithFile =
-        addFileAction(file, QStringLiteral("Compare with File..."),
+        addFileAction(file, QStringLiteral("&Compare with File..."),
                       QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::compareWithFileRequested);
     file->addSeparator();
-    actions_.quit = file->addAction(QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+    actions_.quit = file->addAction(QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
                                     this, &MainWindow::close);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     actions_.trafficLog =
-        view->addAction(QStringLiteral("Traffic Log"), QKeySequence(Qt::CTRL | Qt::Key_L), this,
+        view->addAction(QStringLiteral("&Traffic Log"), QKeySequence(Qt::CTRL | Qt::Key_L), this,
                         [this] { showWindow(trafficLogWindow_); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    actions_.about = help->addAction(QStringLiteral("About Tarvex Configurator"), this,
+    actions_.about = help->addAction(QStringLiteral("&About Tarvex Configurator"), this,
                                      [this] { showWindow(aboutBox_); });
 }
 
@@ -102,10 +104,14 @@ void MainWindow::showWindow(QWidget* window)
     window->activateWindow();
 }
 
+// A window larger than the screen (1366 x 768 at 150 % or 200 %) keeps its title bar and menu
+// bar on the screen: its top-left corner stays on the available area.
 void MainWindow::showCentred()
 {
     adjustSize();
-    move(screen()->availableGeometry().center() - rect().center());
+    const QRect available = screen()->availableGeometry();
+    const QPoint centred = available.center() - rect().center();
+    move(std::max(centred.x(), available.left()), std::max(centred.y(), available.top()));
     show();
 }
 

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/port_links.h"
 #include "cli/unit_choice.h"
+#include "link/system_ports.h"
 
 #include <QJsonArray>
 #include <QSerialPortInfo>
@@ -8,16 +9,9 @@
 namespace tarvex::cli {
 namespace {
 
-QString systemPath(const QString& device)
-{
-    return device.contains(u'/') || device.startsWith(QLatin1String("COM"))
-               ? device
-               : QStringLiteral("/dev/") + device;
-}
-
 QJsonObject describePort(int number, const QString& device)
 {
-    const QString path = systemPath(device);
+    const QString path = link::systemDevicePath(device);
     QJsonObject port{{QStringLiteral("port"), number}, {QStringLiteral("device"), path}};
     const QSerialPortInfo info(device);
     if (!info.description().isEmpty())

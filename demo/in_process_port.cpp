@@ -2,8 +2,8 @@
 
 namespace tarvex::demo {
 
-InProcessUnit::InProcessUnit(const sim::UnitOptions& options)
-    : identity_(options.identity.toLatin1()), silent_(options.silent)
+InProcessUnit::InProcessUnit(const sim::UnitOptions& options, sim::UnitMemory memory)
+    : memory_(std::move(memory)), identity_(options.identity.toLatin1()), silent_(options.silent)
 {}
 
 QByteArray InProcessUnit::receive(const QByteArray& bytes)
@@ -80,13 +80,33 @@ bool InProcessPort::fail(const QString& reason)
     return false;
 }
 
+sim::UnitMemory demoMemory()
+{
+    sim::UnitMemory memory;
+    memory.phoneCount = 3;
+    memory.phones[0] = "0412555101";
+    memory.phones[1] = "0412555102";
+    memory.phones[2] = "+614125551";
+    memory.phones[sim::kTestPhoneSlot] = "0412555199";
+    memory.eventMask = "11110000"; // the power events; the inputs are not wired
+    memory.messages = {"Depot 4: power 1 is back ON",
+                       "Depot 4: power 2 is back ON",
+                       "Depot 4: power 1 FAILED\r\nCheck the mains breaker",
+                       "Depot 4: power 2 FAILED\r\nCheck the generator",
+                       "Depot 4: input 1 opened",
+                       "Depot 4: input 2 opened",
+                       "Depot 4: input 3 opened",
+                       "Depot 4: weekly test, all is well"};
+    return memory;
+}
+
 std::unique_ptr<InProcessPort> demoUnits()
 {
     sim::UnitOptions silent;
     silent.silent = true;
     auto port = std::make_unique<InProcessPort>();
     port->attach(1, std::make_unique<InProcessUnit>(silent));
-    port->attach(2, std::make_unique<InProcessUnit>(sim::UnitOptions{}));
+    port->attach(2, std::make_unique<InProcessUnit>(sim::UnitOptions{}, demoMemory()));
     return port;
 }
 

@@ -16,7 +16,7 @@ namespace tarvex::demo {
 class InProcessUnit
 {
 public:
-    explicit InProcessUnit(const sim::UnitOptions& options);
+    explicit InProcessUnit(const sim::UnitOptions& options, sim::UnitMemory memory = {});
 
     QByteArray receive(const QByteArray& bytes); // the replies to the commands completed
     const sim::UnitMemory& memory() const { return memory_; }
@@ -61,7 +61,9 @@ private:
 };
 
 // The units of --demo: a device that never answers on port 1 and a unit on port 2, so that a
-// scan visibly probes one port before it finds the unit.
+// scan visibly probes one port before it finds the unit. The unit holds what one in service
+// might (demoMemory()), so that a first Upload shows values worth looking at.
+sim::UnitMemory demoMemory();
 std::unique_ptr<InProcessPort> demoUnits();
 
 } // namespace tarvex::demo

@@ -21,7 +21,7 @@ using Probes = std::vector<std::unique_ptr<link::SerialPort>>;
 Probes sendQueries(const link::PortMap& map, QStringList& refused)
 {
     Probes probes;
-    for (const int number : map.numbers()) {
+    for (const int number : map.scanNumbers()) {
         auto port = std::make_unique<link::SerialPort>(map);
         port->SetPortNumber(number);
         if (!port->SetOpen(true)) {

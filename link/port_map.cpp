@@ -145,4 +145,14 @@ QList<int> PortMap::numbers() const
     return numbers;
 }
 
+QList<int> PortMap::scanNumbers() const
+{
+    if (kind_ != Kind::Numbered)
+        return numbers();
+    QList<int> all;
+    for (int number = kFirstPortNumber; number <= kLastPortNumber; ++number)
+        all << number;
+    return all;
+}
+
 } // namespace tarvex::link

@@ -37,6 +37,11 @@ public:
     // lists.
     QList<int> numbers() const;
 
+    // The numbers a scan tries, ascending: numbers(), and on Windows every number, as the
+    // window's Connect does. A COM port the system does not list may still open (a Wine
+    // mapping, a driver that registers no port).
+    QList<int> scanNumbers() const;
+
     // USB adapters (ttyUSB*, then ttyACM*) first, then the rest, each in natural order.
     static QStringList systemOrder(QStringList names);
 

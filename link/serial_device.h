@@ -39,4 +39,8 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// The system's text for a device that went away, or nothing when it says no more than that: a
+// vanished device is often reported with a stale or unrelated error, in each system's own words.
+QString lossDetail(const QString& systemText);
+
 } // namespace tarvex::link

@@ -3,6 +3,7 @@
 #include <QSerialPort>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/file.h>
 
 namespace tarvex::link {
@@ -101,6 +102,19 @@ QString SerialDevice::errorString() const
 bool SerialDevice::openRefusedForPermission() const
 {
     return d->permissionRefused;
+}
+
+// What a pseudo-terminal or USB adapter that went away leaves behind; none of it helps.
+QString lossDetail(const QString& systemText)
+{
+    const QString text = systemText.trimmed();
+    if (text.isEmpty() || text == QLatin1String("Unknown error"))
+        return {};
+    for (const int code : {ENOTTY, EIO, ENXIO, ENODEV, EBADF}) {
+        if (text == QString::fromLocal8Bit(std::strerror(code)))
+            return {};
+    }
+    return text;
 }
 
 } // namespace tarvex::link

@@ -158,4 +158,19 @@ bool SerialDevice::openRefusedForPermission() const
     return d->permissionRefused;
 }
 
+// What a failed read or write on an unplugged adapter reports; none of it helps.
+QString lossDetail(const QString& systemText)
+{
+    const QString text = systemText.trimmed();
+    if (text.isEmpty())
+        return {};
+    for (const DWORD code :
+         {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE,
+          ERROR_OPERATION_ABORTED, ERROR_DEVICE_NOT_CONNECTED, ERROR_DEVICE_REMOVED}) {
+        if (text == systemMessage(code))
+            return {};
+    }
+    return text;
+}
+
 } // namespace tarvex::link

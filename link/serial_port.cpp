@@ -1,24 +1,12 @@
 #include "link/serial_port.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace tarvex::link {
 
 QString deviceLostReason(const QString& systemText)
 {
     static const QString kGone = QStringLiteral("the device was removed or stopped answering");
-    // What a pseudo-terminal or USB adapter that went away leaves behind; none of it helps.
-    const QList<QString> sayNothingMore{QString(),
-                                        QStringLiteral("Unknown error"),
-                                        QString::fromLocal8Bit(std::strerror(ENOTTY)),
-                                        QString::fromLocal8Bit(std::strerror(EIO)),
-                                        QString::fromLocal8Bit(std::strerror(ENXIO)),
-                                        QString::fromLocal8Bit(std::strerror(ENODEV)),
-                                        QString::fromLocal8Bit(std::strerror(EBADF))};
-    if (sayNothingMore.contains(systemText.trimmed()))
-        return kGone;
-    return QStringLiteral("%1 (%2)").arg(kGone, systemText);
+    const QString detail = lossDetail(systemText);
+    return detail.isEmpty() ? kGone : QStringLiteral("%1 (%2)").arg(kGone, detail);
 }
 
 SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map))

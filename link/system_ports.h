@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace tarvex::link {
 
 // How this system names its serial ports: by number (Windows: number N is COMN), or by a list
@@ -7,5 +9,9 @@ namespace tarvex::link {
 enum class PortNaming { ByNumber, ByList };
 
 PortNaming systemPortNaming();
+
+// The path of a device as the system names it: on POSIX a bare name is one under /dev; Windows
+// takes its names (COMN) as they are.
+QString systemDevicePath(const QString& name);
 
 } // namespace tarvex::link

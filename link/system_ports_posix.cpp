@@ -7,4 +7,9 @@ PortNaming systemPortNaming()
     return PortNaming::ByList;
 }
 
+QString systemDevicePath(const QString& name)
+{
+    return name.contains(u'/') ? name : QStringLiteral("/dev/") + name;
+}
+
 } // namespace tarvex::link

@@ -7,4 +7,9 @@ PortNaming systemPortNaming()
     return PortNaming::ByNumber;
 }
 
+QString systemDevicePath(const QString& name)
+{
+    return name;
+}
+
 } // namespace tarvex::link

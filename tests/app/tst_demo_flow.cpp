@@ -26,6 +26,23 @@ private slots:
         QCOMPARE(w.exchange().cm.portNumber(), 2);
         QVERIFY(ui.cmdDownLoad->isEnabled());
     }
+
+    // A newcomer's first Upload shows a unit in service, not zeros.
+    void uploadShowsTheDemoUnitsConfiguration()
+    {
+        Recorder seen;
+        frmMain w(tarvex::demo::demoUnits(), kQuickWait);
+        QVERIFY(show(w));
+        const auto& ui = w.controls();
+        click(ui.cmdConnect);
+        click(ui.cmdUpLoad);
+
+        QCOMPARE(ui.cmbNumPhones->currentText(), QString("3"));
+        QCOMPARE(flagsShown(ui), QString("11110000"));
+        QCOMPARE(phonesShown(ui).mid(0, 3),
+                 QStringList({"0412555101", "0412555102", "+614125551"}));
+        QCOMPARE(phonesShown(ui).constLast(), QString("0412555199"));
+    }
 };
 
 QTEST_MAIN(TestDemoFlow)

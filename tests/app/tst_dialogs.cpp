@@ -1,12 +1,15 @@
 // The file flows' dialogs: what the file dialog proposes and returns, when a progress's Cancel
 // counts, and the differences dialog's buttons as the operator meets them.
 #include "app/dialogs.h"
+#include "app/message_box.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -89,6 +92,53 @@ private slots:
         QVERIFY(operatorAnswers.requests[0].proposedPath.endsWith("/KTX-1 2026-12-08.json"));
         QCOMPARE(operatorAnswers.requests[1].proposedPath, QString("/srv/site"));
         QCOMPARE(operatorAnswers.requests[2].proposedPath, QString("/srv/site/KTX-2.json"));
+    }
+
+    // The operator types a name into the real dialog and presses Enter; an existing file is
+    // replaced only once the question about it has been answered Yes.
+    void typedNameIsTheFileSaved_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("asked about the name with its suffix") << "backup.txt"
+                                                              << "backup.txt.json"
+                                                              << "backup.txt.json";
+        QTest::newRow("quotes are part of the name") << R"(site "7" north.json)"
+                                                     << ""
+                                                     << R"(site "7" north.json)";
+    }
+    void typedNameIsTheFileSaved()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, existing);
+        QFETCH(QString, saved);
+        QTemporaryDir folder;
+        if (!existing.isEmpty()) {
+            QFile file(folder.filePath(existing));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QStringList questions;
+        tarvex::app::message_box::setObserver([&](auto, const QString&, const QString& text) {
+            questions << text;
+            return true;
+        });
+        whenModalOpens([&](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            name->setText(typed);
+            QTest::keyClick(name, Qt::Key_Return);
+            if (dialog->isVisible())
+                static_cast<QDialog*>(dialog)->reject();
+        });
+
+        const auto chosen = chooseFileToSave(nullptr, "Save", folder.filePath("proposed.json"),
+                                             "Configuration files (*.json)", ".json");
+        tarvex::app::message_box::setObserver({});
+        QCOMPARE(chosen, folder.filePath(saved));
+        QCOMPARE(questions, existing.isEmpty()
+                                ? QStringList()
+                                : QStringList{existing + " already exists.\n"
+                                                         "Do you want to replace it?"});
     }
 
     void cancelledFileDialogGivesNothing()

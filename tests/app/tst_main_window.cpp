@@ -114,12 +114,12 @@ private slots:
         QTest::addColumn<QStringList>("items"); // a separator as ""
         QTest::addColumn<QStringList>("shortcuts");
         QTest::newRow("File") << "File"
-                              << QStringList{"Save Unit Configuration As...",
-                                             "Apply Configuration File...", "Compare with File...",
-                                             "", "Quit"}
+                              << QStringList{"&Save Unit Configuration As...",
+                                             "&Apply Configuration File...",
+                                             "&Compare with File...", "", "&Quit"}
                               << QStringList{"Ctrl+S", "Ctrl+O", "Ctrl+D", "", "Ctrl+Q"};
-        QTest::newRow("View") << "View" << QStringList{"Traffic Log"} << QStringList{"Ctrl+L"};
-        QTest::newRow("Help") << "Help" << QStringList{"About Tarvex Configurator"}
+        QTest::newRow("View") << "View" << QStringList{"&Traffic Log"} << QStringList{"Ctrl+L"};
+        QTest::newRow("Help") << "Help" << QStringList{"&About Tarvex Configurator"}
                               << QStringList{""};
     }
     void menusHoldTheirItems()
@@ -162,6 +162,25 @@ private slots:
                 qPrintable(before[index]->objectName() + before[index]->metaObject()->className()));
         QCOMPARE(w.windowTitle(), QString("Tarvex Configurator - Power Supply Indicator"));
         QVERIFY(w.windowIcon().availableSizes().contains(QSize(32, 32)));
+    }
+
+    // Also run on a screen too small for the window (tst_main_window_scaled, 200 %): its title
+    // and menu bar stay on the screen.
+    void windowIsPlacedOnTheScreen()
+    {
+        MainWindow w(PortMap::pinned({}));
+        w.showCentred();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect available = w.screen()->availableGeometry();
+        const QRect frame = w.frameGeometry();
+        QVERIFY2(frame.left() >= available.left() && frame.top() >= available.top(),
+                 qPrintable(QString("%1,%2 on %3x%4")
+                                .arg(frame.left())
+                                .arg(frame.top())
+                                .arg(available.width())
+                                .arg(available.height())));
+        if (frame.height() <= available.height() && frame.width() <= available.width())
+            QVERIFY(available.contains(frame));
     }
 
     // The File items

@@ -26,6 +26,10 @@ private slots:
         QCOMPARE(map.deviceFor(255), QString("COM255"));
         QVERIFY(map.deviceFor(0).isEmpty());
         QVERIFY(map.deviceFor(256).isEmpty());
+        // A scan tries them all, listed or not; a pinned map only its own.
+        QCOMPARE(map.scanNumbers().size(), 255);
+        QCOMPARE(map.scanNumbers().constLast(), 255);
+        QCOMPARE(PortMap::pinned({{3, "COM3"}}).scanNumbers(), QList<int>{3});
     }
 
     void pinnedNumbersAreTheOnlyOnes()
