@@ -12,17 +12,17 @@ constexpr int kAbortCode = 2;
 } // namespace
 
 Link::Link(Port& port, std::chrono::milliseconds replyWait, QObject* parent)
-    : QObject(parent), cm(port)
+    : QObject(parent), cm(port), replyWait_(replyWait)
 {
     tmrWait.setSingleShot(true);
     tmrWait.setTimerType(Qt::PreciseTimer);
-    tmrWait.setInterval(replyWait);
     connect(&tmrWait, &QTimer::timeout, this, &Link::onTick);
 }
 
+// The port may already be gone: only the link's own wait ends.
 Link::~Link()
 {
-    abort();
+    stopWaiting();
 }
 
 QString Link::SendAndWait(const QString& line)
@@ -88,7 +88,7 @@ bool Link::Wait()
     if (aborted_)
         return false;
     blnTimeUp = false;
-    tmrWait.start();
+    tmrWait.start(waitUsed());
     emit waitStarted();
     QEventLoop loop;
     loop_ = &loop;
@@ -102,6 +102,12 @@ bool Link::Wait()
 }
 
 void Link::abort()
+{
+    cm.abortWaits();
+    stopWaiting();
+}
+
+void Link::stopWaiting()
 {
     aborted_ = true;
     tmrWait.stop();
