@@ -38,7 +38,10 @@ void ExchangeLog::watch(link::Link& link, const QString& device)
     device_ = device;
     connect(&link, &link::Link::waitStarted, this,
             [this, &link] { onWaitStarted(link.strCommand); });
-    connect(&link, &link::Link::exchangeEnded, this, &ExchangeLog::onExchangeEnded);
+    connect(&link, &link::Link::exchangeEnded, this,
+            [this, &link](const QString& command, const QString& reply, bool read) {
+                onExchangeEnded(command, reply, read, link);
+            });
 }
 
 void ExchangeLog::note(const QString& text)
@@ -76,10 +79,12 @@ void ExchangeLog::onWaitStarted(const QString& command)
     progressShown_ = true;
 }
 
-void ExchangeLog::onExchangeEnded(const QString& command, const QString& reply, bool read)
+void ExchangeLog::onExchangeEnded(const QString& command, const QString& reply, bool read,
+                                  const link::Link& link)
 {
     const double ms = double(clock_.nsecsElapsed()) / 1e6;
-    note(link::traceText({device_, command, reply, read, ms}));
+    note(link::traceText(
+        {device_, command, reply, read, ms, link.replyWait(), link.cm.replyDelay()}));
 }
 
 void ExchangeLog::clearProgress()

@@ -41,7 +41,8 @@ public:
 
 private:
     void onWaitStarted(const QString& command);
-    void onExchangeEnded(const QString& command, const QString& reply, bool read);
+    void onExchangeEnded(const QString& command, const QString& reply, bool read,
+                         const link::Link& link);
 
     QString tracePath_;
     std::shared_ptr<QFile> trace_; // shared with the open, which may wait for a FIFO's reader
