@@ -1,6 +1,7 @@
 #include "cli/exit_codes.h"
 #include "cli/invocation.h"
 
+#include "link/line_address.h"
 #include "link/port_option.h"
 #include "protocol/events.h"
 
@@ -27,7 +28,10 @@ const QString kUsage = QStringLiteral(
     "                              writes one message text and verifies it\n"
     "\n"
     "The unit: --device PATH, else the numbers of --port, else TARVEX_DEVICE, else a scan of\n"
-    "the system's serial ports; when several units answer and none is named, nothing is done.\n");
+    "the system's serial ports; when several units answer and none is named, nothing is done.\n"
+    "Wherever a device is named, tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (Telnet\n"
+    "COM-PORT) reaches a unit behind a terminal server; HOST is a name, an IPv4 address or\n"
+    "[an IPv6 address]; ?delay=MS gives the network's round trip instead of measuring it.\n");
 
 // "EVENT is one of" and the event keys, four to a line.
 QString eventHelp()
@@ -100,7 +104,8 @@ QList<OptionRow> makeOptionTable()
         {{{QStringLiteral("v"), kVersion}, QStringLiteral("Shows the version and exits.")}},
         {{kDevice,
           QStringLiteral("Talks to the unit on exactly this device (a path, a /dev/serial link, "
-                         "COM5 on Windows)."),
+                         "COM5 on Windows), or behind a terminal server at tcp://HOST:PORT or "
+                         "rfc2217://HOST:PORT (optionally ?delay=MS)."),
           QStringLiteral("PATH")},
          &Invocation::device},
         {link::portOption(), &Invocation::ports},
@@ -236,6 +241,15 @@ QString choosePortsOrDevice(const QCommandLineParser& parser, Invocation& invoca
     return {};
 }
 
+// A unit named by a network address (--device or TARVEX_DEVICE) must be a well-formed one.
+QString checkDeviceAddress(const QCommandLineParser&, Invocation& invocation)
+{
+    QString problem;
+    if (link::isLineAddress(invocation.device))
+        link::parseLineAddress(invocation.device, &problem);
+    return problem;
+}
+
 // The whole number from 1 up given to option, into target; the usage problem when it is not one.
 QString readPositiveNumber(const QCommandLineParser& parser, const QString& option,
                            const QString& problem, int& target)
@@ -328,8 +342,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
     invocation.device = environmentDevice; // unless --device or --port names the unit
     // In this order, so that of several problems the same one is always reported.
     for (const Step step :
-         {readCommand, readOptionValues, choosePortsOrDevice, readReplyWait, refuseMisplacedOptions,
-          refuseLoopWithCheck, readCount, checkMessageShape}) {
+         {readCommand, readOptionValues, choosePortsOrDevice, checkDeviceAddress, readReplyWait,
+          refuseMisplacedOptions, refuseLoopWithCheck, readCount, checkMessageShape}) {
         if (const QString problem = step(parser, invocation); !problem.isEmpty())
             return usageError(problem);
     }

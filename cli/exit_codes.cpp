@@ -17,11 +17,14 @@ const QList<std::pair<Exit, QString>>& meanings()
         {Exit::Usage, QStringLiteral("usage error; or several units answered and none was named")},
         {Exit::InvalidFile, QStringLiteral("invalid configuration file")},
         {Exit::UnreadableFile, QStringLiteral("configuration file missing or unreadable")},
-        {Exit::NoUnit, QStringLiteral("no unit answered")},
+        {Exit::NoUnit,
+         QStringLiteral("no unit answered, or its device or network address would not "
+                        "open")},
         {Exit::CannotWriteOutput,
          QStringLiteral("output cannot be written (the -o file, stdout, trace or report)")},
         {Exit::LineLost, QStringLiteral("the line to the unit was lost")},
-        {Exit::PortBusy, QStringLiteral("the port is busy (another program holds the device)")},
+        {Exit::PortBusy, QStringLiteral("the port is busy (another program holds the device, or "
+                                        "the terminal server serves another client)")},
         {Exit::PermissionDenied, QStringLiteral("permission denied on the port")},
         {Exit::Interrupted, QStringLiteral("interrupted (Ctrl-C, SIGTERM or SIGHUP)")},
     };

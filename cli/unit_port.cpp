@@ -44,10 +44,20 @@ template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
     }
 }
 
+// A network line's open waits for a connection and the server's answers: Ctrl-C ends that
+// wait at once.
 void UnitPort::open()
 {
-    if (!port_.SetOpen(true))
-        throw failureOf(provisioning::openFailure(device_, port_));
+    const QMetaObject::Connection interrupt = interruption::whenRequested(&port_, [this] {
+        if (interruption::stopWanted())
+            port_.abortWaits();
+    });
+    const bool opened = port_.SetOpen(true);
+    QObject::disconnect(interrupt);
+    if (opened)
+        return;
+    interruption::checkpoint();
+    throw failureOf(provisioning::openFailure(device_, port_));
 }
 
 QString UnitPort::identify()

@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -55,7 +56,11 @@ Census takeCensus(const link::PortMap& map, std::chrono::milliseconds replyWait)
     Probes probes = sendQueries(map, census.refusedForPermission);
     if (probes.empty())
         return census;
-    waitForReplies(replyWait);
+    // Over a network a reply comes a round trip later: the slowest line sets the window.
+    std::chrono::milliseconds slowest{};
+    for (const auto& port : probes)
+        slowest = std::max(slowest, port->replyDelay());
+    waitForReplies(replyWait + slowest);
     for (const auto& port : probes) {
         const std::optional<QString> reply = port->ReadAll();
         if (reply && protocol::isIdentity(*reply))

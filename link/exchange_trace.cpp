@@ -26,9 +26,16 @@ QString traceText(const TracedExchange& exchange)
     const QString received = exchange.read
                                  ? QStringLiteral("received \"%1\"").arg(escaped(exchange.reply))
                                  : QStringLiteral("read failed");
-    return QStringLiteral("%1  sent \"%2\"  %3  %4 ms")
+    const QString waited = exchange.lineDelay.count() > 0
+                               ? QStringLiteral("  (wait %1 ms: %2 + %3 line delay)")
+                                     .arg((exchange.replyWait + exchange.lineDelay).count())
+                                     .arg(exchange.replyWait.count())
+                                     .arg(exchange.lineDelay.count())
+                               : QString();
+    return QStringLiteral("%1  sent \"%2\"  %3  %4 ms%5")
         .arg(exchange.device, escaped(exchange.command), received)
-        .arg(exchange.milliseconds, 0, 'f', 1);
+        .arg(exchange.milliseconds, 0, 'f', 1)
+        .arg(waited);
 }
 
 QString traceLine(const QDateTime& at, const QString& text)

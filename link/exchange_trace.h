@@ -3,10 +3,13 @@
 #include <QDateTime>
 #include <QString>
 
+#include <chrono>
+
 namespace tarvex::link {
 
 // One exchange as a trace records it: where it went, what was sent, what came back (or that
-// the read failed) and how long the wait took.
+// the read failed), how long the wait took, and over a network the wait it was given: the
+// reply wait plus the line's delay.
 struct TracedExchange
 {
     QString device;
@@ -14,6 +17,8 @@ struct TracedExchange
     QString reply;
     bool read = true;
     double milliseconds = 0;
+    std::chrono::milliseconds replyWait{};
+    std::chrono::milliseconds lineDelay{}; // none on a serial port
 };
 
 // The bytes of a line or reply as readable ASCII: CR, LF and backslash as \r, \n and \\, every

@@ -12,17 +12,17 @@ constexpr int kAbortCode = 2;
 } // namespace
 
 Link::Link(Port& port, std::chrono::milliseconds replyWait, QObject* parent)
-    : QObject(parent), cm(port)
+    : QObject(parent), cm(port), replyWait_(replyWait)
 {
     tmrWait.setSingleShot(true);
     tmrWait.setTimerType(Qt::PreciseTimer);
-    tmrWait.setInterval(replyWait);
     connect(&tmrWait, &QTimer::timeout, this, &Link::onTick);
 }
 
+// The port may already be gone: only the link's own wait ends.
 Link::~Link()
 {
-    abort();
+    stopWaiting();
 }
 
 QString Link::SendAndWait(const QString& line)
@@ -90,7 +90,7 @@ bool Link::Wait()
         return false;
     blnTimeUp = false;
     waited_.start();
-    tmrWait.start();
+    tmrWait.start(waitUsed());
     emit waitStarted();
     QEventLoop loop;
     loop_ = &loop;
@@ -106,11 +106,17 @@ bool Link::Wait()
 void Link::endExchange(const QString& line, const std::optional<QString>& reply)
 {
     const double milliseconds = double(waited_.nsecsElapsed()) / 1e6;
-    emit exchangeEnded(
-        {cm.deviceName(), line, reply.value_or(QString()), reply.has_value(), milliseconds});
+    emit exchangeEnded({cm.deviceName(), line, reply.value_or(QString()), reply.has_value(),
+                        milliseconds, replyWait_, cm.replyDelay()});
 }
 
 void Link::abort()
+{
+    cm.abortWaits();
+    stopWaiting();
+}
+
+void Link::stopWaiting()
 {
     aborted_ = true;
     tmrWait.stop();

@@ -60,9 +60,13 @@ public:
     bool Wait();
 
     // The wait of the next exchanges (tests run their set-up quickly, then wait as the product).
-    void setReplyWait(std::chrono::milliseconds replyWait) { tmrWait.setInterval(replyWait); }
+    void setReplyWait(std::chrono::milliseconds replyWait) { replyWait_ = replyWait; }
+    // What each exchange waits: the reply wait, plus the port's delay over a network.
+    std::chrono::milliseconds replyWait() const { return replyWait_; }
+    std::chrono::milliseconds waitUsed() const { return replyWait_ + cm.replyDelay(); }
 
-    // Ends the running wait at once and makes every later wait return false at once.
+    // Ends the running wait (an exchange's, or a network port's open) at once and makes every
+    // later wait return false at once.
     void abort();
     bool isAborted() const { return aborted_; }
     bool isWaiting() const { return loop_ != nullptr; }
@@ -77,7 +81,9 @@ signals:
 private:
     void onTick();
     void endExchange(const QString& line, const std::optional<QString>& reply);
+    void stopWaiting();
 
+    std::chrono::milliseconds replyWait_;
     QTimer tmrWait;
     QElapsedTimer waited_; // the running exchange's wait
     QEventLoop* loop_ = nullptr;

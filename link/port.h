@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace tarvex::link {
@@ -39,6 +40,15 @@ public:
     virtual QString errorString() const = 0;
     // True when the last failed open was refused for lack of permission.
     virtual bool openRefusedForPermission() const = 0;
+    // True when the last failed open was refused because the far end serves another client
+    // (a terminal server's busy port).
+    virtual bool openRefusedAsHeld() const { return false; }
+
+    // How much later than on a serial port a reply arrives (a network's round trip), known
+    // once open; the exchange waits this much longer.
+    virtual std::chrono::milliseconds replyDelay() const { return {}; }
+    // Ends a wait inside SetOpen (for a network connection) at once; the open then fails.
+    virtual void abortWaits() {}
 
 signals:
     // The device went away while open (unplugged adapter, closed terminal). The port is

@@ -1,5 +1,6 @@
 #include "link/port_map.h"
 
+#include "link/line_address.h"
 #include "link/system_ports.h"
 
 #include <QSerialPortInfo>
@@ -100,6 +101,12 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
                              .arg(kFirstPortNumber)
                              .arg(kLastPortNumber)
                              .arg(value);
+            return std::nullopt;
+        }
+        QString wrongAddress;
+        if (isLineAddress(device) && !parseLineAddress(device, &wrongAddress)) {
+            if (error)
+                *error = QStringLiteral("--port %1: %2").arg(value, wrongAddress);
             return std::nullopt;
         }
         // A second device for a number would silently replace the first.

@@ -23,7 +23,7 @@ public:
     static PortMap listed();
     static PortMap pinned(QMap<int, QString> devices);
     // Parses "N=DEVICE" values as given with --port; nullopt and a reason when one is wrong
-    // or a number is given twice.
+    // (a malformed network address among them) or a number is given twice.
     static std::optional<PortMap> fromPortOptions(const QStringList& values, QString* error);
 
     // The system's map listed afresh (a USB adapter may have been plugged in since); a pinned

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
-#include <QString>
+#include "link/byte_line.h"
 
 #include <memory>
-#include <optional>
 
 namespace tarvex::link {
 
@@ -14,25 +11,21 @@ namespace tarvex::link {
 // on Windows our own Win32 code, because Qt's waits for a receive event that Wine never reports
 // on a COM port backed by a pseudo-terminal, and the exchange needs no such event: it reads
 // what has arrived when its wait ends.
-class SerialDevice : public QObject
+class SerialDevice : public ByteLine
 {
     Q_OBJECT
 public:
     explicit SerialDevice(QObject* parent = nullptr);
     ~SerialDevice() override;
 
-    // Opens name (a path, a name under /dev, or COMN) and drops input that arrived before.
-    bool open(const QString& name);
-    void close();
-    bool isOpen() const;
-    bool write(const QByteArray& bytes);   // the whole of bytes, or false
-    std::optional<QByteArray> readAll();   // what has arrived and not yet been read
-    QString errorString() const;           // why the last operation failed
-    bool openRefusedForPermission() const; // the last open was refused by the system's rights
-
-signals:
-    // The device went away while open; it is closed when this is emitted, once per loss.
-    void lost(const QString& systemText);
+    // name: a path, a name under /dev, or COMN.
+    bool open(const QString& name) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(const QByteArray& bytes) override;
+    std::optional<QByteArray> readAll() override;
+    QString errorString() const override;
+    bool openRefusedForPermission() const override;
 
 private:
     class Private;

@@ -29,7 +29,7 @@ public:
     }
 };
 
-SerialDevice::SerialDevice(QObject* parent) : QObject(parent), d(std::make_unique<Private>())
+SerialDevice::SerialDevice(QObject* parent) : ByteLine(parent), d(std::make_unique<Private>())
 {
     QSerialPort& serial = d->serial;
     serial.setBaudRate(QSerialPort::Baud9600);

@@ -77,7 +77,7 @@ public:
     }
 };
 
-SerialDevice::SerialDevice(QObject* parent) : QObject(parent), d(std::make_unique<Private>()) {}
+SerialDevice::SerialDevice(QObject* parent) : ByteLine(parent), d(std::make_unique<Private>()) {}
 
 SerialDevice::~SerialDevice()
 {

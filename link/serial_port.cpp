@@ -1,5 +1,9 @@
 #include "link/serial_port.h"
 
+#include "link/line_address.h"
+#include "link/network_line.h"
+#include "link/serial_device.h"
+
 namespace tarvex::link {
 
 QString deviceLostReason(const QString& systemText)
@@ -9,16 +13,13 @@ QString deviceLostReason(const QString& systemText)
     return detail.isEmpty() ? kGone : QStringLiteral("%1 (%2)").arg(kGone, detail);
 }
 
-SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map))
-{
-    connect(&serial_, &SerialDevice::lost, this, &SerialPort::onLost);
-}
+SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map)) {}
 
 SerialPort::~SerialPort() = default;
 
 bool SerialPort::SetPortNumber(int number)
 {
-    if (serial_.isOpen())
+    if (isOpenLine())
         return fail(QStringLiteral("The port number cannot change while the port is open"));
     if (number < kFirstPortNumber || number > kLastPortNumber)
         return fail(QStringLiteral("There is no port number %1").arg(number));
@@ -34,53 +35,81 @@ bool SerialPort::SetOpen(bool open)
 bool SerialPort::open()
 {
     permissionRefused_ = false;
-    if (serial_.isOpen())
+    heldElsewhere_ = false;
+    if (isOpenLine())
         return fail(QStringLiteral("The port is already open"));
     const QString device = map_.deviceFor(number_);
     if (device.isEmpty())
         return fail(QStringLiteral("Port %1 has no device").arg(number_));
-    if (!serial_.open(device)) {
-        permissionRefused_ = serial_.openRefusedForPermission();
-        return fail(serial_.errorString());
+    useLineFor(device);
+    if (!line_->open(device)) {
+        permissionRefused_ = line_->openRefusedForPermission();
+        heldElsewhere_ = line_->openRefusedAsHeld();
+        return fail(line_->errorString());
     }
     lossReason_.clear();
     return true;
 }
 
+// A serial device, or a network line when the device is an address; kept while the kind stays.
+void SerialPort::useLineFor(const QString& device)
+{
+    const bool network = isLineAddress(device);
+    if (line_ && network == network_)
+        return;
+    network_ = network;
+    if (network)
+        line_ = std::make_unique<NetworkLine>();
+    else
+        line_ = std::make_unique<SerialDevice>();
+    connect(line_.get(), &ByteLine::lost, this, &SerialPort::onLost);
+}
+
 bool SerialPort::close()
 {
-    if (!serial_.isOpen())
+    if (!isOpenLine())
         return failClosed();
-    serial_.close();
+    line_->close();
     return true;
 }
 
 bool SerialPort::IsOpen() const
 {
-    return serial_.isOpen();
+    return isOpenLine();
+}
+
+std::chrono::milliseconds SerialPort::replyDelay() const
+{
+    return isOpenLine() ? line_->replyDelay() : std::chrono::milliseconds{};
+}
+
+void SerialPort::abortWaits()
+{
+    if (line_)
+        line_->abortWaits();
 }
 
 bool SerialPort::WriteText(const QString& text)
 {
-    if (!serial_.isOpen())
+    if (!isOpenLine())
         return failClosed();
     // The unit takes one byte per character; a character that does not encode would go out
     // as "?" without a word.
     if (!encodesInLatin1(text))
         return fail(QStringLiteral("The text holds a character the unit cannot take"));
     const QByteArray bytes = text.toLatin1();
-    if (!serial_.write(bytes))
+    if (!line_->write(bytes))
         return failOnDevice();
     return true;
 }
 
 std::optional<QString> SerialPort::ReadAll()
 {
-    if (!serial_.isOpen()) {
+    if (!isOpenLine()) {
         failClosed();
         return std::nullopt;
     }
-    const std::optional<QByteArray> bytes = serial_.readAll();
+    const std::optional<QByteArray> bytes = line_->readAll();
     if (!bytes) {
         failOnDevice();
         return std::nullopt;
@@ -90,7 +119,7 @@ std::optional<QString> SerialPort::ReadAll()
 
 void SerialPort::refreshDevices()
 {
-    if (!serial_.isOpen())
+    if (!isOpenLine())
         map_ = map_.refreshed();
 }
 
@@ -109,7 +138,7 @@ bool SerialPort::fail(const QString& reason)
 // A lost device has closed the port meanwhile, and its loss says more than the failure.
 bool SerialPort::failOnDevice()
 {
-    return serial_.isOpen() ? fail(serial_.errorString()) : failClosed();
+    return isOpenLine() ? fail(line_->errorString()) : failClosed();
 }
 
 bool SerialPort::failClosed()
@@ -119,7 +148,8 @@ bool SerialPort::failClosed()
 
 void SerialPort::onLost(const QString& systemText)
 {
-    lossReason_ = deviceLostReason(systemText);
+    // A network line words its loss itself; a vanished device's system text rarely helps.
+    lossReason_ = network_ ? systemText : deviceLostReason(systemText);
     error_ = lossReason_;
     emit deviceLost(deviceName(), lossReason_);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "link/byte_line.h"
 #include "link/port.h"
 #include "link/port_map.h"
-#include "link/serial_device.h"
+
+#include <memory>
 
 namespace tarvex::link {
 
@@ -12,7 +14,9 @@ QString deviceLostReason(const QString& systemText);
 
 // The program's one serial port: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
 // control, set once and applied to whichever port number is opened. One byte per character
-// (ISO 8859-1) both ways.
+// (ISO 8859-1) both ways. A port number whose device is a network address (line_address.h)
+// reaches its unit through a terminal server instead, with the same numbering, checks, error
+// texts and loss report.
 class SerialPort : public Port
 {
     Q_OBJECT
@@ -31,6 +35,9 @@ public:
     QString deviceName() const override;
     QString errorString() const override { return error_; }
     bool openRefusedForPermission() const override { return permissionRefused_; }
+    bool openRefusedAsHeld() const override { return heldElsewhere_; }
+    std::chrono::milliseconds replyDelay() const override;
+    void abortWaits() override;
 
 private:
     bool open();
@@ -40,12 +47,17 @@ private:
     bool failOnDevice();
     void onLost(const QString& systemText);
 
+    bool isOpenLine() const { return line_ && line_->isOpen(); }
+    void useLineFor(const QString& device);
+
     PortMap map_;
-    SerialDevice serial_;
+    std::unique_ptr<ByteLine> line_; // of the device last opened
+    bool network_ = false;
     int number_ = kFirstPortNumber;
     QString error_;
     QString lossReason_; // why the device went away, until the next open
     bool permissionRefused_ = false;
+    bool heldElsewhere_ = false;
 };
 
 } // namespace tarvex::link

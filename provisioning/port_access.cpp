@@ -1,6 +1,7 @@
 #include "provisioning/port_access.h"
 
 #include "discovery/port_scan.h"
+#include "link/line_address.h"
 #include "link/port.h"
 
 #include <QFileInfo>
@@ -11,6 +12,9 @@ namespace tarvex::provisioning {
 // program holds (its lock); only the first is denied by the file's own permissions.
 Failure openFailure(const QString& device, const link::Port& port)
 {
+    if (port.openRefusedAsHeld())
+        return Failure(Failure::Kind::PortBusy,
+                       QStringLiteral("%1 is busy: %2").arg(device, port.errorString()), device);
     if (port.openRefusedForPermission()) {
         const discovery::DeviceAccess access = discovery::accessOf(device);
         if (access.userMayOpen)
@@ -20,8 +24,9 @@ Failure openFailure(const QString& device, const link::Port& port)
         return Failure(Failure::Kind::PermissionDenied, discovery::permissionHint(QList{access}),
                        device);
     }
-    const QString reason =
-        QFileInfo::exists(device) ? port.errorString() : QStringLiteral("no such device");
+    const QString reason = link::isLineAddress(device) || QFileInfo::exists(device)
+                               ? port.errorString()
+                               : QStringLiteral("no such device");
     return Failure(Failure::Kind::NoUnit, QStringLiteral("cannot open %1: %2").arg(device, reason),
                    device);
 }

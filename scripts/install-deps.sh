@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins fonts-liberation2
-          ansible-core python3-jsonschema)
+          ansible-core python3-jsonschema ser2net)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 packages+=(clang libclang-rt-14-dev libfuzzer-14-dev)
 # Icons, Debian packages (file for dpkg-shlibdeps) and the checks run on them.

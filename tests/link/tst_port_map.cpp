@@ -54,6 +54,7 @@ private slots:
         QTest::newRow("no number") << "=/dev/ttyS0";
         QTest::newRow("no equals sign") << "/dev/ttyS0";
         QTest::newRow("not a number") << "x=/dev/ttyS0";
+        QTest::newRow("malformed address") << "1=rfc2217://ts";
     }
     void malformedPortOptionsAreRefused()
     {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+namespace tarvex::link {
+
+// What carries the unit's bytes behind a port: a serial device, or a network connection to a
+// terminal server. The port above it numbers the lines, checks the text and reports a loss.
+class ByteLine : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Opens name and drops input that arrived before.
+    virtual bool open(const QString& name) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual bool write(const QByteArray& bytes) = 0;   // the whole of bytes, or false
+    virtual std::optional<QByteArray> readAll() = 0;   // what has arrived and not yet been read
+    virtual QString errorString() const = 0;           // why the last operation failed
+    virtual bool openRefusedForPermission() const = 0; // the system's rights refused the open
+
+    // The far end holds the line for another client (a terminal server's busy port).
+    virtual bool openRefusedAsHeld() const { return false; }
+    // How much later than on a serial port a reply arrives: a network's round trip.
+    virtual std::chrono::milliseconds replyDelay() const { return {}; }
+    // Ends a wait of the open (for a connection, an answer) at once; the open then fails.
+    virtual void abortWaits() {}
+
+signals:
+    // The line went away while open; it is closed when this is emitted, once per loss.
+    void lost(const QString& systemText);
+};
+
+} // namespace tarvex::link

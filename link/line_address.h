@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+namespace tarvex::link {
+
+// A unit behind a terminal server, named where a device is: tcp://HOST:PORT for a raw TCP port
+// (the server owns the line settings), rfc2217://HOST:PORT for Telnet with the COM-PORT option,
+// each optionally followed by ?delay=MS. HOST is a name, an IPv4 address or an IPv6 address in
+// brackets.
+struct LineAddress
+{
+    enum class Kind { RawTcp, Rfc2217 };
+
+    Kind kind = Kind::RawTcp;
+    QString host; // without the brackets of an IPv6 address
+    quint16 port = 0;
+    // The line's delay as given, in place of the measured one.
+    std::optional<std::chrono::milliseconds> delay;
+};
+
+inline constexpr std::chrono::milliseconds kLargestGivenDelay{10000};
+
+// Whether name is meant as a network address rather than a device: it names a scheme
+// ("SCHEME://..."). Such a name is then parsed, and refused with a reason when malformed.
+bool isLineAddress(const QString& name);
+
+// nullopt, and in reason what is wrong with text, when it is no valid address.
+std::optional<LineAddress> parseLineAddress(const QString& text, QString* reason);
+
+} // namespace tarvex::link

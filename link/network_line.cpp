@@ -1,0 +1,304 @@
+#include "link/network_line.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cmath>
+
+namespace tarvex::link {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bounds of the open: a few seconds for each step, whatever the network does.
+constexpr auto kConnectWithin = 5s;
+constexpr auto kNegotiateWithin = 10s;
+// A terminal server that refuses a client (ser2net: "Port already in use") says so and closes
+// at once; a raw TCP line listens this long past its round trip for that.
+constexpr auto kSettle = 50ms;
+// A server holds its port for a moment after a client left (the end of the old connection is
+// still on its way): try again briefly before calling the port busy.
+constexpr auto kHeldRetryFor = 2s;
+constexpr auto kHeldRetryPause = 200ms;
+
+// The loop's codes, distinct from the 0 of a quitting application.
+constexpr int kDone = 1;
+constexpr int kFailed = 2;
+constexpr int kTimedOut = 3;
+constexpr int kAborted = 4;
+
+std::chrono::milliseconds wholeMilliseconds(qint64 nanoseconds)
+{
+    return std::chrono::milliseconds(qint64(std::ceil(double(nanoseconds) / 1e6)));
+}
+
+QString seconds(std::chrono::milliseconds time)
+{
+    return QStringLiteral("%1 s").arg(double(time.count()) / 1000.0);
+}
+
+} // namespace
+
+NetworkLine::NetworkLine(QObject* parent) : ByteLine(parent)
+{
+    connect(&socket_, &StreamSocket::received, this, &NetworkLine::onReceived);
+    connect(&socket_, &StreamSocket::failed, this, &NetworkLine::onFailed);
+}
+
+NetworkLine::~NetworkLine()
+{
+    abortWaits();
+}
+
+bool NetworkLine::open(const QString& name)
+{
+    aborted_ = false;
+    held_ = false;
+    if (open_)
+        return fail(QStringLiteral("the line is already open"));
+    QString reason;
+    const std::optional<LineAddress> address = parseLineAddress(name, &reason);
+    if (!address)
+        return fail(reason);
+    address_ = name;
+    QElapsedTimer since;
+    since.start();
+    while (!attempt(*address)) {
+        if (!held_ || aborted_ || std::chrono::milliseconds(since.elapsed()) >= kHeldRetryFor)
+            return false;
+        const QString heldReason = error_;
+        if (!pause(kHeldRetryPause))
+            return false;
+        error_ = heldReason;
+    }
+    return true;
+}
+
+bool NetworkLine::attempt(const LineAddress& address)
+{
+    close();
+    telnet_ = address.kind == LineAddress::Kind::Rfc2217;
+    decoder_ = {};
+    negotiation_ = {};
+    held_ = false;
+    socketFailed_ = false;
+    if (!connectTo(address))
+        return false;
+    if (!(telnet_ ? negotiate() : settle(address))) {
+        socket_.close();
+        return false;
+    }
+    delay_ = address.delay.value_or(delay_);
+    received_.clear(); // what came before the open, as a serial port drops it
+    open_ = true;
+    return true;
+}
+
+bool NetworkLine::connectTo(const LineAddress& address)
+{
+    QElapsedTimer clock;
+    clock.start();
+    socket_.connectToHost(address.host, address.port);
+    const Waited waited = waitFor([this] { return socket_.isConnected(); }, kConnectWithin);
+    // The handshake takes one round trip: the raw line's delay, unless measured otherwise.
+    delay_ = wholeMilliseconds(clock.nsecsElapsed());
+    if (waited == Waited::Done)
+        return true;
+    socket_.close();
+    if (waited == Waited::TimedOut)
+        return fail(
+            QStringLiteral("no answer to the connection within %1").arg(seconds(kConnectWithin)));
+    if (waited == Waited::Aborted)
+        return fail(QStringLiteral("the connection was abandoned"));
+    switch (socket_.error()) {
+    case StreamSocket::Error::HostNotFound:
+        return fail(QStringLiteral("no such host \"%1\"").arg(address.host));
+    case StreamSocket::Error::ConnectionRefused:
+        return fail(QStringLiteral("the connection was refused: nothing listens on port %1 of %2")
+                        .arg(address.port)
+                        .arg(address.host));
+    default:
+        return fail(QStringLiteral("cannot connect: %1").arg(socket_.errorString()));
+    }
+}
+
+// The delay is the largest round trip of the questions after the settings.
+bool NetworkLine::negotiate()
+{
+    delay_ = {};
+    socket_.write(ComPortNegotiation::opening());
+    const Waited waited = waitFor(
+        [this] {
+            return negotiation_.isDone() || !negotiation_.refusal().isEmpty() ||
+                   decoder_.isBroken();
+        },
+        kNegotiateWithin);
+    if (waited != Waited::Done)
+        return endedEarly(waited, QStringLiteral("the Telnet COM-PORT negotiation"));
+    if (decoder_.isBroken())
+        return fail(QStringLiteral("the server's Telnet negotiation is malformed"));
+    if (!negotiation_.refusal().isEmpty())
+        return fail(negotiation_.refusal());
+    return true;
+}
+
+bool NetworkLine::settle(const LineAddress& address)
+{
+    const Waited waited = waitFor([] { return false; }, kSettle + address.delay.value_or(delay_));
+    return waited == Waited::TimedOut || endedEarly(waited, QStringLiteral("the connection"));
+}
+
+// The open's wait ended otherwise than hoped: the server closed (a busy port says so first),
+// said nothing in time, or the wait was abandoned.
+bool NetworkLine::endedEarly(Waited waited, const QString& during)
+{
+    if (waited == Waited::Aborted)
+        return fail(QStringLiteral("the connection was abandoned"));
+    if (waited == Waited::TimedOut)
+        return fail(QStringLiteral("no answer to %1 within %2 (a raw TCP port? then tcp://)")
+                        .arg(during, seconds(kNegotiateWithin)));
+    if (received_.contains("in use")) {
+        held_ = true;
+        return fail(
+            QStringLiteral("the terminal server's port is in use by another client (\"%1\")")
+                .arg(QString::fromLatin1(received_.trimmed())));
+    }
+    return fail(QStringLiteral("the server closed %1 at once").arg(during));
+}
+
+NetworkLine::Waited NetworkLine::waitFor(const std::function<bool()>& done,
+                                         std::chrono::milliseconds bound)
+{
+    if (aborted_)
+        return Waited::Aborted;
+    if (done())
+        return Waited::Done;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(kTimedOut); });
+    const auto check = [&] {
+        if (socketFailed_)
+            loop.exit(kFailed);
+        else if (done())
+            loop.exit(kDone);
+    };
+    connect(&socket_, &StreamSocket::connected, &loop, check);
+    connect(&socket_, &StreamSocket::received, &loop, check);
+    connect(&socket_, &StreamSocket::failed, &loop, check);
+    timer.start(bound);
+    loop_ = &loop;
+    const int code = loop.exec();
+    loop_ = nullptr;
+    switch (code) {
+    case kDone:
+        return Waited::Done;
+    case kFailed:
+        return Waited::Failed;
+    case kTimedOut:
+        return Waited::TimedOut;
+    default: // abandoned, or the application is quitting
+        aborted_ = true;
+        return Waited::Aborted;
+    }
+}
+
+bool NetworkLine::pause(std::chrono::milliseconds time)
+{
+    if (waitFor([] { return false; }, time) == Waited::TimedOut)
+        return true;
+    return fail(QStringLiteral("the connection was abandoned"));
+}
+
+void NetworkLine::abortWaits()
+{
+    aborted_ = true;
+    if (loop_)
+        loop_->exit(kAborted);
+}
+
+void NetworkLine::close()
+{
+    open_ = false;
+    socket_.close();
+    received_.clear();
+}
+
+bool NetworkLine::write(const QByteArray& bytes)
+{
+    if (!open_)
+        return fail(QStringLiteral("the line is not open"));
+    if (!socket_.write(telnet_ ? telnet::escaped(bytes) : bytes))
+        return fail(socket_.errorString());
+    return true;
+}
+
+std::optional<QByteArray> NetworkLine::readAll()
+{
+    if (!open_)
+        return std::nullopt;
+    QByteArray bytes;
+    bytes.swap(received_);
+    return bytes;
+}
+
+bool NetworkLine::fail(const QString& reason)
+{
+    error_ = reason;
+    return false;
+}
+
+void NetworkLine::onReceived()
+{
+    const QByteArray bytes = socket_.readAll();
+    if (telnet_)
+        takeTelnet(bytes);
+    else
+        received_ += bytes;
+}
+
+// Telnet never reaches the data; the server's requests are answered as they come, during the
+// open and after it, and each answer to a line-settings request times a round trip.
+void NetworkLine::takeTelnet(const QByteArray& bytes)
+{
+    received_ += decoder_.feed(bytes);
+    QByteArray answers;
+    for (const telnet::Event& event : decoder_.takeEvents()) {
+        const int answered = negotiation_.answersReceived();
+        const int sent = negotiation_.requestsSent();
+        answers += negotiation_.take(event);
+        if (negotiation_.answersReceived() > answered &&
+            ComPortNegotiation::timesRoundTrip(answered))
+            delay_ = std::max(delay_, wholeMilliseconds(requestClock_.nsecsElapsed()));
+        if (negotiation_.requestsSent() > sent)
+            requestClock_.start();
+    }
+    if (!answers.isEmpty())
+        socket_.write(answers);
+    if (open_ && decoder_.isBroken())
+        lose(QStringLiteral("the server's Telnet data is malformed"));
+    else if (open_ && !negotiation_.refusal().isEmpty())
+        lose(negotiation_.refusal());
+}
+
+void NetworkLine::onFailed()
+{
+    onReceived(); // what came before the end is still data
+    if (!open_) {
+        socketFailed_ = true;
+        return;
+    }
+    lose(socket_.error() == StreamSocket::Error::RemoteClosed
+             ? QStringLiteral("the terminal server closed the connection")
+             : socket_.errorString());
+}
+
+void NetworkLine::lose(const QString& reason)
+{
+    open_ = false;
+    socket_.close();
+    error_ = reason;
+    emit lost(reason);
+}
+
+} // namespace tarvex::link

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "link/byte_line.h"
+#include "link/com_port_negotiation.h"
+#include "link/line_address.h"
+#include "link/stream_socket.h"
+#include "link/telnet_codec.h"
+
+#include <QElapsedTimer>
+
+#include <functional>
+
+class QEventLoop;
+
+namespace tarvex::link {
+
+// A unit behind a terminal server: a TCP connection, raw or Telnet with the COM-PORT option,
+// opened by its address (line_address.h). Every wait of the open (the connection, the Telnet
+// answers, a busy server's moment) blocks in a local event loop with a bound, and
+// abortWaits() ends it at once. The reply delay is the network's: measured at the open, or
+// the address's ?delay=MS.
+class NetworkLine : public ByteLine
+{
+    Q_OBJECT
+public:
+    explicit NetworkLine(QObject* parent = nullptr);
+    ~NetworkLine() override;
+
+    bool open(const QString& name) override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    bool write(const QByteArray& bytes) override;
+    std::optional<QByteArray> readAll() override;
+    QString errorString() const override { return error_; }
+    bool openRefusedForPermission() const override { return false; }
+    bool openRefusedAsHeld() const override { return held_; }
+    std::chrono::milliseconds replyDelay() const override { return delay_; }
+    void abortWaits() override;
+
+private:
+    enum class Waited { Done, Failed, TimedOut, Aborted };
+
+    bool attempt(const LineAddress& address);
+    bool connectTo(const LineAddress& address);
+    bool negotiate();
+    bool settle(const LineAddress& address);
+    bool endedEarly(Waited waited, const QString& during);
+    Waited waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound);
+    bool pause(std::chrono::milliseconds time);
+    bool fail(const QString& reason);
+
+    void onReceived();
+    void onFailed();
+    void takeTelnet(const QByteArray& bytes);
+    void lose(const QString& reason);
+
+    StreamSocket socket_;
+    bool telnet_ = false;
+    telnet::Decoder decoder_;
+    ComPortNegotiation negotiation_;
+    QElapsedTimer requestClock_; // since the last line-settings request went out
+    std::chrono::milliseconds delay_{0};
+    QByteArray received_; // data, Telnet taken out, not yet read
+    QString address_;
+    QString error_;
+    QEventLoop* loop_ = nullptr;
+    bool open_ = false;
+    bool held_ = false;
+    bool socketFailed_ = false; // during the open, before it counts as a loss
+    bool aborted_ = false;
+};
+
+} // namespace tarvex::link
