@@ -12,7 +12,8 @@ DOCUMENTATION = r"""
 module: tarvex_unit
 short_description: Apply a configuration file to a Tarvex power-supply alert unit
 description:
-  - Runs C(tarvex-cli apply FILE --json) against one unit on a serial line of the managed host.
+  - Runs C(tarvex-cli apply FILE --json) against one unit on a serial line of the managed host,
+    or behind a terminal server that the managed host reaches over the network.
   - The unit's configuration is validated, read, and only what differs is written, then read
     back and verified, so a second run with the same configuration changes nothing.
   - In check mode C(--check) is added; the unit is only read, and the module reports what would
@@ -22,7 +23,7 @@ author:
   - Tarvex Configurator developers
 requirements:
   - C(tarvex-cli) on the managed host, with access to the unit's serial device (usually
-    membership of the C(dialout) group).
+    membership of the C(dialout) group), or a network path to its terminal server.
 options:
   config:
     description:
@@ -34,9 +35,15 @@ options:
     required: true
   device:
     description:
-      - The unit's serial device on the managed host, passed as C(--device).
+      - The unit's serial device on the managed host, or its network address, passed as
+        C(--device).
       - Prefer stable names such as C(/dev/serial/by-path/...), so that each inventory host
         keeps its unit across re-plugging.
+      - A unit behind a terminal server (ser2net, a console server) is C(rfc2217://HOST:PORT)
+        (Telnet with the COM-PORT option; the line is set to 9600 8N1) or C(tcp://HOST:PORT)
+        (raw TCP; the server owns the line settings). HOST is a name, an IPv4 address or an
+        IPv6 address in brackets. C(?delay=MS) after the port gives the network's round trip
+        where it cannot be measured (behind a proxy or an SSH forward).
       - When left out, C(tarvex-cli) takes C(TARVEX_DEVICE) from the environment or scans the
         host's serial ports, and fails if several units answer.
     type: str
@@ -63,8 +70,12 @@ notes:
   - One task talks to one unit. Give each unit its own inventory host with
     C(ansible_connection=local) and its own I(device), and run with enough forks; see the
     example playbook C(provision-bench.yml).
+  - "Units behind terminal servers need no SSH and no C(tarvex-cli) at the sites: run the task
+    on the controller (C(connection: local)) with each host's address as I(device), see the
+    example playbook C(provision-sites.yml)."
   - A serial device can be held by one program at a time; two hosts naming the same device fail
-    with a busy port.
+    with a busy port. A terminal server's port serves one client at a time, so two hosts naming
+    the same address fail the same way.
 """
 
 EXAMPLES = r"""
@@ -86,6 +97,12 @@ EXAMPLES = r"""
       events:
         power1_off_to_on: { enabled: true, message: "Power 1 is back" }
         power1_on_to_off: { enabled: true, message: "Power 1 is off" }
+
+- name: Apply a file to a unit behind a terminal server, from the controller
+  tarvex_unit:
+    config: /etc/tarvex/site.json
+    device: rfc2217://site-17.example.net:4001
+  delegate_to: localhost
 
 - name: Apply a file kept on the controller to a unit of a remote PC
   tarvex_unit:

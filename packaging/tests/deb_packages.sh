@@ -57,6 +57,7 @@ check_contents()
         /usr/share/doc/tarvex-cli/{copyright,changelog.gz}
         /usr/share/tarvex/{tarvex-config.schema.json,example-config.json}
         /usr/share/tarvex/ansible/{provision-bench.yml,inventory.example.ini,README.md}
+        /usr/share/tarvex/ansible/{provision-sites.yml,inventory-sites.example.ini}
         /usr/share/tarvex/ansible/library/tarvex_unit.py)
     expect_files "$cli_deb" "${cli_files[@]}"
     local shared
@@ -108,7 +109,7 @@ check_extracted_cli()
 check_extracted_playbook()
 {
     local ansible=$out/extracted/usr/share/tarvex/ansible
-    (cd "$ansible" && ansible-playbook --syntax-check -i localhost, provision-bench.yml) \
+    (cd "$ansible" && ansible-playbook --syntax-check -i localhost, provision-bench.yml provision-sites.yml) \
         >"$out/playbook.txt" 2>&1 || fail "the packaged playbook: $(cat "$out/playbook.txt")"
 }
 

@@ -6,7 +6,8 @@ test_provision_bench.py TARVEX_CLI TARVEX_SIM
 A first run writes all three units, a second changes nothing, and a check run after the file
 changed reports the change (with --diff, item by item) yet leaves every unit's memory as it was.
 A unit that ignores writes, and one that does not exist, fail their own hosts only, with
-tarvex-cli's message (and, for the first, as changed: something was written).
+tarvex-cli's message (and, for the first, as changed: something was written). The sites playbook
+writes a unit behind Debian's ser2net (RFC 2217) from the controller, and then changes nothing.
 """
 
 import ctypes
@@ -15,12 +16,16 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PLAYBOOK = os.path.join(HERE, "..", "..", "ansible", "provision-bench.yml")
+SITES_PLAYBOOK = os.path.join(HERE, "..", "..", "ansible", "provision-sites.yml")
+SER2NET_START_S = 10
 UNITS = ("unit1", "unit2", "unit3")
 RUN_TIMEOUT_S = 240
 
@@ -63,6 +68,43 @@ def start_unit(sim, scratch, name, *options):
     return process, link
 
 
+def free_tcp_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def listening(port):
+    # Binding fails once ser2net listens; connecting would take its one client place.
+    with socket.socket() as probe:
+        try:
+            probe.bind(("127.0.0.1", port))
+        except OSError:
+            return True
+        return False
+
+
+def start_ser2net(scratch, device):
+    """Debian's ser2net in the foreground, an RFC 2217 accepter in front of device."""
+    port = free_tcp_port()
+    config = os.path.join(scratch, "ser2net.yaml")
+    with open(config, "w", encoding="utf-8") as out:
+        out.write("connection: &unit\n"
+                  "  accepter: telnet(rfc2217),tcp,127.0.0.1,%d\n"
+                  "  connector: serialdev,%s,9600n81,local\n" % (port, device))
+    expect(shutil.which("ser2net", path="/usr/sbin:/usr/bin"), "ser2net not found (scripts/install-deps.sh)")
+    # -n: in the foreground; -u: no UUCP lock files (the simulator's device is ours alone).
+    process = subprocess.Popen(
+        [shutil.which("ser2net", path="/usr/sbin:/usr/bin"), "-n", "-u", "-c", config,
+         "-P", os.path.join(scratch, "ser2net.pid")],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=end_with_parent)
+    deadline = time.monotonic() + SER2NET_START_S
+    while not listening(port):
+        expect(time.monotonic() < deadline and process.poll() is None, "ser2net does not listen")
+        time.sleep(0.05)
+    return process, "rfc2217://127.0.0.1:%d" % port
+
+
 def write_json(path, document):
     with open(path, "w", encoding="utf-8") as out:
         json.dump(document, out)
@@ -102,8 +144,9 @@ def ansible_environment(scratch):
     return environment
 
 
-def run_playbook(context, config_file, *options, inventories=("units.ini",), expect_rc=0):
-    command = [context["ansible"], PLAYBOOK, "-e", "config_file=" + config_file,
+def run_playbook(context, config_file, *options, inventories=("units.ini",), expect_rc=0,
+                 playbook=PLAYBOOK):
+    command = [context["ansible"], playbook, "-e", "config_file=" + config_file,
                "-e", "tarvex_cli=" + context["cli"], "-e", "tarvex_reply_wait=200"]
     for inventory in inventories:
         command += ["-i", os.path.join(context["scratch"], inventory)]
@@ -184,6 +227,19 @@ def check_check_mode_writes_nothing(context, config_file):
     expect(absent["rc"] == 69 and not absent["changed"], "the absent unit: %s" % absent)
 
 
+def check_sites_playbook_through_ser2net(context, config_file, address):
+    inventory = os.path.join(context["scratch"], "sites.ini")
+    with open(inventory, "w", encoding="utf-8") as out:
+        out.write("[tarvex_sites]\nsite-unit unit_address=%s\n" % address)
+    for changed in (1, 0):
+        recap, _ = run_playbook(context, config_file, inventories=("sites.ini",),
+                                playbook=SITES_PLAYBOOK)
+        expect_recap(recap, changed=changed, hosts=("site-unit",))
+    memory = json.loads(open(os.path.join(context["scratch"], "site-unit.state.json"), "rb").read())
+    expect(memory["phones"][:2] == ["9800000000", "9811111111"],
+           "the unit behind ser2net holds phones %s" % memory["phones"][:2])
+
+
 def main():
     cli, sim = sys.argv[1:3]
     ansible = shutil.which("ansible-playbook")
@@ -211,6 +267,12 @@ def main():
             check_first_run_wrote(context, config_file)
             check_second_run_idempotent(context, config_file)
             check_check_mode_writes_nothing(context, config_file)
+            process, device = start_unit(sim, scratch, "site-unit")
+            units.append(process)
+            server, address = start_ser2net(scratch, device)
+            units.append(server)
+            write_json(config_file, CONFIGURATION)
+            check_sites_playbook_through_ser2net(context, config_file, address)
         finally:
             for process in units:
                 process.terminate()
