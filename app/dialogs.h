@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -11,9 +12,9 @@ class QProgressDialog;
 class QWidget;
 
 // The dialogs of the file flows: a file to save or open, a progress with Cancel, and the
-// differences between the unit and a file. Like message boxes (message_box.h), each goes
-// through here, so that a test can watch it and answer it without a real dialog. Everything
-// they show is plain text.
+// differences between the unit and a file; and the address of a unit behind a terminal server. Like
+// message boxes (message_box.h), each goes through here, so that a test can watch it and answer it
+// without a real dialog. Everything they show is plain text.
 namespace tarvex::app::dialogs {
 
 struct FileRequest
@@ -49,6 +50,13 @@ struct DifferencesRequest
     bool offersWrite = false; // "Write" and "Cancel" (the default), or a single "Close"
 };
 
+struct AddressRequest
+{
+    QString title;
+    QStringList recent; // offered in the list, most recent first
+    QString refusal;    // why the address given last was refused; empty at first
+};
+
 // Answers in the operator's place. The defaults are what a hasty operator's Enter or Escape
 // gives: no file, no Cancel, and no Write.
 class Observer
@@ -62,6 +70,9 @@ public:
     virtual bool cancelAt(const ProgressStep&) { return false; }
     // Whether "Write" is pressed.
     virtual bool answer(const DifferencesRequest&) { return false; }
+    // The address typed or picked, or nothing for Cancel. Asked again, with the refusal, while
+    // the address given is malformed, as the dialog stays open.
+    virtual std::optional<QString> chooseAddress(const AddressRequest&) { return std::nullopt; }
 };
 
 // With an observer set, dialogs are handed to it instead of being shown. nullptr resets.
@@ -85,6 +96,10 @@ void rememberFolderOf(const QString& path);
 // Shows the differences as a table (item, on the unit, in the file); true when "Write" is
 // pressed.
 bool showDifferences(QWidget* parent, const DifferencesRequest& request);
+
+// Asks for a network address (tcp://HOST:PORT, rfc2217://HOST:PORT) in an editable list of the
+// recent ones; a malformed one is refused with what is wrong with it. Nothing when cancelled.
+std::optional<QString> chooseNetworkAddress(QWidget* parent, const QStringList& recent);
 
 // A progress over a sequence of exchanges, shown while it exists. Its Cancel stops nothing by
 // itself: the sequence asks wasCanceled() after each exchange, so the one in flight ends. With

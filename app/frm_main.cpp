@@ -69,6 +69,21 @@ void frmMain::Connect()
                    discovery::permissionHint(result->refusedForPermission));
 }
 
+// A failure ends as a scan that finds nothing does, and says at once why: the operator typed
+// this one address and waits for it.
+void frmMain::ConnectTo(const QString& address)
+{
+    const std::optional<discovery::DeviceResult> result = connection_.connectTo(address);
+    if (!result)
+        return;
+    const QString why = QStringLiteral("%1: %2").arg(address, result->failure);
+    showScanResult(result->found, connection_.identity(), why);
+    if (!result->found)
+        message_box::show(this, message_box::Icon::Exclamation,
+                          QStringLiteral("Connect to Network Unit"),
+                          QStringLiteral("No unit was found.\n%1").arg(why));
+}
+
 void frmMain::showScanning()
 {
     controls_.lblConn->setText(QStringLiteral("Connecting..."));

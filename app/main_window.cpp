@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 
 #include "app/about_box.h"
+#include "app/dialogs.h"
 #include "app/file_flows.h"
+#include "app/recent_addresses.h"
 #include "app/traffic_log.h"
 #include "app/traffic_log_window.h"
 #include "app/window_look.h"
@@ -52,6 +54,11 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    // Refused while an exchange runs, as a click on Connect is.
+    actions_.connectToNetworkUnit =
+        file->addAction(QStringLiteral("Connect to &Network Unit..."), this,
+                        [this] { form_->session().whenIdle([this] { connectToNetworkUnit(); }); });
+    file->addSeparator();
     actions_.saveConfiguration =
         addFileAction(file, QStringLiteral("&Save Unit Configuration As..."),
                       QKeySequence(Qt::CTRL | Qt::Key_S), &MainWindow::saveConfigurationRequested);
@@ -86,6 +93,16 @@ QAction* MainWindow::addFileAction(QMenu* menu, const QString& text, const QKeyS
                 emit(this->*requested)();
         });
     });
+}
+
+void MainWindow::connectToNetworkUnit()
+{
+    const std::optional<QString> address =
+        dialogs::chooseNetworkAddress(this, recent_addresses::load());
+    if (!address)
+        return;
+    recent_addresses::remember(*address);
+    form_->ConnectTo(*address);
 }
 
 // Whatever connects or loses the unit (a scan, a lost line), the File items follow.

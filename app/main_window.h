@@ -22,6 +22,7 @@ class TrafficLogWindow;
 // The menu's items, by what they do.
 struct MenuActions
 {
+    QAction* connectToNetworkUnit = nullptr;
     QAction* saveConfiguration = nullptr;
     QAction* applyConfiguration = nullptr;
     QAction* compareWithFile = nullptr;
@@ -67,6 +68,7 @@ private:
     void buildMenus();
     QAction* addFileAction(QMenu* menu, const QString& text, const QKeySequence& shortcut,
                            void (MainWindow::*requested)());
+    void connectToNetworkUnit();
     void followConnection();
     static void showWindow(QWidget* window);
 

@@ -59,8 +59,12 @@ QString TrafficLog::cell(const Entry& entry, int column)
         return link::escaped(exchange.command);
     case Received:
         return exchange.read ? link::escaped(exchange.reply) : QStringLiteral("(read failed)");
-    case Duration:
-        return QString::number(exchange.milliseconds, 'f', 1);
+    case Duration: {
+        // Over a network the wait differs from line to line: it is shown as --trace shows it.
+        const QString measured = QString::number(exchange.milliseconds, 'f', 1);
+        const QString wait = link::waitGiven(exchange);
+        return wait.isEmpty() ? measured : QStringLiteral("%1  %2").arg(measured, wait);
+    }
     }
     return {};
 }

@@ -14,6 +14,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tarvex::app {
 namespace {
 
@@ -64,7 +66,23 @@ TrafficLogWindow::TrafficLogWindow(TrafficLog& log, QWidget* parent)
         const QScrollBar* bar = list_->verticalScrollBar();
         atBottom_ = bar->value() == bar->maximum();
     });
-    connect(&log, &TrafficLog::rowsInserted, this, &TrafficLogWindow::followNewest);
+    connect(&log, &TrafficLog::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        fitWaits(first, last);
+        followNewest();
+    });
+}
+
+// A network line's wait makes its duration longer than the column: the column grows to it,
+// measuring only the rows that arrive, never shrinking while the list is read.
+void TrafficLogWindow::fitWaits(int first, int last)
+{
+    const QFontMetrics metrics = list_->fontMetrics();
+    int widest = list_->columnWidth(TrafficLog::Duration);
+    for (int row = first; row <= last; ++row) {
+        const QString text = log_.index(row, TrafficLog::Duration).data().toString();
+        widest = std::max(widest, metrics.horizontalAdvance(text + QStringLiteral("00")));
+    }
+    list_->setColumnWidth(TrafficLog::Duration, widest);
 }
 
 void TrafficLogWindow::followNewest()

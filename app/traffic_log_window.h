@@ -26,6 +26,7 @@ public:
 
 private:
     void followNewest();
+    void fitWaits(int first, int last);
 
     TrafficLog& log_;
     QTableView* list_;

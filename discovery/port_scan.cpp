@@ -85,6 +85,36 @@ ScanResult Connect(link::Link& link)
     return result;
 }
 
+DeviceResult identifyAt(link::Link& link, const QString& device)
+{
+    link.startScan();
+    if (!link.cm.SetDevice(device))
+        return {false, {}, QStringLiteral("only the port numbers of this window can be opened")};
+    if (!link.cm.SetOpen(true)) {
+        if (link.isAborted()) // the open's wait ended because the program is closing
+            throw link::LinkAborted();
+        return {false, {}, link.cm.errorString()};
+    }
+    DeviceResult result;
+    try {
+        result.reply = link.SendAndWait(protocol::identifyQuery());
+        result.found = protocol::isIdentity(result.reply);
+        if (!result.found)
+            result.failure = result.reply.isEmpty()
+                                 ? QStringLiteral("no unit answered")
+                                 : QStringLiteral("the device that answered is no unit (\"%1\")")
+                                       .arg(protocol::identityShown(result.reply));
+    } catch (const link::LinkError& error) {
+        result.failure = error.reason();
+    } catch (const link::LinkAborted&) {
+        link.cm.SetOpen(false);
+        throw;
+    }
+    if (!result.found && link.cm.IsOpen())
+        link.cm.SetOpen(false);
+    return result;
+}
+
 QString identityCaption(const ScanResult& result)
 {
     return protocol::identityShown(result.reply);

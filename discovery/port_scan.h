@@ -26,6 +26,19 @@ struct ScanResult
 // the program closes during a wait.
 ScanResult Connect(link::Link& link);
 
+// What asking one named device (a network address) for the unit found.
+struct DeviceResult
+{
+    bool found = false;
+    QString reply;   // the identify reply, when found
+    QString failure; // why nothing was found: the open's reason, or that no unit answered
+};
+
+// Asks the device named, outside the port numbers, for the unit: closes the port an earlier
+// scan left open, opens the device, sends the identify query once and leaves the port open
+// when the reply is an identity. Throws link::LinkAborted when the program closes meanwhile.
+DeviceResult identifyAt(link::Link& link, const QString& device);
+
 // The text shown in the status label: the first seven characters of the identity.
 QString identityCaption(const ScanResult& result);
 

@@ -21,17 +21,23 @@ QString escaped(const QString& bytes)
     return text;
 }
 
+QString waitGiven(const TracedExchange& exchange)
+{
+    if (exchange.lineDelay.count() <= 0)
+        return {};
+    return QStringLiteral("(wait %1 ms: %2 + %3 line delay)")
+        .arg((exchange.replyWait + exchange.lineDelay).count())
+        .arg(exchange.replyWait.count())
+        .arg(exchange.lineDelay.count());
+}
+
 QString traceText(const TracedExchange& exchange)
 {
     const QString received = exchange.read
                                  ? QStringLiteral("received \"%1\"").arg(escaped(exchange.reply))
                                  : QStringLiteral("read failed");
-    const QString waited = exchange.lineDelay.count() > 0
-                               ? QStringLiteral("  (wait %1 ms: %2 + %3 line delay)")
-                                     .arg((exchange.replyWait + exchange.lineDelay).count())
-                                     .arg(exchange.replyWait.count())
-                                     .arg(exchange.lineDelay.count())
-                               : QString();
+    const QString wait = waitGiven(exchange);
+    const QString waited = wait.isEmpty() ? QString() : QStringLiteral("  ") + wait;
     return QStringLiteral("%1  sent \"%2\"  %3  %4 ms%5")
         .arg(exchange.device, escaped(exchange.command), received)
         .arg(exchange.milliseconds, 0, 'f', 1)

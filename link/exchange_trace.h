@@ -25,6 +25,10 @@ struct TracedExchange
 // other control or non-ASCII character as \xNN. Replies often hold bytes a terminal would eat.
 QString escaped(const QString& bytes);
 
+// The wait a network line's exchange was given, "(wait 203 ms: 200 + 3 line delay)"; empty on
+// a serial port, whose wait never changes.
+QString waitGiven(const TracedExchange& exchange);
+
 // What an exchange adds to a trace after the time stamp.
 QString traceText(const TracedExchange& exchange);
 

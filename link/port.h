@@ -26,7 +26,11 @@ public:
     using QObject::QObject;
 
     virtual bool SetPortNumber(int number) = 0; // refused while open and outside 1..255
-    virtual bool SetOpen(bool open) = 0;        // opens with the fixed line settings, or closes
+    // Names the device of the next opens outside the numbering (an address the operator typed),
+    // until SetPortNumber picks a number again. Refused while open, and by a port that reaches
+    // only its own numbers (the in-process units of --demo).
+    virtual bool SetDevice(const QString& /*device*/) { return false; }
+    virtual bool SetOpen(bool open) = 0; // opens with the fixed line settings, or closes
     virtual bool IsOpen() const = 0;
     virtual bool WriteText(const QString& text) = 0; // queues the bytes, returns at once
     virtual std::optional<QString> ReadAll() = 0;    // everything received and not yet read

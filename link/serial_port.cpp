@@ -24,7 +24,23 @@ bool SerialPort::SetPortNumber(int number)
     if (number < kFirstPortNumber || number > kLastPortNumber)
         return fail(QStringLiteral("There is no port number %1").arg(number));
     number_ = number;
+    namedDevice_.clear();
     return true;
+}
+
+bool SerialPort::SetDevice(const QString& device)
+{
+    if (isOpenLine())
+        return fail(QStringLiteral("The device cannot change while the port is open"));
+    if (device.isEmpty())
+        return fail(QStringLiteral("No device is named"));
+    namedDevice_ = device;
+    return true;
+}
+
+QString SerialPort::currentDevice() const
+{
+    return namedDevice_.isEmpty() ? map_.deviceFor(number_) : namedDevice_;
 }
 
 bool SerialPort::SetOpen(bool open)
@@ -38,7 +54,7 @@ bool SerialPort::open()
     heldElsewhere_ = false;
     if (isOpenLine())
         return fail(QStringLiteral("The port is already open"));
-    const QString device = map_.deviceFor(number_);
+    const QString device = currentDevice();
     if (device.isEmpty())
         return fail(QStringLiteral("Port %1 has no device").arg(number_));
     useLineFor(device);
@@ -125,7 +141,7 @@ void SerialPort::refreshDevices()
 
 QString SerialPort::deviceName() const
 {
-    const QString device = map_.deviceFor(number_);
+    const QString device = currentDevice();
     return device.isEmpty() ? QStringLiteral("port %1").arg(number_) : device;
 }
 

@@ -1,6 +1,7 @@
 #include "session/connection.h"
 
 #include "link/link_errors.h"
+#include "protocol/replies.h"
 
 namespace tarvex::session {
 
@@ -63,13 +64,37 @@ std::optional<discovery::ScanResult> Connection::scan()
                 return;
             }
         }
-        lossPending_ = false; // the scan passes over every failure of the ports it tries
-        connected_ = result->found;
-        identity_ = result->found ? discovery::identityCaption(*result) : QString();
-        uploadedSinceScan_ = false;
-        emit changed();
+        settle(result->found, result->found ? discovery::identityCaption(*result) : QString());
     });
     return result;
+}
+
+std::optional<discovery::DeviceResult> Connection::connectTo(const QString& device)
+{
+    std::optional<discovery::DeviceResult> result;
+    whenIdle([&] {
+        emit scanStarted();
+        {
+            BusyScope busy(*this);
+            try {
+                result = discovery::identifyAt(link_, device);
+            } catch (const link::LinkAborted&) {
+                return;
+            }
+        }
+        settle(result->found, result->found ? protocol::identityShown(result->reply) : QString());
+    });
+    return result;
+}
+
+// What a scan or a connect to one device found is now what the window shows.
+void Connection::settle(bool found, const QString& identity)
+{
+    lossPending_ = false; // the search passes over every failure of the lines it tries
+    connected_ = found;
+    identity_ = identity;
+    uploadedSinceScan_ = false;
+    emit changed();
 }
 
 Connection::Outcome Connection::run(const Sequence& sequence)

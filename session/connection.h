@@ -50,6 +50,11 @@ public:
     // The port scan, announced by scanStarted; nothing when refused or abandoned.
     std::optional<discovery::ScanResult> scan();
 
+    // The unit at one named device instead of a scan (an address the operator typed): the
+    // identify exchange on that line, then the same state as after a scan, announced by
+    // scanStarted as well; nothing when refused or abandoned.
+    std::optional<discovery::DeviceResult> connectTo(const QString& device);
+
     // Runs sequence as the one talking to the unit. A failed exchange ends it and is reported
     // through lineLost before this returns.
     Outcome run(const Sequence& sequence);
@@ -71,6 +76,7 @@ signals:
 private:
     class BusyScope;
 
+    void settle(bool found, const QString& identity);
     void onDeviceLost(const QString& device, const QString& reason);
     void loseLine(const QString& device, const QString& reason);
 

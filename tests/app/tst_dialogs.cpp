@@ -1,7 +1,9 @@
 // The file flows' dialogs: what the file dialog proposes and returns, when a progress's Cancel
-// counts, and the differences dialog's buttons as the operator meets them.
+// counts, and the differences dialog's buttons as the operator meets them; the addresses the
+// network unit's dialog offers.
 #include "app/dialogs.h"
 #include "app/message_box.h"
+#include "app/recent_addresses.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -65,6 +67,28 @@ class TestDialogs : public QObject
 {
     Q_OBJECT
 private slots:
+    void recentAddressesPutTheLastUsedFirst_data()
+    {
+        QTest::addColumn<QStringList>("recent");
+        QTest::addColumn<QString>("used");
+        QTest::addColumn<QStringList>("after");
+        QStringList ten;
+        for (int n = 0; n < 10; ++n)
+            ten << QStringLiteral("tcp://ts:%1").arg(4000 + n);
+        QTest::newRow("a used one moves to the front")
+            << QStringList{"tcp://a:1", "tcp://b:1", "tcp://c:1"} << "tcp://c:1"
+            << QStringList{"tcp://c:1", "tcp://a:1", "tcp://b:1"};
+        QTest::newRow("ten are kept")
+            << ten << "rfc2217://new:1" << QStringList{"rfc2217://new:1"} + ten.mid(0, 9);
+    }
+    void recentAddressesPutTheLastUsedFirst()
+    {
+        QFETCH(QStringList, recent);
+        QFETCH(QString, used);
+        QFETCH(QStringList, after);
+        QCOMPARE(tarvex::app::recent_addresses::afterUse(recent, used), after);
+    }
+
     void saveAddsTheSuffixAndRemembersTheFolder_data()
     {
         QTest::addColumn<QString>("chosen");

@@ -114,10 +114,14 @@ private slots:
         QTest::addColumn<QStringList>("items"); // a separator as ""
         QTest::addColumn<QStringList>("shortcuts");
         QTest::newRow("File") << "File"
-                              << QStringList{"&Save Unit Configuration As...",
+                              << QStringList{"Connect to &Network Unit...",
+                                             "",
+                                             "&Save Unit Configuration As...",
                                              "&Apply Configuration File...",
-                                             "&Compare with File...", "", "&Quit"}
-                              << QStringList{"Ctrl+S", "Ctrl+O", "Ctrl+D", "", "Ctrl+Q"};
+                                             "&Compare with File...",
+                                             "",
+                                             "&Quit"}
+                              << QStringList{"", "", "Ctrl+S", "Ctrl+O", "Ctrl+D", "", "Ctrl+Q"};
         QTest::newRow("View") << "View" << QStringList{"&Traffic Log"} << QStringList{"Ctrl+L"};
         QTest::newRow("Help") << "Help" << QStringList{"&About Tarvex Configurator"}
                               << QStringList{""};

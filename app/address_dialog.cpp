@@ -1,0 +1,100 @@
+#include "app/dialogs.h"
+#include "app/dialogs_observer.h"
+#include "app/modal_answer.h"
+#include "link/line_address.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace tarvex::app::dialogs {
+namespace {
+
+const QString kTitle = QStringLiteral("Connect to Network Unit");
+
+// What is wrong with text as an address, in the parser's words; empty when nothing is.
+QString refusalOf(const QString& text)
+{
+    QString reason;
+    return link::parseLineAddress(text, &reason) ? QString() : reason;
+}
+
+// Stays open while the address is malformed, and says why under the list.
+class AddressDialog : public QDialog
+{
+public:
+    AddressDialog(QWidget* parent, const QStringList& recent)
+        : QDialog(parent), addresses_(new QComboBox(this)), refusal_(new QLabel(this))
+    {
+        setWindowTitle(kTitle);
+        addresses_->setEditable(true);
+        addresses_->setInsertPolicy(QComboBox::NoInsert);
+        addresses_->addItems(recent);
+        addresses_->setMinimumContentsLength(36);
+        addresses_->lineEdit()->setPlaceholderText(QStringLiteral("tcp://HOST:PORT"));
+        refusal_->setTextFormat(Qt::PlainText);
+        refusal_->setWordWrap(true);
+        refusal_->hide();
+        auto* prompt =
+            new QLabel(QStringLiteral("&Address of the terminal server's port (tcp://HOST:PORT or "
+                                      "rfc2217://HOST:PORT):"),
+                       this);
+        prompt->setBuddy(addresses_);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(prompt);
+        layout->addWidget(addresses_);
+        layout->addWidget(refusal_);
+        layout->addWidget(buttons);
+    }
+
+    QString address() const { return addresses_->currentText().trimmed(); }
+
+    void accept() override
+    {
+        const QString refusal = refusalOf(address());
+        if (refusal.isEmpty()) {
+            QDialog::accept();
+            return;
+        }
+        refusal_->setText(refusal);
+        refusal_->show();
+    }
+
+private:
+    QComboBox* addresses_;
+    QLabel* refusal_;
+};
+
+std::optional<QString> askObserver(Observer& observer, const QStringList& recent)
+{
+    AddressRequest request{kTitle, recent, QString()};
+    for (;;) {
+        const std::optional<QString> given =
+            answerAsModal<std::optional<QString>>([&] { return observer.chooseAddress(request); });
+        if (!given)
+            return std::nullopt;
+        request.refusal = refusalOf(given->trimmed());
+        if (request.refusal.isEmpty())
+            return given->trimmed();
+    }
+}
+
+} // namespace
+
+std::optional<QString> chooseNetworkAddress(QWidget* parent, const QStringList& recent)
+{
+    if (Observer* observer = currentObserver())
+        return askObserver(*observer, recent);
+    AddressDialog dialog(parent, recent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.address();
+}
+
+} // namespace tarvex::app::dialogs
