@@ -1,7 +1,7 @@
 #include "app/dialogs.h"
 #include "app/dialogs_observer.h"
 #include "app/modal_answer.h"
-#include "link/line_address.h"
+#include "net/line_address.h"
 
 #include <QComboBox>
 #include <QDialog>

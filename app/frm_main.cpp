@@ -15,7 +15,7 @@
 namespace tarvex::app {
 
 frmMain::frmMain(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
-    : frmMain(std::make_unique<link::SerialPort>(std::move(ports)), replyWait, parent)
+    : frmMain(std::make_unique<link::LinePort>(std::move(ports)), replyWait, parent)
 {}
 
 frmMain::frmMain(std::unique_ptr<link::Port> port, std::chrono::milliseconds replyWait,

@@ -2,8 +2,8 @@
 #include "app/display_guard.h"
 #include "app/main_window.h"
 #include "demo/in_process_port.h"
+#include "link/line_port.h"
 #include "link/port_map.h"
-#include "link/serial_port.h"
 
 #include <QApplication>
 
@@ -47,7 +47,7 @@ int main(int argc, char* argv[])
             return fail(error);
     }
     if (!port)
-        port = std::make_unique<tarvex::link::SerialPort>(*ports);
+        port = std::make_unique<tarvex::link::LinePort>(*ports);
 
     tarvex::app::MainWindow window(std::move(port));
     window.showCentred();

@@ -7,7 +7,7 @@
 #include "app/traffic_log.h"
 #include "app/traffic_log_window.h"
 #include "app/window_look.h"
-#include "link/serial_port.h"
+#include "link/line_port.h"
 
 #include <QCloseEvent>
 #include <QLayout>
@@ -19,7 +19,7 @@
 namespace tarvex::app {
 
 MainWindow::MainWindow(link::PortMap ports, std::chrono::milliseconds replyWait, QWidget* parent)
-    : MainWindow(std::make_unique<link::SerialPort>(std::move(ports)), replyWait, parent)
+    : MainWindow(std::make_unique<link::LinePort>(std::move(ports)), replyWait, parent)
 {}
 
 MainWindow::MainWindow(std::unique_ptr<link::Port> port, std::chrono::milliseconds replyWait,

@@ -3,8 +3,8 @@
 // same thirteen exchanges a second time with a waiting loop that pumps events without blocking,
 // to show what the blocking wait saves.
 #include "discovery/port_scan.h"
+#include "link/line_port.h"
 #include "link/link.h"
-#include "link/serial_port.h"
 #include "protocol/commands.h"
 #include "sim/simulated_unit.h"
 #include "sim_fleet.h"
@@ -51,11 +51,11 @@ void busyExchange(tarvex::link::Port& cm, const QString& line)
 void measureScans()
 {
     using namespace tarvex;
-    link::SerialPort nothing(link::PortMap::pinned({}));
+    link::LinePort nothing(link::PortMap::pinned({}));
     link::Link nothingLink(nothing);
     measure("scan, no number opens", [&] { discovery::Connect(nothingLink); });
 
-    link::SerialPort system(link::PortMap::system());
+    link::LinePort system(link::PortMap::system());
     link::Link systemLink(system);
     int probes = 0;
     QObject::connect(&systemLink, &link::Link::waitStarted, [&probes] { ++probes; });
@@ -71,8 +71,7 @@ void measureScans()
     sim::SimulatedUnit unit(sim::UnitOptions{});
     if (!silent.start() || !unit.start())
         return;
-    link::SerialPort demo(
-        link::PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}));
+    link::LinePort demo(link::PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}));
     link::Link demoLink(demo);
     measure("scan, demo units in-process", [&] { discovery::Connect(demoLink); });
 }
@@ -93,7 +92,7 @@ int main(int argc, char* argv[])
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     using namespace tarvex;
-    link::SerialPort cm(link::PortMap::pinned({{1, device}}));
+    link::LinePort cm(link::PortMap::pinned({{1, device}}));
     link::Link exchange(cm);
 
     measure("scan, unit on port 1", [&] { discovery::Connect(exchange); });

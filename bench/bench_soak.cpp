@@ -3,9 +3,9 @@
 // after N/10 cycles and at the end, and the CPU time per cycle: after warm-up nothing may grow.
 //   bench_soak [N]   (N defaults to 200)
 #include "discovery/port_scan.h"
+#include "link/line_port.h"
 #include "link/link.h"
 #include "link/link_errors.h"
-#include "link/serial_port.h"
 #include "sim/simulated_unit.h"
 #include "sim_fleet.h"
 #include "transfer/configuration.h"
@@ -86,7 +86,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_soak: %s\n", qPrintable(unit.errorString()));
         return 1;
     }
-    link::SerialPort cm(link::PortMap::pinned({{1, unit.devicePath()}}));
+    link::LinePort cm(link::PortMap::pinned({{1, unit.devicePath()}}));
     link::Link exchange(cm);
     if (!discovery::Connect(exchange).found) {
         std::fprintf(stderr, "bench_soak: the unit was not found\n");

@@ -3,7 +3,7 @@
 // idle for SECONDS, for the CPU time of the whole process as the system counts it: an idle line
 // must cost nothing beyond the start.
 //   /usr/bin/time bench_stream_socket HOST PORT SECONDS   (once with 0, once with 10)
-#include "link/stream_socket.h"
+#include "net/stream_socket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

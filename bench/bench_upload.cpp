@@ -2,8 +2,8 @@
 // the CPU time of the whole process as the system counts it: on Linux, and on Windows or under
 // Wine, where the waits must block as well.
 //   /usr/bin/time bench_upload DEVICE      (DEVICE: /tmp/unit-link, COM5, ...)
+#include "link/line_port.h"
 #include "link/link.h"
-#include "link/serial_port.h"
 #include "transfer/configuration.h"
 #include "transfer/configuration_transfer.h"
 
@@ -20,7 +20,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: bench_upload DEVICE\n");
         return 64;
     }
-    link::SerialPort cm(link::PortMap::pinned({{1, QString::fromLocal8Bit(argv[1])}}));
+    link::LinePort cm(link::PortMap::pinned({{1, QString::fromLocal8Bit(argv[1])}}));
     link::Link exchange(cm);
     if (!cm.SetOpen(true)) {
         std::fprintf(stderr, "bench_upload: %s\n", qPrintable(cm.errorString()));

@@ -1,8 +1,8 @@
 #include "cli/exit_codes.h"
 #include "cli/invocation.h"
 
-#include "link/line_address.h"
 #include "link/port_option.h"
+#include "net/line_address.h"
 #include "protocol/events.h"
 
 #include <QCommandLineParser>

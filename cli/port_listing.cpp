@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/port_links.h"
 #include "cli/unit_choice.h"
-#include "link/system_ports.h"
+#include "serial/system_ports.h"
 
 #include <QJsonArray>
 #include <QSerialPortInfo>

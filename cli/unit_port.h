@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/line_port.h"
 #include "link/link.h"
-#include "link/serial_port.h"
 #include "provisioning/apply.h"
 #include "provisioning/backup.h"
 #include "provisioning/unit_session.h"
@@ -43,7 +43,7 @@ private:
 
     QString device_;
     ExchangeLog& log_;
-    link::SerialPort port_;
+    link::LinePort port_;
     link::Link link_;
     provisioning::UnitSession session_;
     std::function<void(int total)> readStarted_;

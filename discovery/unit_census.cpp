@@ -1,7 +1,7 @@
 #include "discovery/unit_census.h"
 
+#include "link/line_port.h"
 #include "link/port_map.h"
-#include "link/serial_port.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 
@@ -15,7 +15,7 @@
 namespace tarvex::discovery {
 namespace {
 
-using Probes = std::vector<std::unique_ptr<link::SerialPort>>;
+using Probes = std::vector<std::unique_ptr<link::LinePort>>;
 
 // Opens the port of each number and sends it the identify query; a port that does not open,
 // or refuses the write, is left out.
@@ -23,7 +23,7 @@ Probes sendQueries(const link::PortMap& map, QStringList& refused)
 {
     Probes probes;
     for (const int number : map.scanNumbers()) {
-        auto port = std::make_unique<link::SerialPort>(map);
+        auto port = std::make_unique<link::LinePort>(map);
         port->SetPortNumber(number);
         if (!port->SetOpen(true)) {
             if (port->openRefusedForPermission())

@@ -2,8 +2,8 @@
 // an address: nothing crashes, commands never reach the data wherever a read splits them, and
 // data the program escapes comes back unchanged.
 #include "fuzz_check.h"
-#include "link/line_address.h"
-#include "link/telnet_codec.h"
+#include "net/line_address.h"
+#include "net/telnet_codec.h"
 
 #include <cstddef>
 #include <cstdint>

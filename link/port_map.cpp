@@ -1,7 +1,7 @@
 #include "link/port_map.h"
 
-#include "link/line_address.h"
-#include "link/system_ports.h"
+#include "net/line_address.h"
+#include "serial/system_ports.h"
 
 #include <QSerialPortInfo>
 

@@ -1,8 +1,8 @@
 #include "provisioning/port_access.h"
 
 #include "discovery/port_scan.h"
-#include "link/line_address.h"
 #include "link/port.h"
+#include "net/line_address.h"
 
 #include <QFileInfo>
 

@@ -27,7 +27,7 @@ private:
 };
 
 Connection::Connection(link::PortMap ports, std::chrono::milliseconds replyWait, QObject* parent)
-    : Connection(std::make_unique<link::SerialPort>(std::move(ports)), replyWait, parent)
+    : Connection(std::make_unique<link::LinePort>(std::move(ports)), replyWait, parent)
 {}
 
 Connection::Connection(std::unique_ptr<link::Port> port, std::chrono::milliseconds replyWait,

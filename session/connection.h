@@ -1,9 +1,9 @@
 #pragma once
 
 #include "discovery/port_scan.h"
+#include "link/line_port.h"
 #include "link/link.h"
 #include "link/port_map.h"
-#include "link/serial_port.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 #include "cli_run.h"
-#include "link/serial_port.h"
+#include "link/line_port.h"
 #include "provisioning/invalid_files.h"
 #include "support/scripted_unit.h"
 #include "support/sim_process.h"
@@ -421,7 +421,7 @@ private slots:
         QTemporaryDir dir;
         const QString alias = dir.filePath("by-id");
         QVERIFY(QFile::link(sim.devicePath(), alias));
-        tarvex::link::SerialPort holder(tarvex::link::PortMap::pinned({{1, sim.devicePath()}}));
+        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, sim.devicePath()}}));
         QVERIFY(holder.SetOpen(true));
         QCOMPARE(runCli({"read", "--device", alias, kFastWait}).exitCode, 75);
         QCOMPARE(sim.log(), QByteArray());

@@ -1,7 +1,7 @@
 // The scan with the real 200 ms wait, over pinned pseudo-terminals with simulators behind them.
 #include "discovery/port_scan.h"
+#include "link/line_port.h"
 #include "link/link.h"
-#include "link/serial_port.h"
 #include "support/sim_process.h"
 
 #include <QSignalSpy>
@@ -19,7 +19,7 @@ private slots:
         SimProcess unit({"--id", "KTX-5 on five"});
         SimProcess above;
         QVERIFY(silent.start() && unit.start() && above.start());
-        link::SerialPort cm(link::PortMap::pinned(
+        link::LinePort cm(link::PortMap::pinned(
             {{2, silent.devicePath()}, {5, unit.devicePath()}, {9, above.devicePath()}}));
         link::Link link(cm);
         QSignalSpy waits(&link, &link::Link::waitStarted);
@@ -41,7 +41,7 @@ private slots:
     {
         SimProcess late({"--delay", "400"});
         QVERIFY(late.start());
-        link::SerialPort cm(link::PortMap::pinned({{1, late.devicePath()}}));
+        link::LinePort cm(link::PortMap::pinned({{1, late.devicePath()}}));
         link::Link link(cm);
         const auto result = discovery::Connect(link);
         QVERIFY(!result.found);

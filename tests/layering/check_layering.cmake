@@ -1,8 +1,9 @@
 # Fails when a folder includes what the layering forbids: the simulator uses none of the core
 # (demo/ puts the two together), so that each side of the line checks the other; the core and
 # the command-line program include no widget or GUI header, so that they run where no display
-# exists; and every include points down the stack (protocol <- link <- discovery, transfer <-
-# provisioning <- app, cli; discovery <- session <- app).
+# exists; and every include points down the stack (line <- serial, net <- link; protocol <- link
+# <- discovery, transfer <- provisioning <- app, cli; discovery <- session <- app; files below all
+# but protocol).
 #   cmake -DSOURCE_DIR=... -P check_layering.cmake
 
 function(tarvex_forbid folders pattern why)
@@ -18,13 +19,15 @@ function(tarvex_forbid folders pattern why)
     endforeach()
 endfunction()
 
-# An include of one of the folders, as the sources write it.
+# An include of one of the folders, as the sources write it: from the root, or relative
+# ("../net/...", "../../link/...").
 function(tarvex_forbid_folders folders forbidden why)
     list(JOIN forbidden "|" alternatives)
-    tarvex_forbid("${folders}" "^[ \t]*#[ \t]*include[ \t]*[<\"](${alternatives})/" "${why}")
+    tarvex_forbid("${folders}" "^[ \t]*#[ \t]*include[ \t]*[<\"](\\.\\./)*(${alternatives})/" "${why}")
 endfunction()
 
-set(core protocol files link discovery transfer provisioning session)
+set(lines line serial net)
+set(core protocol files ${lines} link discovery transfer provisioning session)
 
 tarvex_forbid_folders("sim" "${core};demo" "the simulator must not use the core")
 tarvex_forbid("${core};demo;cli"
@@ -34,6 +37,13 @@ tarvex_forbid_folders("${core}" "app;cli;demo" "the core serves the programs, ne
 tarvex_forbid_folders("protocol" "link;discovery;transfer;provisioning"
                       "protocol is pure and below every other layer")
 tarvex_forbid_folders("link" "discovery;transfer;provisioning" "the link is below discovery and transfer")
+tarvex_forbid_folders("${lines}" "protocol;files;link;discovery;transfer;provisioning;session"
+                      "the lines carry bytes and know nothing above them")
+tarvex_forbid_folders("line" "serial;net" "line/ is the ground that serial/ and net/ stand on")
+tarvex_forbid_folders("serial" "net" "a serial device knows nothing of networks")
+tarvex_forbid_folders("net" "serial" "a network line knows nothing of serial devices")
+tarvex_forbid_folders("files" "link;discovery;transfer;provisioning;session;${lines}"
+                      "files/ serves every layer and uses none")
 tarvex_forbid_folders("discovery;transfer" "provisioning" "the engine is above discovery and transfer")
 tarvex_forbid_folders("protocol;files;link;discovery;transfer;provisioning" "session"
                       "the window's connection is above the scan and the engine")

@@ -1,7 +1,7 @@
 // The serial port and the reply wait, on real pseudo-terminals against tarvex-sim.
+#include "link/line_port.h"
 #include "link/link.h"
 #include "link/link_errors.h"
-#include "link/serial_port.h"
 #include "support/sim_process.h"
 
 #include <QFile>
@@ -31,7 +31,7 @@ struct OpenLine
     }
     SimProcess sim;
     bool started;
-    SerialPort cm;
+    LinePort cm;
     bool opened = false;
 };
 
@@ -90,7 +90,7 @@ private slots:
 
     void closedOrMissingPortsFailAndStayClosed()
     {
-        SerialPort cm(PortMap::pinned({{1, "/dev/tarvex-no-such-device"}}));
+        LinePort cm(PortMap::pinned({{1, "/dev/tarvex-no-such-device"}}));
         QVERIFY(!cm.SetOpen(true)); // number 1 has a device that does not exist
         QVERIFY(!cm.IsOpen());
         QVERIFY(!cm.errorString().isEmpty());
@@ -130,7 +130,7 @@ private slots:
             device = dir.filePath("fifo");
             QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
         }
-        SerialPort cm(PortMap::pinned({{1, device}}));
+        LinePort cm(PortMap::pinned({{1, device}}));
         QVERIFY(!cm.SetOpen(true));
         QVERIFY(!cm.IsOpen());
         QVERIFY(!cm.errorString().isEmpty());
@@ -150,7 +150,7 @@ private slots:
     {
         OpenLine first;
         QVERIFY(first.opened);
-        SerialPort second(PortMap::pinned({{1, first.sim.devicePath()}}));
+        LinePort second(PortMap::pinned({{1, first.sim.devicePath()}}));
         QVERIFY(!second.SetOpen(true));
         QVERIFY(second.openRefusedForPermission());
     }

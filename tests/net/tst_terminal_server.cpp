@@ -1,7 +1,7 @@
 #include "../cli/cli_run.h"
+#include "link/line_port.h"
 #include "link/link.h"
 #include "link/link_errors.h"
-#include "link/serial_port.h"
 #include "support/sim_process.h"
 #include "support/terminal_server.h"
 
@@ -214,7 +214,7 @@ private slots:
         RemoteUnit unit;
         QVERIFY(unit.start());
         const QString address = rfc2217 ? unit.server.rfc2217Address() : unit.server.rawAddress();
-        tarvex::link::SerialPort holder(tarvex::link::PortMap::pinned({{1, address}}));
+        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, address}}));
         QVERIFY2(holder.SetOpen(true), qPrintable(holder.errorString()));
         const CliRun run = runCli({"read", "--device", address, kFastWait});
         QCOMPARE(run.exitCode, 75);
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(unit.start());
         DelayProxy wan(unit.server.rfc2217Port(), 80);
         QVERIFY(wan.start());
-        tarvex::link::SerialPort cm(tarvex::link::PortMap::pinned(
+        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned(
             {{1, QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())}}));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
         QVERIFY(cm.SetOpen(false));
@@ -257,7 +257,7 @@ private slots:
     {
         RemoteUnit unit;
         QVERIFY(unit.start());
-        tarvex::link::SerialPort cm(tarvex::link::PortMap::pinned({{1, unit.server.rawAddress()}}));
+        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned({{1, unit.server.rawAddress()}}));
         tarvex::link::Link link(cm, std::chrono::milliseconds(150));
         QVERIFY(cm.SetOpen(true));
         QSignalSpy lost(&cm, &tarvex::link::Port::deviceLost);

@@ -1,7 +1,7 @@
 // The engine's strict reads and its apply over a line the caller owns, against tarvex-sim.
+#include "link/line_port.h"
 #include "link/link.h"
 #include "link/link_errors.h"
-#include "link/serial_port.h"
 #include "provisioning/apply.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
@@ -27,7 +27,7 @@ struct OwnLine
     {
         opened = cm.SetOpen(true);
     }
-    link::SerialPort cm;
+    link::LinePort cm;
     link::Link exchange;
     provisioning::UnitSession session;
     bool opened = false;

@@ -1,7 +1,7 @@
 // Reading and writing the configuration over a real line to tarvex-sim.
+#include "link/line_port.h"
 #include "link/link.h"
 #include "link/link_errors.h"
-#include "link/serial_port.h"
 #include "plain_view.h"
 #include "support/sim_process.h"
 #include "transfer/configuration_transfer.h"
@@ -25,7 +25,7 @@ struct Line
     {
         opened = cm.SetOpen(true);
     }
-    link::SerialPort cm;
+    link::LinePort cm;
     link::Link exchange;
     bool opened = false;
 };

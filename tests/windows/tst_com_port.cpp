@@ -1,7 +1,7 @@
 // The link's port on a COM port, through the product's own Win32 serial code, against a Linux
 // tarvex-sim that on_com_port.sh has made COM<TARVEX_TEST_PORT> of the Wine prefix.
+#include "link/line_port.h"
 #include "link/link.h"
-#include "link/serial_port.h"
 #include "transfer/message_text.h"
 
 #include <QFile>
@@ -26,7 +26,7 @@ private slots:
     // One byte per character both ways: what the unit stored is what was typed.
     void latin1TextGoesOutAndComesBackByteForByte()
     {
-        link::SerialPort cm(portUnderTest());
+        link::LinePort cm(portUnderTest());
         link::Link exchange(cm);
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
         const QString text = QString::fromUtf8("Café: 5°C ÿ");

@@ -2,7 +2,7 @@
 // ser2net (one client at a time) in front of a Linux tarvex-sim, both started by on_ser2net.sh:
 // TARVEX_TEST_SER2NET_PORT is ser2net's port on 127.0.0.1, TARVEX_TEST_CLOSED_PORT one where
 // nothing listens.
-#include "link/stream_socket.h"
+#include "net/stream_socket.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "link/system_ports.h"
+#include "serial/system_ports.h"
 
 namespace tarvex::link {
 

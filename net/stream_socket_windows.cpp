@@ -1,5 +1,5 @@
-#include "link/stream_socket.h"
-#include "link/windows_system_message.h"
+#include "line/windows_system_message.h"
+#include "net/stream_socket.h"
 
 #include <QPointer>
 #include <QWinEventNotifier>

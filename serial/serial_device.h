@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/byte_line.h"
+#include "line/byte_line.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "link/serial_device.h"
+#include "serial/serial_device.h"
 
 #include <QSerialPort>
 

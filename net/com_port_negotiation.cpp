@@ -1,4 +1,4 @@
-#include "link/com_port_negotiation.h"
+#include "net/com_port_negotiation.h"
 
 #include <QtEndian>
 

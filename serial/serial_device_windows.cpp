@@ -1,5 +1,5 @@
-#include "link/serial_device.h"
-#include "link/windows_system_message.h"
+#include "line/windows_system_message.h"
+#include "serial/serial_device.h"
 
 #include <windows.h>
 

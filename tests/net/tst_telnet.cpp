@@ -1,5 +1,5 @@
-#include "link/com_port_negotiation.h"
-#include "link/telnet_codec.h"
+#include "net/com_port_negotiation.h"
+#include "net/telnet_codec.h"
 
 #include <QTest>
 

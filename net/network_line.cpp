@@ -1,4 +1,4 @@
-#include "link/network_line.h"
+#include "net/network_line.h"
 
 #include <QEventLoop>
 #include <QTimer>

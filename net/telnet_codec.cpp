@@ -1,4 +1,4 @@
-#include "link/telnet_codec.h"
+#include "net/telnet_codec.h"
 
 namespace tarvex::link::telnet {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/stream_socket.h"
+#include "net/stream_socket.h"
 
 #include <QTcpSocket>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/telnet_codec.h"
+#include "net/telnet_codec.h"
 
 #include <QByteArray>
 #include <QSet>

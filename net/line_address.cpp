@@ -1,4 +1,4 @@
-#include "link/line_address.h"
+#include "net/line_address.h"
 
 #include <QRegularExpression>
 #include <QStringList>

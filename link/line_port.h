@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/byte_line.h"
+#include "line/byte_line.h"
 #include "link/port.h"
 #include "link/port_map.h"
 
@@ -12,17 +12,16 @@ namespace tarvex::link {
 // says more than that: a vanished device is often reported with a stale or unrelated error.
 QString deviceLostReason(const QString& systemText);
 
-// The program's one serial port: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
-// control, set once and applied to whichever port number is opened. One byte per character
-// (ISO 8859-1) both ways. A port number whose device is a network address (line_address.h)
-// reaches its unit through a terminal server instead, with the same numbering, checks, error
-// texts and loss report.
-class SerialPort : public Port
+// The program's one port: whichever port number is opened, it picks the line its device names,
+// a serial device (serial/) at 9600 8N1 without flow control, or a network line (net/) to a
+// terminal server, with the same numbering, checks, error texts and loss report. One byte per
+// character (ISO 8859-1) both ways.
+class LinePort : public Port
 {
     Q_OBJECT
 public:
-    explicit SerialPort(PortMap map, QObject* parent = nullptr);
-    ~SerialPort() override;
+    explicit LinePort(PortMap map, QObject* parent = nullptr);
+    ~LinePort() override;
 
     bool SetPortNumber(int number) override;
     bool SetDevice(const QString& device) override;

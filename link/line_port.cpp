@@ -1,8 +1,8 @@
-#include "link/serial_port.h"
+#include "link/line_port.h"
 
-#include "link/line_address.h"
-#include "link/network_line.h"
-#include "link/serial_device.h"
+#include "net/line_address.h"
+#include "net/network_line.h"
+#include "serial/serial_device.h"
 
 namespace tarvex::link {
 
@@ -13,11 +13,11 @@ QString deviceLostReason(const QString& systemText)
     return detail.isEmpty() ? kGone : QStringLiteral("%1 (%2)").arg(kGone, detail);
 }
 
-SerialPort::SerialPort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map)) {}
+LinePort::LinePort(PortMap map, QObject* parent) : Port(parent), map_(std::move(map)) {}
 
-SerialPort::~SerialPort() = default;
+LinePort::~LinePort() = default;
 
-bool SerialPort::SetPortNumber(int number)
+bool LinePort::SetPortNumber(int number)
 {
     if (isOpenLine())
         return fail(QStringLiteral("The port number cannot change while the port is open"));
@@ -28,7 +28,7 @@ bool SerialPort::SetPortNumber(int number)
     return true;
 }
 
-bool SerialPort::SetDevice(const QString& device)
+bool LinePort::SetDevice(const QString& device)
 {
     if (isOpenLine())
         return fail(QStringLiteral("The device cannot change while the port is open"));
@@ -38,17 +38,17 @@ bool SerialPort::SetDevice(const QString& device)
     return true;
 }
 
-QString SerialPort::currentDevice() const
+QString LinePort::currentDevice() const
 {
     return namedDevice_.isEmpty() ? map_.deviceFor(number_) : namedDevice_;
 }
 
-bool SerialPort::SetOpen(bool open)
+bool LinePort::SetOpen(bool open)
 {
     return open ? this->open() : close();
 }
 
-bool SerialPort::open()
+bool LinePort::open()
 {
     permissionRefused_ = false;
     heldElsewhere_ = false;
@@ -68,7 +68,7 @@ bool SerialPort::open()
 }
 
 // A serial device, or a network line when the device is an address; kept while the kind stays.
-void SerialPort::useLineFor(const QString& device)
+void LinePort::useLineFor(const QString& device)
 {
     const bool network = isLineAddress(device);
     if (line_ && network == network_)
@@ -78,10 +78,10 @@ void SerialPort::useLineFor(const QString& device)
         line_ = std::make_unique<NetworkLine>();
     else
         line_ = std::make_unique<SerialDevice>();
-    connect(line_.get(), &ByteLine::lost, this, &SerialPort::onLost);
+    connect(line_.get(), &ByteLine::lost, this, &LinePort::onLost);
 }
 
-bool SerialPort::close()
+bool LinePort::close()
 {
     if (!isOpenLine())
         return failClosed();
@@ -89,23 +89,23 @@ bool SerialPort::close()
     return true;
 }
 
-bool SerialPort::IsOpen() const
+bool LinePort::IsOpen() const
 {
     return isOpenLine();
 }
 
-std::chrono::milliseconds SerialPort::replyDelay() const
+std::chrono::milliseconds LinePort::replyDelay() const
 {
     return isOpenLine() ? line_->replyDelay() : std::chrono::milliseconds{};
 }
 
-void SerialPort::abortWaits()
+void LinePort::abortWaits()
 {
     if (line_)
         line_->abortWaits();
 }
 
-bool SerialPort::WriteText(const QString& text)
+bool LinePort::WriteText(const QString& text)
 {
     if (!isOpenLine())
         return failClosed();
@@ -119,7 +119,7 @@ bool SerialPort::WriteText(const QString& text)
     return true;
 }
 
-std::optional<QString> SerialPort::ReadAll()
+std::optional<QString> LinePort::ReadAll()
 {
     if (!isOpenLine()) {
         failClosed();
@@ -133,36 +133,36 @@ std::optional<QString> SerialPort::ReadAll()
     return QString::fromLatin1(*bytes);
 }
 
-void SerialPort::refreshDevices()
+void LinePort::refreshDevices()
 {
     if (!isOpenLine())
         map_ = map_.refreshed();
 }
 
-QString SerialPort::deviceName() const
+QString LinePort::deviceName() const
 {
     const QString device = currentDevice();
     return device.isEmpty() ? QStringLiteral("port %1").arg(number_) : device;
 }
 
-bool SerialPort::fail(const QString& reason)
+bool LinePort::fail(const QString& reason)
 {
     error_ = reason;
     return false;
 }
 
 // A lost device has closed the port meanwhile, and its loss says more than the failure.
-bool SerialPort::failOnDevice()
+bool LinePort::failOnDevice()
 {
     return isOpenLine() ? fail(line_->errorString()) : failClosed();
 }
 
-bool SerialPort::failClosed()
+bool LinePort::failClosed()
 {
     return fail(lossReason_.isEmpty() ? QStringLiteral("The port is not open") : lossReason_);
 }
 
-void SerialPort::onLost(const QString& systemText)
+void LinePort::onLost(const QString& systemText)
 {
     // A network line words its loss itself; a vanished device's system text rarely helps.
     lossReason_ = network_ ? systemText : deviceLostReason(systemText);

@@ -1,4 +1,4 @@
-#include "link/windows_system_message.h"
+#include "line/windows_system_message.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "link/byte_line.h"
-#include "link/com_port_negotiation.h"
-#include "link/line_address.h"
-#include "link/stream_socket.h"
-#include "link/telnet_codec.h"
+#include "line/byte_line.h"
+#include "net/com_port_negotiation.h"
+#include "net/line_address.h"
+#include "net/stream_socket.h"
+#include "net/telnet_codec.h"
 
 #include <QElapsedTimer>
 
