@@ -74,7 +74,8 @@ struct Exchanges
 Exchanges exchangesIn(const QString& tracePath)
 {
     static const QRegularExpression line(
-        QStringLiteral(R"(^(\S+Z) .*  ([\d.]+) ms  \(wait (\d+) ms: \d+ \+ (\d+) line delay\)$)"),
+        QStringLiteral(
+            R"(^(\S+Z) .*  ([\d.]+) ms  \(wait (\d+) ms: \d+ \+ (\d+) line delay[^)]*\)$)"),
         QRegularExpression::MultilineOption);
     QFile trace(tracePath);
     Exchanges exchanges;

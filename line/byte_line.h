@@ -30,6 +30,8 @@ public:
     virtual bool openRefusedAsHeld() const { return false; }
     // How much later than on a serial port a reply arrives: a network's round trip.
     virtual std::chrono::milliseconds replyDelay() const { return {}; }
+    // How that delay was learnt, in a trace's words ("timed by the Telnet answers", "as given").
+    virtual QString replyDelaySource() const { return {}; }
     // Ends a wait of the open (for a connection, an answer) at once; the open then fails.
     virtual void abortWaits() {}
 

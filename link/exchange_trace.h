@@ -19,13 +19,15 @@ struct TracedExchange
     double milliseconds = 0;
     std::chrono::milliseconds replyWait{};
     std::chrono::milliseconds lineDelay{}; // none on a serial port
+    QString lineDelaySource;               // how the line learnt it
 };
 
 // The bytes of a line or reply as readable ASCII: CR, LF and backslash as \r, \n and \\, every
 // other control or non-ASCII character as \xNN. Replies often hold bytes a terminal would eat.
 QString escaped(const QString& bytes);
 
-// The wait a network line's exchange was given, "(wait 203 ms: 200 + 3 line delay)"; empty on
+// The wait a network line's exchange was given and how its delay was learnt,
+// "(wait 203 ms: 200 + 3 line delay, timed by the TCP connect)"; empty on
 // a serial port, whose wait never changes.
 QString waitGiven(const TracedExchange& exchange);
 

@@ -99,6 +99,11 @@ std::chrono::milliseconds LinePort::replyDelay() const
     return isOpenLine() ? line_->replyDelay() : std::chrono::milliseconds{};
 }
 
+QString LinePort::replyDelaySource() const
+{
+    return isOpenLine() ? line_->replyDelaySource() : QString();
+}
+
 void LinePort::abortWaits()
 {
     if (line_)

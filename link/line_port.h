@@ -37,6 +37,7 @@ public:
     bool openRefusedForPermission() const override { return permissionRefused_; }
     bool openRefusedAsHeld() const override { return heldElsewhere_; }
     std::chrono::milliseconds replyDelay() const override;
+    QString replyDelaySource() const override;
     void abortWaits() override;
 
 private:

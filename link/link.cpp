@@ -107,7 +107,7 @@ void Link::endExchange(const QString& line, const std::optional<QString>& reply)
 {
     const double milliseconds = double(waited_.nsecsElapsed()) / 1e6;
     emit exchangeEnded({cm.deviceName(), line, reply.value_or(QString()), reply.has_value(),
-                        milliseconds, replyWait_, cm.replyDelay()});
+                        milliseconds, replyWait_, cm.replyDelay(), cm.replyDelaySource()});
 }
 
 void Link::abort()

@@ -51,6 +51,7 @@ public:
     // How much later than on a serial port a reply arrives (a network's round trip), known
     // once open; the exchange waits this much longer.
     virtual std::chrono::milliseconds replyDelay() const { return {}; }
+    virtual QString replyDelaySource() const { return {}; } // how it was learnt
     // Ends a wait inside SetOpen (for a network connection) at once; the open then fails.
     virtual void abortWaits() {}
 

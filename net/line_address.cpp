@@ -27,6 +27,8 @@ std::optional<LineAddress::Kind> kindOf(const QString& scheme)
         return LineAddress::Kind::RawTcp;
     if (scheme.compare(QLatin1String("rfc2217"), Qt::CaseInsensitive) == 0)
         return LineAddress::Kind::Rfc2217;
+    if (scheme.compare(QLatin1String("ssh"), Qt::CaseInsensitive) == 0)
+        return LineAddress::Kind::SshSession;
     return std::nullopt;
 }
 
@@ -122,15 +124,67 @@ std::optional<quint16> portNumber(const QString& text)
     return quint16(value);
 }
 
-// The one option: "delay=MS".
+// "[USER@]HOST[:PORT]": the user is everything before the last "@", a ":" in it included.
+std::optional<SshLogin> sshLoginOf(const QString& text, QString* wrong)
+{
+    static const QRegularExpression userShape(
+        QStringLiteral("^[^\\s/?#@\\x00-\\x1f-][^\\s/?#@\\x00-\\x1f]*$"));
+    const qsizetype at = text.lastIndexOf(u'@');
+    SshLogin login;
+    login.user = at < 0 ? QString() : text.left(at);
+    if (at >= 0 && !userShape.match(login.user).hasMatch()) {
+        *wrong = QStringLiteral("\"%1\" is not an SSH user name").arg(login.user);
+        return std::nullopt;
+    }
+    const QString authority = text.mid(at + 1);
+    const bool bracketed = authority.startsWith(u'[');
+    const bool hasPort =
+        bracketed ? authority.contains(QLatin1String("]:")) : authority.count(u':') == 1;
+    QString portText;
+    // Without a port, a placeholder one lets the host be checked as every host is.
+    const Parsed parsed = hostOf(hasPort ? authority : authority + QLatin1String(":22"), &portText);
+    if (!parsed.address) {
+        *wrong = parsed.problem;
+        return std::nullopt;
+    }
+    login.host = parsed.address->host;
+    if (hasPort) {
+        const std::optional<quint16> port = portNumber(portText);
+        if (!port) {
+            *wrong = QStringLiteral("the SSH port is 1 to 65535, not \"%1\"").arg(portText);
+            return std::nullopt;
+        }
+        login.port = port;
+    }
+    return login;
+}
+
+QString takeVia(const QString& value, LineAddress& address)
+{
+    if (address.kind == LineAddress::Kind::SshSession)
+        return QStringLiteral("ssh:// takes no via= (a jump host goes in the SSH config)");
+    if (address.ssh)
+        return QStringLiteral("via is given twice");
+    QString wrong;
+    address.ssh = sshLoginOf(value, &wrong);
+    return address.ssh ? QString() : QStringLiteral("via=%1: %2").arg(value, wrong);
+}
+
+// The options: "delay=MS" and "via=[USER@]SSHHOST[:SSHPORT]".
 QString takeOptions(const QString& query, LineAddress& address)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
     for (const QString& option : query.split(u'&')) {
         const QString name = option.section(u'=', 0, 0);
         const QString value = option.section(u'=', 1);
+        if (name == QLatin1String("via")) {
+            const QString wrong = takeVia(value, address);
+            if (!wrong.isEmpty())
+                return wrong;
+            continue;
+        }
         if (name != QLatin1String("delay"))
-            return QStringLiteral("unknown option \"%1\" (the only one is delay=MS)").arg(name);
+            return QStringLiteral("unknown option \"%1\" (delay=MS or via=SSHHOST)").arg(name);
         if (!option.contains(u'=') || !digits.match(value).hasMatch() ||
             value.toInt() > kLargestGivenDelay.count())
             return QStringLiteral("delay takes milliseconds from 0 to %1, not \"%2\"")
@@ -143,18 +197,40 @@ QString takeOptions(const QString& query, LineAddress& address)
     return {};
 }
 
+Parsed sshSession(const QString& authority, const QString& query)
+{
+    QString wrong;
+    const std::optional<SshLogin> login = sshLoginOf(authority, &wrong);
+    if (!login)
+        return problem(wrong);
+    LineAddress address;
+    address.kind = LineAddress::Kind::SshSession;
+    address.host = login->host;
+    address.port = login->port.value_or(0);
+    address.ssh = login;
+    if (!query.isEmpty()) {
+        wrong = takeOptions(query, address);
+        if (!wrong.isEmpty())
+            return problem(wrong);
+    }
+    return {address, {}};
+}
+
 Parsed parse(const QString& text)
 {
     const qsizetype schemeEnd = text.indexOf(kSchemeEnd);
     const QString scheme = text.left(schemeEnd);
     const std::optional<LineAddress::Kind> kind = kindOf(scheme);
     if (!kind)
-        return problem(QStringLiteral("unknown kind \"%1\" (tcp:// or rfc2217://)").arg(scheme));
+        return problem(
+            QStringLiteral("unknown kind \"%1\" (tcp://, rfc2217:// or ssh://)").arg(scheme));
     const QString afterScheme = text.mid(schemeEnd + kSchemeEnd.size());
     const qsizetype queryAt = afterScheme.indexOf(u'?');
     const QString authority = afterScheme.left(queryAt);
     if (authority.contains(u'/'))
         return problem(QStringLiteral("nothing may follow the port but ?delay=MS"));
+    if (*kind == LineAddress::Kind::SshSession)
+        return sshSession(authority, queryAt < 0 ? QString() : afterScheme.mid(queryAt + 1));
     QString portText;
     Parsed parsed = hostOf(authority, &portText);
     if (!parsed.address)

@@ -12,6 +12,7 @@ using namespace std::chrono_literals;
 
 // Bounds of the open: a few seconds for each step, whatever the network does.
 constexpr auto kConnectWithin = 5s;
+constexpr auto kSshConnectWithin = 15s; // a login first, maybe through jump hosts
 constexpr auto kNegotiateWithin = 10s;
 // A terminal server that refuses a client (ser2net: "Port already in use") says so and closes
 // at once; a raw TCP line listens this long past its round trip for that.
@@ -41,8 +42,8 @@ QString seconds(std::chrono::milliseconds time)
 
 NetworkLine::NetworkLine(QObject* parent) : ByteLine(parent)
 {
-    connect(&socket_, &StreamSocket::received, this, &NetworkLine::onReceived);
-    connect(&socket_, &StreamSocket::failed, this, &NetworkLine::onFailed);
+    connect(&socket_, &LineTransport::received, this, &NetworkLine::onReceived);
+    connect(&socket_, &LineTransport::failed, this, &NetworkLine::onFailed);
 }
 
 NetworkLine::~NetworkLine()
@@ -89,6 +90,7 @@ bool NetworkLine::attempt(const LineAddress& address)
         return false;
     }
     delay_ = address.delay.value_or(delay_);
+    delaySource_ = delaySourceOf(address);
     received_.clear(); // what came before the open, as a serial port drops it
     open_ = true;
     return true;
@@ -96,18 +98,16 @@ bool NetworkLine::attempt(const LineAddress& address)
 
 bool NetworkLine::connectTo(const LineAddress& address)
 {
-    QElapsedTimer clock;
-    clock.start();
-    socket_.connectToHost(address.host, address.port);
-    const Waited waited = waitFor([this] { return socket_.isConnected(); }, kConnectWithin);
+    socket_.connectTo(address);
+    const auto bound = socket_.viaSsh() ? kSshConnectWithin : kConnectWithin;
+    const Waited waited = waitFor([this] { return socket_.isConnected(); }, bound);
     // The handshake takes one round trip: the raw line's delay, unless measured otherwise.
-    delay_ = wholeMilliseconds(clock.nsecsElapsed());
+    delay_ = wholeMilliseconds(socket_.handshakeNanoseconds());
     if (waited == Waited::Done)
         return true;
     socket_.close();
     if (waited == Waited::TimedOut)
-        return fail(
-            QStringLiteral("no answer to the connection within %1").arg(seconds(kConnectWithin)));
+        return fail(QStringLiteral("no answer to the connection within %1").arg(seconds(bound)));
     if (waited == Waited::Aborted)
         return fail(QStringLiteral("the connection was abandoned"));
     switch (socket_.error()) {
@@ -183,9 +183,9 @@ NetworkLine::Waited NetworkLine::waitFor(const std::function<bool()>& done,
         else if (done())
             loop.exit(kDone);
     };
-    connect(&socket_, &StreamSocket::connected, &loop, check);
-    connect(&socket_, &StreamSocket::received, &loop, check);
-    connect(&socket_, &StreamSocket::failed, &loop, check);
+    connect(&socket_, &LineTransport::connected, &loop, check);
+    connect(&socket_, &LineTransport::received, &loop, check);
+    connect(&socket_, &LineTransport::failed, &loop, check);
     timer.start(bound);
     loop_ = &loop;
     const int code = loop.exec();

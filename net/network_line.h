@@ -3,7 +3,7 @@
 #include "line/byte_line.h"
 #include "net/com_port_negotiation.h"
 #include "net/line_address.h"
-#include "net/stream_socket.h"
+#include "net/line_transport.h"
 #include "net/telnet_codec.h"
 
 #include <QElapsedTimer>
@@ -32,9 +32,10 @@ public:
     bool write(const QByteArray& bytes) override;
     std::optional<QByteArray> readAll() override;
     QString errorString() const override { return error_; }
-    bool openRefusedForPermission() const override { return false; }
+    bool openRefusedForPermission() const override { return !open_ && socket_.refusedLogin(); }
     bool openRefusedAsHeld() const override { return held_; }
     std::chrono::milliseconds replyDelay() const override { return delay_; }
+    QString replyDelaySource() const override { return delaySource_; }
     void abortWaits() override;
 
 private:
@@ -54,12 +55,13 @@ private:
     void takeTelnet(const QByteArray& bytes);
     void lose(const QString& reason);
 
-    StreamSocket socket_;
+    LineTransport socket_;
     bool telnet_ = false;
     telnet::Decoder decoder_;
     ComPortNegotiation negotiation_;
     QElapsedTimer requestClock_; // since the last line-settings request went out
     std::chrono::milliseconds delay_{0};
+    QString delaySource_;
     QByteArray received_; // data, Telnet taken out, not yet read
     QString address_;
     QString error_;

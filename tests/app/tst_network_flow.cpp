@@ -115,7 +115,8 @@ private slots:
         QVERIFY(w.actions().saveConfiguration->isEnabled());
         QCOMPARE(recent_addresses::load(), QStringList{address});
         const TrafficLog& log = w.trafficLog();
-        QVERIFY(log.index(0, TrafficLog::Duration).data().toString().contains("line delay)"));
+        QVERIFY(
+            log.index(0, TrafficLog::Duration).data().toString().contains("line delay, timed by"));
 
         click(ui.cmdUpLoad);
         QCOMPARE(phonesShown(ui), distinctPhones() << "5559999999");

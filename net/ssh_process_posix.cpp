@@ -1,0 +1,29 @@
+#include "net/ssh_process.h"
+
+#include <QProcess>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace tarvex::link::ssh_process {
+
+void prepare(QProcess& process)
+{
+    process.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
+}
+
+bool sharesConnections()
+{
+    return true;
+}
+
+QString installHint()
+{
+    return QStringLiteral("install OpenSSH's client (Debian: sudo apt-get install openssh-client)");
+}
+
+} // namespace tarvex::link::ssh_process
