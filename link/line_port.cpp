@@ -79,6 +79,7 @@ void LinePort::useLineFor(const QString& device)
     else
         line_ = std::make_unique<SerialDevice>();
     connect(line_.get(), &ByteLine::lost, this, &LinePort::onLost);
+    connect(line_.get(), &ByteLine::delayLearnt, this, &Port::replyDelayLearnt);
 }
 
 bool LinePort::close()

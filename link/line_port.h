@@ -38,6 +38,7 @@ public:
     bool openRefusedAsHeld() const override { return heldElsewhere_; }
     std::chrono::milliseconds replyDelay() const override;
     QString replyDelaySource() const override;
+    bool replyDelayPending() const override { return isOpenLine() && line_->replyDelayPending(); }
     void abortWaits() override;
 
 private:

@@ -4,6 +4,8 @@
 
 #include <QEventLoop>
 
+#include <algorithm>
+
 namespace tarvex::link {
 namespace {
 // Distinct from the code a quitting application makes every loop return.
@@ -90,12 +92,23 @@ bool Link::Wait()
         return false;
     blnTimeUp = false;
     waited_.start();
-    tmrWait.start(waitUsed());
+    // A line that times its delay by this reply waits for its first byte, then the reply wait.
+    QMetaObject::Connection learnt;
+    if (cm.replyDelayPending()) {
+        tmrWait.start(kFirstReplyWithin);
+        learnt = connect(&cm, &Port::replyDelayLearnt, this, [this] {
+            tmrWait.start(std::max(waitUsed() - std::chrono::milliseconds(waited_.elapsed()),
+                                   std::chrono::milliseconds(0)));
+        });
+    } else {
+        tmrWait.start(waitUsed());
+    }
     emit waitStarted();
     QEventLoop loop;
     loop_ = &loop;
     const int code = loop.exec();
     loop_ = nullptr;
+    disconnect(learnt);
     if (code != kTickCode) {
         tmrWait.stop();
         aborted_ = true;

@@ -10,12 +10,17 @@ QString delaySourceOf(const LineAddress& address)
     case LineAddress::Kind::Rfc2217:
         return QStringLiteral("timed by the Telnet answers");
     case LineAddress::Kind::SshSession:
-        return QStringLiteral("timed by the SSH session's open");
+        return QStringLiteral("timed by the first reply byte");
     case LineAddress::Kind::RawTcp:
         break;
     }
     return address.ssh ? QStringLiteral("timed by the SSH channel's open")
                        : QStringLiteral("timed by the TCP connect");
+}
+
+bool timedByFirstReply(const LineAddress& address)
+{
+    return address.kind == LineAddress::Kind::SshSession && !address.delay;
 }
 
 LineTransport::LineTransport(QObject* parent) : QObject(parent)

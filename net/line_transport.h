@@ -47,5 +47,8 @@ private:
 
 // How a line to address learns its delay, as a trace says it: given, or which round trip times it.
 QString delaySourceOf(const LineAddress& address);
+// A console server's session: the far end starts it only after the session opens, so only a
+// reply times the whole path.
+bool timedByFirstReply(const LineAddress& address);
 
 } // namespace tarvex::link

@@ -91,6 +91,8 @@ bool NetworkLine::attempt(const LineAddress& address)
     }
     delay_ = address.delay.value_or(delay_);
     delaySource_ = delaySourceOf(address);
+    delayPending_ = timedByFirstReply(address);
+    replyClock_.invalidate();
     received_.clear(); // what came before the open, as a serial port drops it
     open_ = true;
     return true;
@@ -230,6 +232,8 @@ bool NetworkLine::write(const QByteArray& bytes)
         return fail(QStringLiteral("the line is not open"));
     if (!socket_.write(telnet_ ? telnet::escaped(bytes) : bytes))
         return fail(socket_.errorString());
+    if (delayPending_)
+        replyClock_.start();
     return true;
 }
 
@@ -255,6 +259,11 @@ void NetworkLine::onReceived()
         takeTelnet(bytes);
     else
         received_ += bytes;
+    if (open_ && delayPending_ && replyClock_.isValid() && !bytes.isEmpty()) {
+        delay_ = wholeMilliseconds(replyClock_.nsecsElapsed());
+        delayPending_ = false;
+        emit delayLearnt();
+    }
 }
 
 // Telnet never reaches the data; the server's requests are answered as they come, during the

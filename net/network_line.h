@@ -36,6 +36,7 @@ public:
     bool openRefusedAsHeld() const override { return held_; }
     std::chrono::milliseconds replyDelay() const override { return delay_; }
     QString replyDelaySource() const override { return delaySource_; }
+    bool replyDelayPending() const override { return open_ && delayPending_; }
     void abortWaits() override;
 
 private:
@@ -62,7 +63,9 @@ private:
     QElapsedTimer requestClock_; // since the last line-settings request went out
     std::chrono::milliseconds delay_{0};
     QString delaySource_;
-    QByteArray received_; // data, Telnet taken out, not yet read
+    bool delayPending_ = false; // timed by the first reply: from the write to its first byte
+    QElapsedTimer replyClock_;  // since the write that the pending delay is timed from
+    QByteArray received_;       // data, Telnet taken out, not yet read
     QString address_;
     QString error_;
     QEventLoop* loop_ = nullptr;

@@ -73,7 +73,7 @@ private slots:
         QTest::newRow("tunnel, raw tcp") << "tcp"
                                          << "timed by the SSH channel's open";
         QTest::newRow("console server") << "ssh"
-                                        << "timed by the SSH session's open";
+                                        << "timed by the first reply byte";
     }
     void applyDiffAndReadThroughSsh()
     {
