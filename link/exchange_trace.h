@@ -19,7 +19,7 @@ struct TracedExchange
     double milliseconds = 0;
     std::chrono::milliseconds replyWait{};
     std::chrono::milliseconds lineDelay{}; // none on a serial port
-    QString lineDelaySource;               // how the line learnt it
+    QString lineDelaySource{};             // how the line learnt it
 };
 
 // The bytes of a line or reply as readable ASCII: CR, LF and backslash as \r, \n and \\, every
