@@ -41,6 +41,19 @@ bool listensSoon(quint16 port)
         kStartMs);
 }
 
+// Starts one of the Python servers beside this file, which prints the port it listens on.
+quint16 startPythonServer(QProcess& process, const QString& script, const QStringList& arguments)
+{
+    process.start(QStringLiteral("python3"), QStringList{script} + arguments);
+    if (!process.waitForStarted(kStartMs))
+        return 0;
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(kStartMs))
+            return 0;
+    }
+    return quint16(process.readLine().trimmed().toUInt());
+}
+
 } // namespace
 
 quint16 freeTcpPort()
@@ -120,15 +133,27 @@ DelayProxy::~DelayProxy()
 
 bool DelayProxy::start()
 {
-    process_.start(
-        QStringLiteral("python3"),
-        {QStringLiteral(TARVEX_DELAY_PROXY), QString::number(target_), QString::number(delayMs_)});
-    if (!process_.waitForStarted(kStartMs))
-        return false;
-    while (!process_.canReadLine()) {
-        if (!process_.waitForReadyRead(kStartMs))
-            return false;
-    }
-    port_ = quint16(process_.readLine().trimmed().toUInt());
+    port_ = startPythonServer(process_, QStringLiteral(TARVEX_DELAY_PROXY),
+                              {QString::number(target_), QString::number(delayMs_)});
+    return port_ != 0;
+}
+
+FloodServer::FloodServer(QByteArray pattern, From from) : pattern_(std::move(pattern)), from_(from)
+{
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    dieWithTheTest(process_);
+}
+
+FloodServer::~FloodServer()
+{
+    stop(process_);
+}
+
+bool FloodServer::start()
+{
+    QStringList arguments{QString::fromLatin1(pattern_.toHex())};
+    if (from_ == From::FirstCommand)
+        arguments << QStringLiteral("after-first-bytes");
+    port_ = startPythonServer(process_, QStringLiteral(TARVEX_FLOOD_SERVER), arguments);
     return port_ != 0;
 }
