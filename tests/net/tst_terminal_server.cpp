@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -339,14 +340,20 @@ private slots:
     void aTelnetPortOnTcpIsRefused_data()
     {
         QTest::addColumn<int>("pathDelayMs");
-        QTest::newRow("direct") << 0;
-        QTest::newRow("behind 300 ms each way") << 300;
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("direct") << 0 << false;
+        QTest::newRow("behind 300 ms each way") << 300 << false;
+        QTest::newRow("busy with another client") << 0 << true;
     }
     void aTelnetPortOnTcpIsRefused()
     {
         QFETCH(int, pathDelayMs);
+        QFETCH(bool, busy);
         RemoteUnit unit;
         QVERIFY(unit.start());
+        tarvex::link::LinePort holder(
+            tarvex::link::PortMap::pinned({{1, unit.server.rfc2217Address()}}));
+        QVERIFY(!busy || holder.SetOpen(true));
         DelayProxy wan(unit.server.rfc2217Port(), pathDelayMs);
         QVERIFY(wan.start());
         const quint16 port = pathDelayMs > 0 ? wan.port() : unit.server.rfc2217Port();
@@ -359,6 +366,8 @@ private slots:
                                  .toUtf8()),
             run.err.constData());
         QVERIFY2(!unit.sim.log().contains('&'), unit.sim.log().constData());
+        // The server's Telnet bytes are never quoted raw.
+        QVERIFY(std::all_of(run.err.cbegin(), run.err.cend(), [](char c) { return c > 0; }));
     }
 
     // A reply that comes after its wait is named for it, with what to do.

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 
@@ -93,7 +94,10 @@ bool Ser2netProcess::start()
         return false;
     file.close();
     // -n: in the foreground; -u: no UUCP lock files (the simulator's device is ours alone).
-    process_.start(QStringLiteral("ser2net"),
+    // Debian installs it in /usr/sbin, which a user's PATH (or an empty environment's) lacks.
+    const QString program = QStandardPaths::findExecutable(
+        QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    process_.start(program.isEmpty() ? QStringLiteral("ser2net") : program,
                    {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"), config,
                     QStringLiteral("-P"), scratch_.filePath(QStringLiteral("ser2net.pid"))});
     if (!process_.waitForStarted(kStartMs)) {
