@@ -26,15 +26,6 @@ using provisioning::Item;
 using provisioning::ManagedConfiguration;
 using provisioning::UnitValues;
 
-void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text)
-{
-    result.warnings << text;
-    if (invocation.quiet)
-        return;
-    log.clearProgress();
-    std::fprintf(stderr, "tarvex-cli: warning: %s\n", qPrintable(text));
-}
-
 std::unique_ptr<UnitPort> connectUnit(const Invocation& invocation, ExchangeLog& log,
                                       Result& result)
 {
@@ -175,6 +166,15 @@ void applyConfiguration(UnitPort& session, const ManagedConfiguration& file, boo
                         Result& result)
 {
     presentApply(session, session.apply(file, result.identity, writeUnlessChecking(check)), result);
+}
+
+void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text)
+{
+    result.warnings << text;
+    if (invocation.quiet)
+        return;
+    log.clearProgress();
+    std::fprintf(stderr, "tarvex-cli: warning: %s\n", qPrintable(text));
 }
 
 void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result)

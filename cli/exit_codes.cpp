@@ -46,6 +46,7 @@ constexpr EngineFailure kEngineFailures[] = {
     {provisioning::Failure::Kind::LineLost, Exit::LineLost, "lost-line"},
     {provisioning::Failure::Kind::NoAnswer, Exit::LineLost, "no-answer"},
     {provisioning::Failure::Kind::BadReply, Exit::Unexpected, "bad-reply"},
+    {provisioning::Failure::Kind::LateReply, Exit::LineLost, "late-reply"},
     {provisioning::Failure::Kind::Unencodable, Exit::Unexpected, "unexpected"},
     {provisioning::Failure::Kind::UnreadableFile, Exit::UnreadableFile, "unreadable-file"},
     {provisioning::Failure::Kind::InvalidFile, Exit::InvalidFile, "invalid-file"},

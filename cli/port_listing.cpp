@@ -70,7 +70,9 @@ void scanPorts(const Invocation& invocation, ExchangeLog& log, Result& result)
     }
     result.extra.insert(QStringLiteral("units"), units);
     if (census.units.isEmpty())
-        throw Failure(Exit::NoUnit, QStringLiteral("no-unit"), QStringLiteral("no unit answered"));
+        failNoUnitFound(census, QStringLiteral("no unit answered"));
+    for (const QString& address : census.addressesWithout)
+        warn(invocation, log, result, address);
 }
 
 } // namespace tarvex::cli

@@ -38,6 +38,10 @@ template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
     try {
         return engineStep(step);
     } catch (const link::LinkError& error) {
+        // A line that ended as a busy server's refusal, or on a Telnet server behind tcp://,
+        // failed as its open would have.
+        if (port_.openRefusedAsHeld() || port_.speaksOtherProtocol())
+            throw failureOf(provisioning::openFailure(device_, port_));
         throw failureOf(provisioning::Failure(
             provisioning::Failure::Kind::LineLost,
             QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device_));
@@ -56,7 +60,8 @@ void UnitPort::open()
     QObject::disconnect(interrupt);
     if (opened)
         return;
-    interruption::checkpoint();
+    if (interruption::stopWanted())
+        throw failureOf(provisioning::interruptedConnecting());
     throw failureOf(provisioning::openFailure(device_, port_));
 }
 

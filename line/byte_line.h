@@ -28,6 +28,9 @@ public:
 
     // The far end holds the line for another client (a terminal server's busy port).
     virtual bool openRefusedAsHeld() const { return false; }
+    // The far end speaks another protocol than the line was opened for (a Telnet server on a
+    // raw TCP line): the line failed, and the name must change, not the attempt repeat.
+    virtual bool speaksOtherProtocol() const { return false; }
     // How much later than on a serial port a reply arrives: a network's round trip.
     virtual std::chrono::milliseconds replyDelay() const { return {}; }
     // Ends a wait of the open (for a connection, an answer) at once; the open then fails.

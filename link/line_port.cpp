@@ -52,6 +52,7 @@ bool LinePort::open()
 {
     permissionRefused_ = false;
     heldElsewhere_ = false;
+    otherProtocol_ = false;
     if (isOpenLine())
         return fail(QStringLiteral("The port is already open"));
     const QString device = currentDevice();
@@ -61,6 +62,7 @@ bool LinePort::open()
     if (!line_->open(device)) {
         permissionRefused_ = line_->openRefusedForPermission();
         heldElsewhere_ = line_->openRefusedAsHeld();
+        otherProtocol_ = line_->speaksOtherProtocol();
         return fail(line_->errorString());
     }
     lossReason_.clear();
@@ -166,6 +168,8 @@ void LinePort::onLost(const QString& systemText)
 {
     // A network line words its loss itself; a vanished device's system text rarely helps.
     lossReason_ = network_ ? systemText : deviceLostReason(systemText);
+    heldElsewhere_ = line_->openRefusedAsHeld();
+    otherProtocol_ = line_->speaksOtherProtocol();
     error_ = lossReason_;
     emit deviceLost(deviceName(), lossReason_);
 }

@@ -36,6 +36,7 @@ public:
     QString errorString() const override { return error_; }
     bool openRefusedForPermission() const override { return permissionRefused_; }
     bool openRefusedAsHeld() const override { return heldElsewhere_; }
+    bool speaksOtherProtocol() const override { return otherProtocol_; }
     std::chrono::milliseconds replyDelay() const override;
     void abortWaits() override;
 
@@ -60,6 +61,7 @@ private:
     QString lossReason_; // why the device went away, until the next open
     bool permissionRefused_ = false;
     bool heldElsewhere_ = false;
+    bool otherProtocol_ = false;
 };
 
 } // namespace tarvex::link

@@ -85,13 +85,23 @@ std::optional<QString> Link::Probe(int number, const QString& line,
 
 bool Link::Wait()
 {
-    Q_ASSERT_X(!loop_, "Link::Wait", "exchanges must not nest");
     if (aborted_)
         return false;
-    blnTimeUp = false;
     waited_.start();
-    tmrWait.start(waitUsed());
     emit waitStarted();
+    return waitFor(waitUsed());
+}
+
+bool Link::Linger(std::chrono::milliseconds time)
+{
+    return !aborted_ && waitFor(time);
+}
+
+bool Link::waitFor(std::chrono::milliseconds time)
+{
+    Q_ASSERT_X(!loop_, "Link::Wait", "exchanges must not nest");
+    blnTimeUp = false;
+    tmrWait.start(time);
     QEventLoop loop;
     loop_ = &loop;
     const int code = loop.exec();

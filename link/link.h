@@ -58,6 +58,9 @@ public:
 
     // One reply wait: false when it was abandoned (the program is closing).
     bool Wait();
+    // A wait of time without an exchange, the line receiving meanwhile (what a late reply or a
+    // server's late refusal needs to arrive): false when it was abandoned.
+    bool Linger(std::chrono::milliseconds time);
 
     // The wait of the next exchanges (tests run their set-up quickly, then wait as the product).
     void setReplyWait(std::chrono::milliseconds replyWait) { replyWait_ = replyWait; }
@@ -82,6 +85,7 @@ private:
     void onTick();
     void endExchange(const QString& line, const std::optional<QString>& reply);
     void stopWaiting();
+    bool waitFor(std::chrono::milliseconds time);
 
     std::chrono::milliseconds replyWait_;
     QTimer tmrWait;

@@ -45,8 +45,11 @@ public:
     // True when the last failed open was refused for lack of permission.
     virtual bool openRefusedForPermission() const = 0;
     // True when the last failed open was refused because the far end serves another client
-    // (a terminal server's busy port).
+    // (a terminal server's busy port), or the line was lost for that reason right after it.
     virtual bool openRefusedAsHeld() const { return false; }
+    // True when the last open or loss found the far end speaking another protocol than the
+    // device's name says (a Telnet server behind tcp://): nothing answers there as named.
+    virtual bool speaksOtherProtocol() const { return false; }
 
     // How much later than on a serial port a reply arrives (a network's round trip), known
     // once open; the exchange waits this much longer.

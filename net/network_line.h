@@ -34,6 +34,7 @@ public:
     QString errorString() const override { return error_; }
     bool openRefusedForPermission() const override { return false; }
     bool openRefusedAsHeld() const override { return held_; }
+    bool speaksOtherProtocol() const override { return speaksTelnet_; }
     std::chrono::milliseconds replyDelay() const override { return delay_; }
     void abortWaits() override;
 
@@ -52,21 +53,31 @@ private:
     void onReceived();
     void onFailed();
     void takeTelnet(const QByteArray& bytes);
+    void takeRaw(const QByteArray& bytes, bool connectionStart);
+    void hold(const QByteArray& data);
+    void refuse(const QString& reason);
     void lose(const QString& reason);
+    QString telnetAdvice() const;
 
     StreamSocket socket_;
     bool telnet_ = false;
     telnet::Decoder decoder_;
     ComPortNegotiation negotiation_;
     QElapsedTimer requestClock_; // since the last line-settings request went out
+    QElapsedTimer connection_;   // since the connection was made
     std::chrono::milliseconds delay_{0};
-    QByteArray received_; // data, Telnet taken out, not yet read
+    QByteArray received_;        // data, Telnet taken out, not yet read; bounded
+    QByteArray opening_;         // the connection's first bytes: what a server says at once
+    char lastRawByte_ = 0;       // of a raw line, so that a command split across reads is seen
+    bool awaitingReply_ = false; // written, and not read since
     QString address_;
     QString error_;
     QEventLoop* loop_ = nullptr;
     bool open_ = false;
     bool held_ = false;
     bool socketFailed_ = false; // during the open, before it counts as a loss
+    bool refused_ = false;      // during the open: the line will not do (flood, Telnet)
+    bool speaksTelnet_ = false;
     bool aborted_ = false;
 };
 

@@ -21,6 +21,10 @@ namespace tarvex::link {
 namespace {
 
 constexpr int kReadChunk = 4096;
+// What one network event takes at most: a server that floods the line never keeps the program
+// from its event loop, nor fills memory, between two looks at what arrived. (Each recv
+// re-enables FD_READ, so the rest is taken on the next event.)
+constexpr int kChunksPerEvent = 16;
 // A peer gone while the line is idle (a rebooted terminal server, a cut WAN) is noticed after
 // about 30 s of silence and ten unanswered probes 5 s apart, instead of Windows' two hours.
 constexpr ULONG kKeepAliveIdleMs = 30000;
@@ -277,11 +281,12 @@ public:
         emit q->connected();
     }
 
-    // Takes every byte that has arrived: 0 when none is left, else why the line ended.
+    // Takes the bytes that have arrived, up to kChunksPerEvent chunks: 0 when none is left or the
+    // rest waits for the next event, else why the line ended.
     int receive()
     {
         char chunk[kReadChunk];
-        for (;;) {
+        for (int chunks = 0; chunks < kChunksPerEvent; ++chunks) {
             const int count = recv(handle, chunk, kReadChunk, 0);
             if (count > 0) {
                 incoming.append(chunk, count);
@@ -292,6 +297,7 @@ public:
             const int code = WSAGetLastError();
             return code == WSAEWOULDBLOCK ? 0 : code;
         }
+        return 0;
     }
 
     // 0 when all is sent or the rest waits for FD_WRITE, else why the line ended.

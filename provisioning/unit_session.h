@@ -14,6 +14,8 @@ class Link;
 
 namespace tarvex::provisioning {
 
+class Failure;
+
 // How far a read or write is: done of total items (done 0 before the first exchange). Returning
 // false stops the work after the exchange in flight, with Failure Interrupted.
 using Progress = std::function<bool(int done, int total)>;
@@ -45,6 +47,8 @@ private:
     void writeItem(const Item& item, const ManagedConfiguration& file, const UnitValues& unit);
     template <typename Read> auto ask(const QString& line, const Item& item, Read read);
     void report(int done, int total);
+    [[noreturn]] void failOnReply(const Failure& failure, const QString& reply,
+                                  const QString& doing);
 
     link::Link& link_;
     QString device_;

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -209,6 +210,25 @@ private slots:
         QCOMPARE(runCli({"read", "--device", held.devicePath(), "-o", output}).exitCode, 73);
         QVERIFY(!QFile::exists(output));
         QCOMPARE(held.log(), QByteArray());
+    }
+
+    // A device the system refuses ends a scan that found nothing as it ends a read.
+    void aRefusedDeviceIsNamed_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("read") << "read";
+        QTest::newRow("scan") << "scan";
+    }
+    void aRefusedDeviceIsNamed()
+    {
+        QFETCH(QString, command);
+        SimProcess refused;
+        QVERIFY(refused.start());
+        QCOMPARE(::chmod(QFile::encodeName(refused.devicePath()).constData(), 0), 0);
+        const CliRun run =
+            runCliAsNobody({command, "--port", "1=" + refused.devicePath(), kFastWait});
+        QCOMPARE(run.exitCode, 77);
+        QVERIFY2(run.err.contains(refused.devicePath().toUtf8()), run.err.constData());
     }
 
     // With no unit named, a run that finds two does nothing and says which.

@@ -41,6 +41,23 @@ private slots:
                             "b\xff\xff"));
     }
 
+    // What a raw line takes for a Telnet server speaking.
+    void negotiationIsSeenInRawData_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("negotiates");
+        QTest::newRow("ser2net's opening") << bytes({IAC, WILL, 3, IAC, DO, 0}) << true;
+        QTest::newRow("a subnegotiation") << bytes({'N', IAC, SB, COMPORT}) << true;
+        QTest::newRow("a lone FF at the end") << bytes({'N', '3', IAC}) << false;
+        QTest::newRow("NOP and doubled FF") << bytes({IAC, 241, IAC, IAC, 'x'}) << false;
+    }
+    void negotiationIsSeenInRawData()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(bool, negotiates);
+        QCOMPARE(telnet::holdsNegotiation(data), negotiates);
+    }
+
     // What arrives, in pieces as the network splits it: the data a reply gets, the events.
     void commandsNeverReachTheData_data()
     {
