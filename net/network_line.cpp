@@ -50,20 +50,15 @@ NetworkLine::~NetworkLine()
     abortWaits();
 }
 
-bool NetworkLine::open(const QString& name)
+bool NetworkLine::open(const LineAddress& address)
 {
     aborted_ = false;
     held_ = false;
     if (open_)
         return fail(QStringLiteral("the line is already open"));
-    QString reason;
-    const std::optional<LineAddress> address = parseLineAddress(name, &reason);
-    if (!address)
-        return fail(reason);
-    address_ = name;
     QElapsedTimer since;
     since.start();
-    while (!attempt(*address)) {
+    while (!attempt(address)) {
         if (!held_ || aborted_ || std::chrono::milliseconds(since.elapsed()) >= kHeldRetryFor)
             return false;
         const QString heldReason = error_;

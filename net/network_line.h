@@ -26,7 +26,7 @@ public:
     explicit NetworkLine(QObject* parent = nullptr);
     ~NetworkLine() override;
 
-    bool open(const QString& name) override;
+    bool open(const LineAddress& address);
     void close() override;
     bool isOpen() const override { return open_; }
     bool write(const QByteArray& bytes) override;
@@ -61,7 +61,6 @@ private:
     QElapsedTimer requestClock_; // since the last line-settings request went out
     std::chrono::milliseconds delay_{0};
     QByteArray received_; // data, Telnet taken out, not yet read
-    QString address_;
     QString error_;
     QEventLoop* loop_ = nullptr;
     bool open_ = false;

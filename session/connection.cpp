@@ -69,7 +69,7 @@ std::optional<discovery::ScanResult> Connection::scan()
     return result;
 }
 
-std::optional<discovery::DeviceResult> Connection::connectTo(const QString& device)
+std::optional<discovery::DeviceResult> Connection::connectTo(const link::DeviceName& device)
 {
     std::optional<discovery::DeviceResult> result;
     whenIdle([&] {

@@ -46,7 +46,7 @@ inline const QByteArray kUploadLines =
 
 inline tarvex::link::PortMap portOne(const QString& device)
 {
-    return tarvex::link::PortMap::pinned({{1, device}});
+    return tarvex::link::PortMap::pinned({{1, tarvex::link::DeviceName::serial(device)}});
 }
 
 inline bool show(frmMain& window)

@@ -25,6 +25,13 @@ namespace {
 const QString kFastWait = QStringLiteral("--reply-wait=150");
 const QString kExample = QStringLiteral(TARVEX_EXAMPLE_CONFIG);
 
+// Port number 1 at a network address.
+tarvex::link::PortMap onlyAt(const QString& address)
+{
+    return tarvex::link::PortMap::pinned(
+        {{1, tarvex::link::DeviceName::fromText(address, nullptr).value()}});
+}
+
 // A unit behind ser2net, both ready.
 struct RemoteUnit
 {
@@ -214,7 +221,7 @@ private slots:
         RemoteUnit unit;
         QVERIFY(unit.start());
         const QString address = rfc2217 ? unit.server.rfc2217Address() : unit.server.rawAddress();
-        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, address}}));
+        tarvex::link::LinePort holder(onlyAt(address));
         QVERIFY2(holder.SetOpen(true), qPrintable(holder.errorString()));
         const CliRun run = runCli({"read", "--device", address, kFastWait});
         QCOMPARE(run.exitCode, 75);
@@ -228,8 +235,7 @@ private slots:
         QVERIFY(unit.start());
         DelayProxy wan(unit.server.rfc2217Port(), 80);
         QVERIFY(wan.start());
-        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned(
-            {{1, QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())}}));
+        tarvex::link::LinePort cm(onlyAt(QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
         QVERIFY(cm.SetOpen(false));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
@@ -257,7 +263,7 @@ private slots:
     {
         RemoteUnit unit;
         QVERIFY(unit.start());
-        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned({{1, unit.server.rawAddress()}}));
+        tarvex::link::LinePort cm(onlyAt(unit.server.rawAddress()));
         tarvex::link::Link link(cm, std::chrono::milliseconds(150));
         QVERIFY(cm.SetOpen(true));
         QSignalSpy lost(&cm, &tarvex::link::Port::deviceLost);
