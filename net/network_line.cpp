@@ -1,5 +1,7 @@
 #include "net/network_line.h"
 
+#include "net/server_quirks.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,13 +15,6 @@ using namespace std::chrono_literals;
 // Bounds of the open: a few seconds for each step, whatever the network does.
 constexpr auto kConnectWithin = 5s;
 constexpr auto kNegotiateWithin = 10s;
-// A terminal server that refuses a client (ser2net: "Port already in use") says so and closes
-// at once; a raw TCP line listens this long past its round trip for that.
-constexpr auto kSettle = 50ms;
-// A server holds its port for a moment after a client left (the end of the old connection is
-// still on its way): try again briefly before calling the port busy.
-constexpr auto kHeldRetryFor = 2s;
-constexpr auto kHeldRetryPause = 200ms;
 
 // The loop's codes, distinct from the 0 of a quitting application.
 constexpr int kDone = 1;
@@ -59,10 +54,11 @@ bool NetworkLine::open(const LineAddress& address)
     QElapsedTimer since;
     since.start();
     while (!attempt(address)) {
-        if (!held_ || aborted_ || std::chrono::milliseconds(since.elapsed()) >= kHeldRetryFor)
+        if (!held_ || aborted_ ||
+            std::chrono::milliseconds(since.elapsed()) >= quirks::kHeldRetryFor)
             return false;
         const QString heldReason = error_;
-        if (!pause(kHeldRetryPause))
+        if (!pause(quirks::kHeldRetryPause))
             return false;
         error_ = heldReason;
     }
@@ -139,7 +135,8 @@ bool NetworkLine::negotiate()
 
 bool NetworkLine::settle(const LineAddress& address)
 {
-    const Waited waited = waitFor([] { return false; }, kSettle + address.delay.value_or(delay_));
+    const Waited waited =
+        waitFor([] { return false; }, quirks::kBusyTextWithin + address.delay.value_or(delay_));
     return waited == Waited::TimedOut || endedEarly(waited, QStringLiteral("the connection"));
 }
 
@@ -152,7 +149,7 @@ bool NetworkLine::endedEarly(Waited waited, const QString& during)
     if (waited == Waited::TimedOut)
         return fail(QStringLiteral("no answer to %1 within %2 (a raw TCP port? then tcp://)")
                         .arg(during, seconds(kNegotiateWithin)));
-    if (received_.contains("in use")) {
+    if (received_.contains(quirks::kBusyText)) {
         held_ = true;
         return fail(
             QStringLiteral("the terminal server's port is in use by another client (\"%1\")")
