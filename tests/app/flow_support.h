@@ -126,7 +126,7 @@ public:
     void follow(frmMain& window)
     {
         QObject::connect(&window.exchange(), &tarvex::link::Link::waitStarted, &context_,
-                         [this, &window] { events << window.exchange().strCommand; });
+                         [this, &window] { events << window.exchange().sentLine(); });
     }
 
     QStringList titles() const

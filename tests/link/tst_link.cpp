@@ -52,9 +52,9 @@ private slots:
         const QString reply = link.SendAndWait("?\r");
 
         QVERIFY2(reply.startsWith("KTX"), qPrintable(reply));
-        QCOMPARE(link.strReply, reply);
-        QCOMPARE(link.strCommand, QString("?\r"));
-        QVERIFY(link.blnTimeUp);
+        QCOMPARE(link.lastReply(), reply);
+        QCOMPARE(link.sentLine(), QString("?\r"));
+        QVERIFY(link.timeUp());
         QCOMPARE(waits.count(), 1);
         QCOMPARE(line.sim.log(), QByteArray("?\r"));
     }
