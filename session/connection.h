@@ -76,6 +76,9 @@ signals:
 private:
     class BusyScope;
 
+    template <typename Result>
+    std::optional<Result> search(const std::function<Result(link::Link&)>& find,
+                                 const std::function<QString(const Result&)>& identityOf);
     void settle(bool found, const QString& identity);
     void onDeviceLost(const QString& device, const QString& reason);
     void loseLine(const QString& device, const QString& reason);
