@@ -15,13 +15,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Connect to Network Unit");
 
-// What is wrong with text as an address, in the parser's words; empty when nothing is.
-QString refusalOf(const QString& text)
-{
-    QString reason;
-    return link::parseLineAddress(text, &reason) ? QString() : reason;
-}
-
 // Stays open while the address is malformed, and says why under the list.
 class AddressDialog : public QDialog
 {
@@ -53,12 +46,13 @@ public:
         layout->addWidget(buttons);
     }
 
-    QString address() const { return addresses_->currentText().trimmed(); }
+    const std::optional<link::LineAddress>& address() const { return address_; }
 
     void accept() override
     {
-        const QString refusal = refusalOf(address());
-        if (refusal.isEmpty()) {
+        QString refusal;
+        address_ = link::parseLineAddress(addresses_->currentText().trimmed(), &refusal);
+        if (address_) {
             QDialog::accept();
             return;
         }
@@ -69,9 +63,10 @@ public:
 private:
     QComboBox* addresses_;
     QLabel* refusal_;
+    std::optional<link::LineAddress> address_;
 };
 
-std::optional<QString> askObserver(Observer& observer, const QStringList& recent)
+std::optional<link::LineAddress> askObserver(Observer& observer, const QStringList& recent)
 {
     AddressRequest request{kTitle, recent, QString()};
     for (;;) {
@@ -79,15 +74,14 @@ std::optional<QString> askObserver(Observer& observer, const QStringList& recent
             answerAsModal<std::optional<QString>>([&] { return observer.chooseAddress(request); });
         if (!given)
             return std::nullopt;
-        request.refusal = refusalOf(given->trimmed());
-        if (request.refusal.isEmpty())
-            return given->trimmed();
+        if (auto address = link::parseLineAddress(given->trimmed(), &request.refusal))
+            return address;
     }
 }
 
 } // namespace
 
-std::optional<QString> chooseNetworkAddress(QWidget* parent, const QStringList& recent)
+std::optional<link::LineAddress> chooseNetworkAddress(QWidget* parent, const QStringList& recent)
 {
     if (Observer* observer = currentObserver())
         return askObserver(*observer, recent);

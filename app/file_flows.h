@@ -24,8 +24,8 @@ class frmMain;
 // same engine as tarvex-cli: a backup of the unit, a file applied with its differences shown
 // first and read back after, and a comparison. Each flow runs as the one sequence talking to
 // the unit, files included: they are opened and read off the window's thread, with a wait that
-// Cancel and a closing window end. A lost line ends it and is reported by the connection
-// (decision 6).
+// Cancel and a closing window end. A lost line ends it and is reported by the connection, once,
+// with the device and the system's reason.
 class FileFlows : public QObject
 {
     Q_OBJECT

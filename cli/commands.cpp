@@ -30,7 +30,7 @@ std::unique_ptr<UnitPort> connectUnit(const Invocation& invocation, ExchangeLog&
                                       Result& result)
 {
     const ChosenUnit chosen = chooseUnit(invocation, log);
-    result.device = chosen.device;
+    result.device = chosen.device.text();
     auto session = std::make_unique<UnitPort>(chosen.device, invocation.replyWait, log);
     session->open();
     result.identity = chosen.identity.isEmpty() ? session->identify() : chosen.identity;

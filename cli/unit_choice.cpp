@@ -14,7 +14,7 @@ QString listed(const QList<discovery::FoundUnit>& units)
     for (const auto& unit : units)
         lines << QStringLiteral("  port %1  %2  %3")
                      .arg(unit.portNumber)
-                     .arg(unit.device, unit.identity);
+                     .arg(unit.device.text(), unit.identity);
     return lines.join(u'\n');
 }
 

@@ -17,7 +17,7 @@ discovery::Census censusOf(const Invocation& invocation, ExchangeLog& log);
 
 struct ChosenUnit
 {
-    QString device;
+    link::DeviceName device;
     QString identity; // empty until the unit has answered the identify query
 };
 

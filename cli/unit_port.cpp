@@ -9,18 +9,19 @@
 namespace tarvex::cli {
 namespace {
 
-link::PortMap onlyDevice(const QString& device)
+link::PortMap onlyDevice(const link::DeviceName& device)
 {
     return link::PortMap::pinned({{link::kFirstPortNumber, device}});
 }
 
 } // namespace
 
-UnitPort::UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log)
+UnitPort::UnitPort(const link::DeviceName& device, std::chrono::milliseconds replyWait,
+                   ExchangeLog& log)
     : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
-      session_(link_, device)
+      session_(link_, device.text())
 {
-    log.watch(link_, device);
+    log.watch(link_, device.text());
     session_.setProgress([this](int done, int total) { return progressed(done, total); });
 }
 
@@ -44,7 +45,7 @@ template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
             throw failureOf(provisioning::openFailure(device_, port_));
         throw failureOf(provisioning::Failure(
             provisioning::Failure::Kind::LineLost,
-            QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device_));
+            QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device()));
     }
 }
 

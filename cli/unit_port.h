@@ -20,11 +20,11 @@ class ExchangeLog;
 class UnitPort
 {
 public:
-    UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log);
+    UnitPort(const link::DeviceName& device, std::chrono::milliseconds replyWait, ExchangeLog& log);
 
     void open();        // exit 69 (no such device), 75 (busy) or 77 (no permission)
     QString identify(); // the identity; exit 69 when the reply is not a unit's
-    const QString& device() const { return device_; }
+    QString device() const { return device_.text(); }
 
     // Called with each read's total before its first exchange, for the progress line.
     void onReadStart(std::function<void(int total)> started) { readStarted_ = std::move(started); }
@@ -41,7 +41,7 @@ private:
     template <typename Step> auto onLine(Step step) -> decltype(step());
     bool progressed(int done, int total);
 
-    QString device_;
+    link::DeviceName device_;
     ExchangeLog& log_;
     link::LinePort port_;
     link::Link link_;

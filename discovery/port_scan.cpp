@@ -86,7 +86,7 @@ ScanResult Connect(link::Link& link)
     return result;
 }
 
-DeviceResult identifyAt(link::Link& link, const QString& device)
+DeviceResult identifyAt(link::Link& link, const link::DeviceName& device)
 {
     link.startScan();
     if (!link.cm.SetDevice(device))

@@ -84,8 +84,8 @@ Census takeCensus(const link::PortMap& map, std::chrono::milliseconds replyWait)
     for (const auto& port : probes) {
         const std::optional<QString> reply = port->ReadAll();
         if (reply && protocol::isIdentity(*reply))
-            census.units.append(
-                {port->portNumber(), port->deviceName(), protocol::identityShown(*reply)});
+            census.units.append({port->portNumber(), map.deviceFor(port->portNumber()),
+                                 protocol::identityShown(*reply)});
         else
             noteAddressWithout(*port, whyNoUnit(*port, reply), census);
         port->SetOpen(false);

@@ -17,7 +17,7 @@ namespace tarvex::discovery {
 struct FoundUnit
 {
     int portNumber = 0;
-    QString device;
+    link::DeviceName device;
     QString identity; // as the window shows it: the first seven characters
 };
 

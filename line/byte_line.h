@@ -11,14 +11,13 @@ namespace tarvex::link {
 
 // What carries the unit's bytes behind a port: a serial device, or a network connection to a
 // terminal server. The port above it numbers the lines, checks the text and reports a loss.
+// Each kind opens what names it (a path, an address) and drops input that arrived before.
 class ByteLine : public QObject
 {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // Opens name and drops input that arrived before.
-    virtual bool open(const QString& name) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual bool write(const QByteArray& bytes) = 0;   // the whole of bytes, or false

@@ -65,8 +65,8 @@ std::optional<QString> Link::Probe(int number, const QString& line,
     cm.SetPortNumber(number);
     const bool opened = cm.SetOpen(true);
     const bool wrote = cm.WriteText(line);
-    // A failed open or write still waits its full time, as the probes of the product always
-    // have: the scan then takes the same time whatever each port does, a port per wait.
+    // A failed open or write still waits its full time: the scan then takes the same time
+    // whatever each port does, a port per wait, and a late reply cannot reach the next probe.
     if (!Wait()) {
         cm.SetOpen(false);
         throw LinkAborted();

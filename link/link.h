@@ -30,9 +30,9 @@ public:
 
     Port& cm;
 
-    QString strCommand; // the line last sent
-    QString strReply;   // the reply last read
-    bool blnTimeUp = false;
+    const QString& sentLine() const { return strCommand; } // the line last sent
+    const QString& lastReply() const { return strReply; }  // the reply last read
+    bool timeUp() const { return blnTimeUp; }              // the last wait ran its full time
 
     // Throws LinkError when the write or the read fails, LinkAborted when abandoned.
     QString SendAndWait(const QString& line);
@@ -87,6 +87,9 @@ private:
     void stopWaiting();
     bool waitFor(std::chrono::milliseconds time);
 
+    QString strCommand;
+    QString strReply;
+    bool blnTimeUp = false;
     std::chrono::milliseconds replyWait_;
     QTimer tmrWait;
     QElapsedTimer waited_; // the running exchange's wait

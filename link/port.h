@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/device_name.h"
+
 #include <QObject>
 #include <QString>
 
@@ -29,7 +31,7 @@ public:
     // Names the device of the next opens outside the numbering (an address the operator typed),
     // until SetPortNumber picks a number again. Refused while open, and by a port that reaches
     // only its own numbers (the in-process units of --demo).
-    virtual bool SetDevice(const QString& /*device*/) { return false; }
+    virtual bool SetDevice(const DeviceName& /*device*/) { return false; }
     virtual bool SetOpen(bool open) = 0; // opens with the fixed line settings, or closes
     virtual bool IsOpen() const = 0;
     virtual bool WriteText(const QString& text) = 0; // queues the bytes, returns at once

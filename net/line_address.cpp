@@ -10,15 +10,81 @@ namespace {
 
 const QString kSchemeEnd = QStringLiteral("://");
 
-struct Parsed
-{
-    std::optional<LineAddress> address;
-    QString problem;
+// What can be wrong with an address; wording() says each in words.
+enum class Problem {
+    None,
+    UnknownKind,
+    UnclosedBracket,
+    NotIpv6,
+    Ipv6WithoutBrackets,
+    NoHost,
+    NotIpv4,
+    NotHostName,
+    NoPort,
+    PortOutOfRange,
+    SomethingAfterPort,
+    UnknownOption,
+    DelayOutOfRange,
+    DelayTwice,
 };
 
-Parsed problem(const QString& text)
+struct Fault
 {
-    return {std::nullopt, text};
+    Problem problem = Problem::None;
+    QString part; // the part of the text at fault
+};
+
+// The one place that words a malformed address.
+QString wording(const QString& text, const Fault& fault)
+{
+    const QString& part = fault.part;
+    QString why;
+    switch (fault.problem) {
+    case Problem::None:
+        return {};
+    case Problem::UnknownKind:
+        why = QStringLiteral("unknown kind \"%1\" (tcp:// or rfc2217://)").arg(part);
+        break;
+    case Problem::UnclosedBracket:
+        why = QStringLiteral("the IPv6 address has no closing \"]\"");
+        break;
+    case Problem::NotIpv6:
+        why = QStringLiteral("\"%1\" is not an IPv6 address").arg(part);
+        break;
+    case Problem::Ipv6WithoutBrackets:
+        why = QStringLiteral("an IPv6 address goes in brackets: [%1]").arg(part);
+        break;
+    case Problem::NoHost:
+        why = QStringLiteral("no host");
+        break;
+    case Problem::NotIpv4:
+        why = QStringLiteral("\"%1\" is not an IPv4 address").arg(part);
+        break;
+    case Problem::NotHostName:
+        why = QStringLiteral("\"%1\" is not a host name").arg(part);
+        break;
+    case Problem::NoPort:
+        why = QStringLiteral("no port: write HOST:PORT");
+        break;
+    case Problem::PortOutOfRange:
+        why = QStringLiteral("the port is 1 to 65535, not \"%1\"").arg(part);
+        break;
+    case Problem::SomethingAfterPort:
+        why = QStringLiteral("nothing may follow the port but ?delay=MS");
+        break;
+    case Problem::UnknownOption:
+        why = QStringLiteral("unknown option \"%1\" (the only one is delay=MS)").arg(part);
+        break;
+    case Problem::DelayOutOfRange:
+        why = QStringLiteral("delay takes milliseconds from 0 to %1, not \"%2\"")
+                  .arg(kLargestGivenDelay.count())
+                  .arg(part);
+        break;
+    case Problem::DelayTwice:
+        why = QStringLiteral("delay is given twice");
+        break;
+    }
+    return QStringLiteral("\"%1\" is not a network address: %2").arg(text, why);
 }
 
 std::optional<LineAddress::Kind> kindOf(const QString& scheme)
@@ -79,97 +145,105 @@ bool looksNumeric(const QString& host)
     return digitsAndDots.match(host).hasMatch();
 }
 
-// Splits "HOST:PORT" (HOST maybe bracketed) into its host, checked, and the port text.
-Parsed hostOf(const QString& authority, QString* portText)
+Fault unbracketedHostFault(const QString& host)
 {
-    QString host;
+    if (host.contains(u':'))
+        return {Problem::Ipv6WithoutBrackets, host};
+    if (host.isEmpty())
+        return {Problem::NoHost, {}};
+    if (looksNumeric(host) && !isIpv4(host))
+        return {Problem::NotIpv4, host};
+    if (!isHostName(host))
+        return {Problem::NotHostName, host};
+    return {};
+}
+
+// "HOST:PORT" (HOST maybe bracketed) into address.host, checked, and the port's text.
+Fault takeHost(const QString& authority, LineAddress& address, QString& portText)
+{
     QString rest;
     if (authority.startsWith(u'[')) {
         const qsizetype close = authority.indexOf(u']');
         if (close < 0)
-            return problem(QStringLiteral("the IPv6 address has no closing \"]\""));
-        host = authority.mid(1, close - 1);
+            return {Problem::UnclosedBracket, {}};
+        address.host = authority.mid(1, close - 1);
         rest = authority.mid(close + 1);
-        if (!isIpv6(host))
-            return problem(QStringLiteral("\"%1\" is not an IPv6 address").arg(host));
+        if (!isIpv6(address.host))
+            return {Problem::NotIpv6, address.host};
     } else {
         const qsizetype colon = authority.lastIndexOf(u':');
-        host = colon < 0 ? authority : authority.left(colon);
+        address.host = colon < 0 ? authority : authority.left(colon);
         rest = colon < 0 ? QString() : authority.mid(colon);
-        if (host.contains(u':'))
-            return problem(QStringLiteral("an IPv6 address goes in brackets: [%1]").arg(host));
-        if (host.isEmpty())
-            return problem(QStringLiteral("no host"));
-        if (looksNumeric(host) && !isIpv4(host))
-            return problem(QStringLiteral("\"%1\" is not an IPv4 address").arg(host));
-        if (!isHostName(host))
-            return problem(QStringLiteral("\"%1\" is not a host name").arg(host));
+        if (const Fault fault = unbracketedHostFault(address.host); fault.problem != Problem::None)
+            return fault;
     }
     if (!rest.startsWith(u':') || rest.size() == 1)
-        return problem(QStringLiteral("no port: write HOST:PORT"));
-    *portText = rest.mid(1);
-    LineAddress address;
-    address.host = host;
-    return {address, {}};
+        return {Problem::NoPort, {}};
+    portText = rest.mid(1);
+    return {};
 }
 
-std::optional<quint16> portNumber(const QString& text)
+Fault takePort(const QString& text, LineAddress& address)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     const int value = digits.match(text).hasMatch() ? text.toInt() : 0;
     if (value < 1 || value > 65535)
-        return std::nullopt;
-    return quint16(value);
+        return {Problem::PortOutOfRange, text};
+    address.port = quint16(value);
+    return {};
 }
 
-// The one option: "delay=MS".
-QString takeOptions(const QString& query, LineAddress& address)
+Fault takeDelay(const QString& option, LineAddress& address)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
+    const QString value = option.section(u'=', 1);
+    if (!option.contains(u'=') || !digits.match(value).hasMatch() ||
+        value.toInt() > kLargestGivenDelay.count())
+        return {Problem::DelayOutOfRange, value};
+    if (address.delay)
+        return {Problem::DelayTwice, {}};
+    address.delay = std::chrono::milliseconds(value.toInt());
+    return {};
+}
+
+// The options after "?", each NAME=VALUE, joined by "&"; a further one is one more row.
+Fault takeOptions(const QString& query, LineAddress& address)
+{
+    using Take = Fault (*)(const QString& option, LineAddress& address);
+    static const QList<std::pair<QString, Take>> options = {
+        {QStringLiteral("delay"), takeDelay},
+    };
     for (const QString& option : query.split(u'&')) {
         const QString name = option.section(u'=', 0, 0);
-        const QString value = option.section(u'=', 1);
-        if (name != QLatin1String("delay"))
-            return QStringLiteral("unknown option \"%1\" (the only one is delay=MS)").arg(name);
-        if (!option.contains(u'=') || !digits.match(value).hasMatch() ||
-            value.toInt() > kLargestGivenDelay.count())
-            return QStringLiteral("delay takes milliseconds from 0 to %1, not \"%2\"")
-                .arg(kLargestGivenDelay.count())
-                .arg(value);
-        if (address.delay)
-            return QStringLiteral("delay is given twice");
-        address.delay = std::chrono::milliseconds(value.toInt());
+        const auto known = std::find_if(options.cbegin(), options.cend(),
+                                        [&](const auto& row) { return row.first == name; });
+        if (known == options.cend())
+            return {Problem::UnknownOption, name};
+        if (const Fault fault = known->second(option, address); fault.problem != Problem::None)
+            return fault;
     }
     return {};
 }
 
-Parsed parse(const QString& text)
+Fault parse(const QString& text, LineAddress& address)
 {
     const qsizetype schemeEnd = text.indexOf(kSchemeEnd);
     const QString scheme = text.left(schemeEnd);
     const std::optional<LineAddress::Kind> kind = kindOf(scheme);
     if (!kind)
-        return problem(QStringLiteral("unknown kind \"%1\" (tcp:// or rfc2217://)").arg(scheme));
+        return {Problem::UnknownKind, scheme};
+    address.kind = *kind;
     const QString afterScheme = text.mid(schemeEnd + kSchemeEnd.size());
     const qsizetype queryAt = afterScheme.indexOf(u'?');
     const QString authority = afterScheme.left(queryAt);
     if (authority.contains(u'/'))
-        return problem(QStringLiteral("nothing may follow the port but ?delay=MS"));
+        return {Problem::SomethingAfterPort, {}};
     QString portText;
-    Parsed parsed = hostOf(authority, &portText);
-    if (!parsed.address)
-        return parsed;
-    const std::optional<quint16> port = portNumber(portText);
-    if (!port)
-        return problem(QStringLiteral("the port is 1 to 65535, not \"%1\"").arg(portText));
-    parsed.address->kind = *kind;
-    parsed.address->port = *port;
-    if (queryAt >= 0) {
-        const QString wrong = takeOptions(afterScheme.mid(queryAt + 1), *parsed.address);
-        if (!wrong.isEmpty())
-            return problem(wrong);
-    }
-    return parsed;
+    if (const Fault fault = takeHost(authority, address, portText); fault.problem != Problem::None)
+        return fault;
+    if (const Fault fault = takePort(portText, address); fault.problem != Problem::None)
+        return fault;
+    return queryAt < 0 ? Fault{} : takeOptions(afterScheme.mid(queryAt + 1), address);
 }
 
 } // namespace
@@ -182,10 +256,14 @@ bool isLineAddress(const QString& name)
 
 std::optional<LineAddress> parseLineAddress(const QString& text, QString* reason)
 {
-    Parsed parsed = parse(text);
-    if (!parsed.address && reason)
-        *reason = QStringLiteral("\"%1\" is not a network address: %2").arg(text, parsed.problem);
-    return parsed.address;
+    LineAddress address;
+    address.text = text;
+    const Fault fault = parse(text, address);
+    if (fault.problem == Problem::None)
+        return address;
+    if (reason)
+        *reason = wording(text, fault);
+    return std::nullopt;
 }
 
 } // namespace tarvex::link

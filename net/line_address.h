@@ -10,7 +10,8 @@ namespace tarvex::link {
 // A unit behind a terminal server, named where a device is: tcp://HOST:PORT for a raw TCP port
 // (the server owns the line settings), rfc2217://HOST:PORT for Telnet with the COM-PORT option,
 // each optionally followed by ?delay=MS. HOST is a name, an IPv4 address or an IPv6 address in
-// brackets.
+// brackets. Parsed once, where the text enters; what comes later reads these fields. A further
+// kind is one more scheme, a further parameter one more option.
 struct LineAddress
 {
     enum class Kind { RawTcp, Rfc2217 };
@@ -20,6 +21,7 @@ struct LineAddress
     quint16 port = 0;
     // The line's delay as given, in place of the measured one.
     std::optional<std::chrono::milliseconds> delay;
+    QString text; // as written: how messages and the list of recent addresses name it
 };
 
 inline constexpr std::chrono::milliseconds kLargestGivenDelay{10000};
@@ -28,7 +30,9 @@ inline constexpr std::chrono::milliseconds kLargestGivenDelay{10000};
 // ("SCHEME://..."). Such a name is then parsed, and refused with a reason when malformed.
 bool isLineAddress(const QString& name);
 
-// nullopt, and in reason what is wrong with text, when it is no valid address.
+// The one parser of an address: nullopt, and in reason what is wrong with text, when it is no
+// valid address. (QUrl would refuse an IPv6 zone, take "ts_north" and "10.0.0.256" as hosts,
+// change a host's case and say less about what is wrong.)
 std::optional<LineAddress> parseLineAddress(const QString& text, QString* reason);
 
 } // namespace tarvex::link

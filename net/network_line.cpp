@@ -1,6 +1,7 @@
 #include "net/network_line.h"
 
 #include "line/received_text.h"
+#include "net/server_quirks.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -15,21 +16,11 @@ using namespace std::chrono_literals;
 // Bounds of the open: a few seconds for each step, whatever the network does.
 constexpr auto kConnectWithin = 5s;
 constexpr auto kNegotiateWithin = 10s;
-// A terminal server that refuses a client (ser2net: "Port already in use") says so and closes
-// at once; a raw TCP line listens this long past its round trip for that.
-constexpr auto kSettle = 50ms;
-// A server holds its port for a moment after a client left (the end of the old connection is
-// still on its way): try again briefly before calling the port busy.
-constexpr auto kHeldRetryFor = 2s;
-constexpr auto kHeldRetryPause = 200ms;
 
 // A reply is under 100 bytes; a line that holds far more unasked is no unit's, and what it
 // holds is bounded, whatever the server sends.
 constexpr qsizetype kMostHeld = 4096;
 constexpr qsizetype kOpeningKept = 256;
-// A server that refuses a client after the open (behind a slow path) is still named for it.
-const QByteArray kInUse = QByteArrayLiteral("in use");
-constexpr auto kRefusalWithin = 5s;
 
 // The loop's codes, distinct from the 0 of a quitting application.
 constexpr int kDone = 1;
@@ -60,24 +51,21 @@ NetworkLine::~NetworkLine()
     abortWaits();
 }
 
-bool NetworkLine::open(const QString& name)
+bool NetworkLine::open(const LineAddress& address)
 {
     aborted_ = false;
     held_ = false;
+    address_ = address.text;
     if (open_)
         return fail(QStringLiteral("the line is already open"));
-    QString reason;
-    const std::optional<LineAddress> address = parseLineAddress(name, &reason);
-    if (!address)
-        return fail(reason);
-    address_ = name;
     QElapsedTimer since;
     since.start();
-    while (!attempt(*address)) {
-        if (!held_ || aborted_ || std::chrono::milliseconds(since.elapsed()) >= kHeldRetryFor)
+    while (!attempt(address)) {
+        if (!held_ || aborted_ ||
+            std::chrono::milliseconds(since.elapsed()) >= quirks::kHeldRetryFor)
             return false;
         const QString heldReason = error_;
-        if (!pause(kHeldRetryPause))
+        if (!pause(quirks::kHeldRetryPause))
             return false;
         error_ = heldReason;
     }
@@ -163,8 +151,8 @@ bool NetworkLine::negotiate()
 
 bool NetworkLine::settle(const LineAddress& address)
 {
-    const Waited waited =
-        waitFor([this] { return refused_; }, kSettle + address.delay.value_or(delay_));
+    const Waited waited = waitFor([this] { return refused_; },
+                                  quirks::kBusyTextWithin + address.delay.value_or(delay_));
     if (refused_)
         return false;
     return waited == Waited::TimedOut || endedEarly(waited, QStringLiteral("the connection"));
@@ -180,7 +168,7 @@ bool NetworkLine::endedEarly(Waited waited, const QString& during)
         return fail(QStringLiteral("no answer to %1 within %2 (a raw TCP port? then tcp://)")
                         .arg(during, seconds(kNegotiateWithin)));
     const QByteArray said = telnet_ ? received_ : opening_; // Telnet's own bytes say nothing
-    if (said.contains(kInUse)) {
+    if (said.contains(quirks::kBusyText)) {
         held_ = true;
         return fail(QStringLiteral("the terminal server's port is in use by another client (%1)")
                         .arg(quotedExcerpt(said.trimmed())));
@@ -369,8 +357,8 @@ void NetworkLine::onFailed()
     }
     // Behind a slow path a busy server's refusal, a round trip after the connection, comes
     // after a raw line's open (a Telnet line's negotiation waits for it).
-    if (!telnet_ && opening_.contains(kInUse) &&
-        std::chrono::milliseconds(connection_.elapsed()) < kRefusalWithin) {
+    if (!telnet_ && opening_.contains(quirks::kBusyText) &&
+        std::chrono::milliseconds(connection_.elapsed()) < quirks::kBusyTextLateWithin) {
         held_ = true;
         lose(QStringLiteral("the terminal server's port is in use by another client (%1)")
                  .arg(quotedExcerpt(opening_.trimmed())));

@@ -26,7 +26,7 @@ public:
     explicit NetworkLine(QObject* parent = nullptr);
     ~NetworkLine() override;
 
-    bool open(const QString& name) override;
+    bool open(const LineAddress& address);
     void close() override;
     bool isOpen() const override { return open_; }
     bool write(const QByteArray& bytes) override;
@@ -70,7 +70,7 @@ private:
     QByteArray opening_;         // the connection's first bytes: what a server says at once
     char lastRawByte_ = 0;       // of a raw line, so that a command split across reads is seen
     bool awaitingReply_ = false; // written, and not read since
-    QString address_;
+    QString address_;            // as written, for the advice of a refusal
     QString error_;
     QEventLoop* loop_ = nullptr;
     bool open_ = false;

@@ -1,5 +1,7 @@
 #include "serial/serial_device.h"
 
+#include "line/line_settings.h"
+
 #include <QSerialPort>
 
 #include <cerrno>
@@ -7,6 +9,45 @@
 #include <sys/file.h>
 
 namespace tarvex::link {
+namespace {
+
+QSerialPort::Parity parityOf(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::FlowControl flowControlOf(LineSettings::FlowControl flowControl)
+{
+    switch (flowControl) {
+    case LineSettings::FlowControl::Hardware:
+        return QSerialPort::HardwareControl;
+    case LineSettings::FlowControl::Software:
+        return QSerialPort::SoftwareControl;
+    case LineSettings::FlowControl::None:
+        break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+void apply(const LineSettings& settings, QSerialPort& serial)
+{
+    serial.setBaudRate(qint32(settings.baudRate));
+    serial.setDataBits(QSerialPort::DataBits(settings.dataBits));
+    serial.setParity(parityOf(settings.parity));
+    serial.setStopBits(settings.stopBits == LineSettings::StopBits::Two ? QSerialPort::TwoStop
+                                                                        : QSerialPort::OneStop);
+    serial.setFlowControl(flowControlOf(settings.flowControl));
+}
+
+} // namespace
 
 class SerialDevice::Private
 {
@@ -32,11 +73,7 @@ public:
 SerialDevice::SerialDevice(QObject* parent) : ByteLine(parent), d(std::make_unique<Private>())
 {
     QSerialPort& serial = d->serial;
-    serial.setBaudRate(QSerialPort::Baud9600);
-    serial.setDataBits(QSerialPort::Data8);
-    serial.setParity(QSerialPort::NoParity);
-    serial.setStopBits(QSerialPort::OneStop);
-    serial.setFlowControl(QSerialPort::NoFlowControl);
+    apply(kUnitLine, serial);
     // A vanished device makes Qt report a read error over and over while the port stays open;
     // closing here turns that storm into a single report.
     connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {

@@ -21,8 +21,8 @@ const QString kUnsendableNumber =
 
 using protocol::Rule;
 
-// The window's Upload reads leniently, as it always has: a reply that does not begin as
-// expected leaves its control alone.
+// The window's Upload reads leniently: a reply that does not begin as expected leaves its
+// control alone, so the operator keeps what was on screen and sees which value did not come.
 void readPhoneCountInto(link::Link& link, ConfigurationView& view)
 {
     const auto count =

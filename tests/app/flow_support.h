@@ -46,7 +46,7 @@ inline const QByteArray kUploadLines =
 
 inline tarvex::link::PortMap portOne(const QString& device)
 {
-    return tarvex::link::PortMap::pinned({{1, device}});
+    return tarvex::link::PortMap::pinned({{1, tarvex::link::DeviceName::serial(device)}});
 }
 
 inline bool show(frmMain& window)
@@ -126,7 +126,7 @@ public:
     void follow(frmMain& window)
     {
         QObject::connect(&window.exchange(), &tarvex::link::Link::waitStarted, &context_,
-                         [this, &window] { events << window.exchange().strCommand; });
+                         [this, &window] { events << window.exchange().sentLine(); });
     }
 
     QStringList titles() const

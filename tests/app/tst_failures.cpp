@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 using namespace flow;
+using tarvex::link::DeviceName;
 using tarvex::link::kReplyWait;
 using tarvex::link::PortMap;
 
@@ -122,7 +123,9 @@ private slots:
         SimProcess silent({"--silent"});
         SimProcess unit;
         QVERIFY(silent.start() && unit.start());
-        frmMain w(PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}), kQuickWait);
+        frmMain w(PortMap::pinned({{1, DeviceName::serial(silent.devicePath())},
+                                   {2, DeviceName::serial(unit.devicePath())}}),
+                  kQuickWait);
         QVERIFY(show(w));
         const auto& ui = w.controls();
         QSignalSpy connectClicked(ui.cmdConnect, &QPushButton::clicked);

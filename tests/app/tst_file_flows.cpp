@@ -223,8 +223,8 @@ private slots:
     }
 
     // A write that Cancel or a hang-up ends says what the unit took and what it was never
-    // sent, and the controls show what it then holds; a hang-up is first the lost line of
-    // decision 6.
+    // sent, and the controls show what it then holds; a hang-up is first reported as a lost
+    // line.
     void aStoppedWriteNamesWhatWasWritten_data()
     {
         QTest::addColumn<QStringList>("mode");

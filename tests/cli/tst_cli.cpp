@@ -441,7 +441,8 @@ private slots:
         QTemporaryDir dir;
         const QString alias = dir.filePath("by-id");
         QVERIFY(QFile::link(sim.devicePath(), alias));
-        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, sim.devicePath()}}));
+        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned(
+            {{1, tarvex::link::DeviceName::serial(sim.devicePath())}}));
         QVERIFY(holder.SetOpen(true));
         QCOMPARE(runCli({"read", "--device", alias, kFastWait}).exitCode, 75);
         QCOMPARE(sim.log(), QByteArray());

@@ -26,6 +26,13 @@ namespace {
 const QString kFastWait = QStringLiteral("--reply-wait=150");
 const QString kExample = QStringLiteral(TARVEX_EXAMPLE_CONFIG);
 
+// Port number 1 at a network address.
+tarvex::link::PortMap onlyAt(const QString& address)
+{
+    return tarvex::link::PortMap::pinned(
+        {{1, tarvex::link::DeviceName::fromText(address, nullptr).value()}});
+}
+
 // A unit behind ser2net, both ready.
 struct RemoteUnit
 {
@@ -239,7 +246,7 @@ private slots:
         RemoteUnit unit;
         QVERIFY(unit.start());
         const QString address = rfc2217 ? unit.server.rfc2217Address() : unit.server.rawAddress();
-        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, address}}));
+        tarvex::link::LinePort holder(onlyAt(address));
         QVERIFY2(holder.SetOpen(true), qPrintable(holder.errorString()));
         DelayProxy wan(rfc2217 ? unit.server.rfc2217Port() : unit.server.rawPort(), pathDelayMs);
         QVERIFY(wan.start());
@@ -257,8 +264,7 @@ private slots:
         QVERIFY(unit.start());
         DelayProxy wan(unit.server.rfc2217Port(), 80);
         QVERIFY(wan.start());
-        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned(
-            {{1, QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())}}));
+        tarvex::link::LinePort cm(onlyAt(QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
         QVERIFY(cm.SetOpen(false));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
@@ -286,7 +292,7 @@ private slots:
     {
         RemoteUnit unit;
         QVERIFY(unit.start());
-        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned({{1, unit.server.rawAddress()}}));
+        tarvex::link::LinePort cm(onlyAt(unit.server.rawAddress()));
         tarvex::link::Link link(cm, std::chrono::milliseconds(150));
         QVERIFY(cm.SetOpen(true));
         QSignalSpy lost(&cm, &tarvex::link::Port::deviceLost);
@@ -351,8 +357,7 @@ private slots:
         QFETCH(bool, busy);
         RemoteUnit unit;
         QVERIFY(unit.start());
-        tarvex::link::LinePort holder(
-            tarvex::link::PortMap::pinned({{1, unit.server.rfc2217Address()}}));
+        tarvex::link::LinePort holder(onlyAt(unit.server.rfc2217Address()));
         QVERIFY(!busy || holder.SetOpen(true));
         DelayProxy wan(unit.server.rfc2217Port(), pathDelayMs);
         QVERIFY(wan.start());

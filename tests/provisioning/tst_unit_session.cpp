@@ -22,8 +22,8 @@ namespace {
 struct OwnLine
 {
     explicit OwnLine(SimProcess& sim)
-        : cm(link::PortMap::pinned({{1, sim.devicePath()}})), exchange(cm, 40ms),
-          session(exchange, sim.devicePath())
+        : cm(link::PortMap::pinned({{1, link::DeviceName::serial(sim.devicePath())}})),
+          exchange(cm, 40ms), session(exchange, sim.devicePath())
     {
         opened = cm.SetOpen(true);
     }
