@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -15,7 +16,19 @@ namespace {
 
 const QString kTitle = QStringLiteral("Connect to Network Unit");
 
-// Stays open while the address is malformed, and says why under the list.
+// The reason as the label can wrap it: a word wider than width (a long address quoted) is cut
+// in the middle, so that the dialog keeps its width and its buttons stay on the screen.
+QString wrappable(const QString& reason, const QFont& font, int width)
+{
+    const QFontMetrics metrics(font);
+    QStringList words = reason.split(u' ');
+    for (QString& word : words)
+        word = metrics.elidedText(word, Qt::ElideMiddle, width);
+    return words.join(u' ');
+}
+
+// Stays open while the address is malformed, and says why under the list. Neither a long entry
+// of the list nor a long reason widens it.
 class AddressDialog : public QDialog
 {
 public:
@@ -27,6 +40,7 @@ public:
         addresses_->setInsertPolicy(QComboBox::NoInsert);
         addresses_->addItems(recent);
         addresses_->setMinimumContentsLength(36);
+        addresses_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         addresses_->lineEdit()->setPlaceholderText(QStringLiteral("tcp://HOST:PORT"));
         refusal_->setTextFormat(Qt::PlainText);
         refusal_->setWordWrap(true);
@@ -56,7 +70,7 @@ public:
             QDialog::accept();
             return;
         }
-        refusal_->setText(refusal);
+        refusal_->setText(wrappable(refusal, refusal_->font(), addresses_->width()));
         refusal_->show();
     }
 

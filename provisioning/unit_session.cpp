@@ -176,9 +176,8 @@ void UnitSession::readItem(const Item& item, UnitValues& into)
         break;
     case Kind::Phone:
         into.phones[size_t(slot)] =
-            ask(protocol::phoneRead(slot), item, [slot](const QString& reply) {
-                return protocol::phoneNumberReading(reply, slot, Rule::Strict);
-            });
+            ask(protocol::phoneRead(slot), item,
+                [slot](const QString& reply) { return protocol::phoneNumberReading(reply, slot); });
         break;
     case Kind::Message:
         into.messages[size_t(slot)] = transfer::editorTextFromWire(

@@ -250,12 +250,17 @@ template <> inline bool Bench<SimProcess>::startUnit()
     return unit.start();
 }
 
-// Nothing is scripted for the upload's lines yet, so waiting the full time for each is lost.
+// Nothing is scripted for the upload's lines yet, so waiting the full time for each is lost;
+// the warning that names every control unread then belongs to the set-up, not to the test.
 template <> inline void Bench<ScriptedUnit>::upload(std::chrono::milliseconds replyWait)
 {
     w->exchange().setReplyWait(std::chrono::milliseconds(1));
     click(ui->cmdUpLoad);
     w->exchange().setReplyWait(replyWait);
+    if (seen.titles() == QStringList{QStringLiteral("Upload")}) {
+        seen.boxes.clear();
+        seen.events.clear();
+    }
 }
 
 template <> inline void Bench<SimProcess>::upload(std::chrono::milliseconds)
