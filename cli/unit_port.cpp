@@ -16,6 +16,20 @@ link::PortMap onlyDevice(const QString& device)
 
 } // namespace
 
+Failure lineLostFailure(const provisioning::LostLine& line)
+{
+    return failureOf(provisioning::Failure(
+        provisioning::Failure::Kind::LineLost,
+        QStringLiteral("the line to the unit was lost: %1").arg(line.reason), line.device));
+}
+
+Failure failureOf(const provisioning::Ending& ending)
+{
+    if (const auto* lost = std::get_if<provisioning::LostLine>(&ending))
+        return lineLostFailure(*lost);
+    return failureOf(std::get<provisioning::Failure>(ending));
+}
+
 UnitPort::UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log)
     : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
       session_(link_, device)
@@ -38,9 +52,7 @@ template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
     try {
         return engineStep(step);
     } catch (const link::LinkError& error) {
-        throw failureOf(provisioning::Failure(
-            provisioning::Failure::Kind::LineLost,
-            QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device_));
+        throw lineLostFailure({device_, error.reason()});
     }
 }
 
@@ -80,12 +92,6 @@ provisioning::ApplyOutcome UnitPort::apply(const provisioning::ManagedConfigurat
                                            const provisioning::WriteDecision& decide)
 {
     return provisioning::apply(session_, file, identity, decide);
-}
-
-void UnitPort::rethrow(const std::exception_ptr& ended)
-{
-    onLine([&] { std::rethrow_exception(ended); });
-    throw std::logic_error("an outcome ended without a reason");
 }
 
 } // namespace tarvex::cli

@@ -34,7 +34,9 @@ public:
     QString strReply;   // the reply last read
     bool blnTimeUp = false;
 
-    // Throws LinkError when the write or the read fails, LinkAborted when abandoned.
+    // Throws LinkError when the write or the read fails (lineSent() says which), LinkAborted
+    // when abandoned. What arrived before the line went away is still the reply: the loss
+    // fails the next exchange.
     QString SendAndWait(const QString& line);
 
     // For a scan: closes the port an earlier scan left open and lists the devices again.
