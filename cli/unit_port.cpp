@@ -16,6 +16,20 @@ link::PortMap onlyDevice(const link::DeviceName& device)
 
 } // namespace
 
+Failure lineLostFailure(const provisioning::LostLine& line)
+{
+    return failureOf(provisioning::Failure(
+        provisioning::Failure::Kind::LineLost,
+        QStringLiteral("the line to the unit was lost: %1").arg(line.reason), line.device));
+}
+
+Failure failureOf(const provisioning::Ending& ending)
+{
+    if (const auto* lost = std::get_if<provisioning::LostLine>(&ending))
+        return lineLostFailure(*lost);
+    return failureOf(std::get<provisioning::Failure>(ending));
+}
+
 UnitPort::UnitPort(const link::DeviceName& device, std::chrono::milliseconds replyWait,
                    ExchangeLog& log)
     : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
@@ -43,9 +57,7 @@ template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
         // failed as its open would have.
         if (port_.openRefusedAsHeld() || port_.speaksOtherProtocol())
             throw failureOf(provisioning::openFailure(device_, port_));
-        throw failureOf(provisioning::Failure(
-            provisioning::Failure::Kind::LineLost,
-            QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device()));
+        throw lineLostFailure({device(), error.reason()});
     }
 }
 
@@ -86,12 +98,6 @@ provisioning::ApplyOutcome UnitPort::apply(const provisioning::ManagedConfigurat
                                            const provisioning::WriteDecision& decide)
 {
     return provisioning::apply(session_, file, identity, decide);
-}
-
-void UnitPort::rethrow(const std::exception_ptr& ended)
-{
-    onLine([&] { std::rethrow_exception(ended); });
-    throw std::logic_error("an outcome ended without a reason");
 }
 
 } // namespace tarvex::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/exit_codes.h"
 #include "link/line_port.h"
 #include "link/link.h"
 #include "provisioning/apply.h"
@@ -13,6 +14,11 @@
 namespace tarvex::cli {
 
 class ExchangeLog;
+
+// A lost line as the program's failure: exit 74.
+Failure lineLostFailure(const provisioning::LostLine& line);
+// What ended a run early as the program's failure.
+Failure failureOf(const provisioning::Ending& ending);
 
 // The port to the one unit a run talks to, its link, and the engine's strict reads and writes
 // over that link. The engine's failures come out as the program's (exit codes), a lost line
@@ -34,8 +40,6 @@ public:
     provisioning::ApplyOutcome apply(const provisioning::ManagedConfiguration& file,
                                      const QString& identity,
                                      const provisioning::WriteDecision& decide);
-    // What ended an outcome early, thrown as the program's failure.
-    [[noreturn]] void rethrow(const std::exception_ptr& ended);
 
 private:
     template <typename Step> auto onLine(Step step) -> decltype(step());

@@ -20,8 +20,10 @@ public:
 
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    virtual bool write(const QByteArray& bytes) = 0;   // the whole of bytes, or false
-    virtual std::optional<QByteArray> readAll() = 0;   // what has arrived and not yet been read
+    virtual bool write(const QByteArray& bytes) = 0; // the whole of bytes, or false
+    // What has arrived and not yet been read; once the line is lost, what arrived before the
+    // loss (once), then nothing. close() and open() drop it.
+    virtual std::optional<QByteArray> readAll() = 0;
     virtual QString errorString() const = 0;           // why the last operation failed
     virtual bool openRefusedForPermission() const = 0; // the system's rights refused the open
 

@@ -37,7 +37,7 @@ QString Link::SendAndWait(const QString& line)
     const std::optional<QString> reply = cm.ReadAll();
     endExchange(line, reply);
     if (!reply)
-        throw LinkError(cm.deviceName(), cm.errorString());
+        throw LinkError(cm.deviceName(), cm.errorString(), true);
     strReply = *reply;
     return strReply;
 }
@@ -75,7 +75,8 @@ std::optional<QString> Link::Probe(int number, const QString& line,
     endExchange(line, reply);
     if (reply)
         strReply = *reply;
-    const bool matched = opened && wrote && reply && matches(*reply);
+    // A reply that arrived just before the line went away is no port to stay on.
+    const bool matched = opened && wrote && reply && cm.IsOpen() && matches(*reply);
     if (!matched) {
         cm.SetOpen(false);
         return std::nullopt;

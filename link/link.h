@@ -34,7 +34,9 @@ public:
     const QString& lastReply() const { return strReply; }  // the reply last read
     bool timeUp() const { return blnTimeUp; }              // the last wait ran its full time
 
-    // Throws LinkError when the write or the read fails, LinkAborted when abandoned.
+    // Throws LinkError when the write or the read fails (lineSent() says which), LinkAborted
+    // when abandoned. What arrived before the line went away is still the reply: the loss
+    // fails the next exchange.
     QString SendAndWait(const QString& line);
 
     // For a scan: closes the port an earlier scan left open and lists the devices again.

@@ -244,9 +244,10 @@ bool NetworkLine::write(const QByteArray& bytes)
     return true;
 }
 
+// A lost connection still gives what came before its end, once.
 std::optional<QByteArray> NetworkLine::readAll()
 {
-    if (!open_)
+    if (!open_ && received_.isEmpty())
         return std::nullopt;
     awaitingReply_ = false;
     QByteArray bytes;

@@ -101,7 +101,6 @@ void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& fi
     report(0, total);
     for (int done = 0; done < total; ++done) {
         writeItem(items[done], file, unit);
-        written_ << items[done];
         report(done + 1, total);
     }
 }
@@ -121,6 +120,8 @@ template <typename Read> auto UnitSession::ask(const QString& line, const Item& 
     const QString doing = QStringLiteral("reading the %1").arg(itemName(item));
     if (reading.hasValue())
         return reading.value();
+    if (!link_.cm.IsOpen())
+        throw link::LinkError(link_.cm.deviceName(), link_.cm.errorString(), true);
     if (reading.fault() == protocol::ReplyFault::NoAnswer)
         failOnReply(silence(doing, device_), reply, doing);
     failOnReply(
@@ -197,9 +198,18 @@ void UnitSession::writeItem(const Item& item, const ManagedConfiguration& file,
             Failure::Kind::Unencodable,
             QStringLiteral("the %1 could not be encoded for the unit").arg(itemName(item)),
             device_);
+    QString answer;
+    try {
+        answer = link_.SendAndWait(*line);
+    } catch (const link::LinkError& error) {
+        if (error.lineSent())
+            writes_.append({item, false});
+        throw;
+    }
+    writes_.append({item, !answer.isEmpty()});
     // A unit that takes no write must not be given the count and the switches after numbers
     // it never took: the writes stop at the first one nothing answers.
-    if (link_.SendAndWait(*line).isEmpty())
+    if (answer.isEmpty())
         throw silence(QStringLiteral("writing the %1").arg(itemName(item)), device_);
 }
 

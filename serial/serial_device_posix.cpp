@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/file.h>
+#include <utility>
 
 namespace tarvex::link {
 namespace {
@@ -54,7 +55,8 @@ class SerialDevice::Private
 public:
     QSerialPort serial;
     bool permissionRefused = false;
-    QString heldElsewhere; // why the open device could not be claimed
+    QString heldElsewhere;   // why the open device could not be claimed
+    QByteArray keptFromLoss; // what arrived before the device went away, not yet read
 
     // Qt's lock file guards one name only, and a /dev/serial/by-id link and /dev/ttyUSB0 are
     // two names for one adapter: our programs also lock the open device itself. The advisory
@@ -82,6 +84,7 @@ SerialDevice::SerialDevice(QObject* parent) : ByteLine(parent), d(std::make_uniq
         if (!gone || !d->serial.isOpen())
             return;
         const QString systemText = d->serial.errorString();
+        d->keptFromLoss = d->serial.readAll(); // closing drops what Qt holds
         d->serial.close();
         emit lost(systemText);
     });
@@ -96,6 +99,7 @@ bool SerialDevice::open(const QString& name)
 {
     d->serial.setPortName(name);
     d->heldElsewhere.clear();
+    d->keptFromLoss.clear();
     bool opened = d->serial.open(QIODevice::ReadWrite);
     d->permissionRefused = !opened && d->serial.error() == QSerialPort::PermissionError;
     if (opened && !d->claim()) {
@@ -110,6 +114,7 @@ bool SerialDevice::open(const QString& name)
 
 void SerialDevice::close()
 {
+    d->keptFromLoss.clear();
     if (d->serial.isOpen())
         d->serial.close();
 }
@@ -126,9 +131,11 @@ bool SerialDevice::write(const QByteArray& bytes)
 
 std::optional<QByteArray> SerialDevice::readAll()
 {
-    if (!d->serial.isOpen())
+    if (d->serial.isOpen())
+        return d->serial.readAll();
+    if (d->keptFromLoss.isEmpty())
         return std::nullopt;
-    return d->serial.readAll();
+    return std::exchange(d->keptFromLoss, QByteArray());
 }
 
 QString SerialDevice::errorString() const

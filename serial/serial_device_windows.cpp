@@ -162,8 +162,11 @@ std::optional<QByteArray> SerialDevice::readAll()
     DWORD count = 0;
     do {
         if (!ReadFile(d->handle, chunk, kReadChunk, &count, nullptr)) {
+            // What came before the failure is still the reply; the loss ends the next exchange.
             d->lose(this, GetLastError());
-            return std::nullopt;
+            if (received.isEmpty())
+                return std::nullopt;
+            return received;
         }
         received.append(chunk, qsizetype(count));
     } while (count == kReadChunk);

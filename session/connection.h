@@ -59,6 +59,10 @@ public:
     // through lineLost before this returns.
     Outcome run(const Sequence& sequence);
 
+    // A sequence that learned of a failed exchange as a value (the engine's outcome) reports it
+    // here, as run() reports one thrown: at once, and once.
+    void lineFailed(const QString& device, const QString& reason) { loseLine(device, reason); }
+
     // The values on screen are now the unit's: a later write needs no question.
     void noteUploaded();
 

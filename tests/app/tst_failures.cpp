@@ -51,7 +51,7 @@ private slots:
         QTemporaryDir dir;
         const QString state = dir.filePath("unit.json");
         QVERIFY(writeUnitState(state, unitState(6, "11000000", distinctPhones(), "5559999999")));
-        SimBench bench(kReplyWait, false, QStringList{"--state", state, "--hangup-after", "4"});
+        SimBench bench(kReplyWait, false, QStringList{"--state", state, "--cut-after", "4"});
         QVERIFY(bench.ready);
 
         click(bench.ui->cmdUpLoad);
@@ -83,8 +83,9 @@ private slots:
 
     void lostLineKeepsTheEditorAndItsText()
     {
-        // "?", thirteen reads, the message read; the save is the sixteenth line.
-        SimBench bench(kQuickWait, true, QStringList{"--hangup-after", "16"});
+        // "?", thirteen reads, the message read; the save is the sixteenth line, and the line
+        // ends before its answer.
+        SimBench bench(kQuickWait, true, QStringList{"--cut-after", "16"});
         QVERIFY(bench.ready);
         bench.w->exchange().setReplyWait(kReplyWait); // the product's wait from here
         click(bench.ui->cmdEdit[0]);

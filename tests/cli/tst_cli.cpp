@@ -432,6 +432,51 @@ private slots:
         QVERIFY(!run.json().value("not_sent").toArray().isEmpty());
     }
 
+    // The line goes right after the second write: its answer kept when it came before the
+    // close, the write "unconfirmed" when it never came; never "not_sent", and "changed"
+    // either way, since the unit holds the number.
+    void aLineCutAfterAWriteListsItWhereItStands_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QStringList>("unconfirmed");
+        QTest::addColumn<bool>("readFailed"); // what the trace says of the second write
+        const QStringList both{"phones.numbers[0]", "phones.numbers[1]"};
+        QTest::newRow("answered, then closed")
+            << "--hangup-after" << both << QStringList() << false;
+        QTest::newRow("closed before the answer")
+            << "--cut-after" << both.mid(0, 1) << both.mid(1) << true;
+    }
+    void aLineCutAfterAWriteListsItWhereItStands()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, unconfirmed);
+        QFETCH(bool, readFailed);
+        QTemporaryDir dir;
+        const QString state = dir.filePath("unit.json");
+        SimProcess sim({mode, "14", "--state", state}); // identify, 11 reads, then the writes
+        QVERIFY(sim.start());
+        const QString trace = dir.filePath("trace");
+        const CliRun run = runCli({"apply", QStringLiteral(TARVEX_EXAMPLE_CONFIG), "--device",
+                                   sim.devicePath(), "--json", "--trace", trace, kFastWait});
+        QCOMPARE(run.exitCode, 74);
+        const auto paths = [&](const char* key) {
+            QStringList list;
+            for (const QJsonValue& change : run.json().value(key).toArray())
+                list << change.toObject().value("path").toString();
+            return list;
+        };
+        QCOMPARE(paths("changes"), changes);
+        QCOMPARE(paths("unconfirmed"), unconfirmed);
+        QVERIFY(!paths("not_sent").contains("phones.numbers[1]"));
+        QVERIFY(run.json().value("changed").toBool());
+        QCOMPARE(stateOf(state).value("phones").toArray().at(1).toString(), "9811111111");
+        const QByteArray traced = contentOf(trace);
+        const QByteArray second = traced.mid(traced.indexOf("&P19811111111"));
+        QCOMPARE(second.left(second.indexOf('\n')).contains("read failed"), readFailed);
+    }
+
     // Our programs claim the device itself: a second one is refused (75) whatever name it
     // uses, root or not.
     void aDeviceHeldUnderAnotherNameIsBusy()
