@@ -37,7 +37,8 @@ QString row(const SiteStatus& site)
 
 const char* const kStyle =
     "body{font-family:sans-serif;margin:2em}table{border-collapse:collapse}"
-    "td,th{border:1px solid #bbb;padding:.3em .6em;text-align:left}th{background:#eee}"
+    "td,th{border:1px solid #bbb;padding:.3em .6em;text-align:left;white-space:nowrap}"
+    "th{background:#eee}"
     ".flag{padding:0 .4em;border-radius:.3em}.ok{background:#cfc}.changed{background:#fd8}"
     ".drifted{background:#fc9}.stale{background:#ddd}.failing{background:#f99}"
     ".never-read{background:#f99}";
