@@ -49,7 +49,7 @@ ParsedFleetLine usageError(const QString& reason)
 {
     return {std::nullopt,
             QStringLiteral("tarvex-cli fleet: %1\nTry 'tarvex-cli fleet --help'.\n").arg(reason),
-            int(Exit::Usage)};
+            int(Exit::Usage), reason};
 }
 
 std::optional<int> positive(const QString& text)
@@ -144,7 +144,7 @@ ParsedFleetLine parseFleetLine(const QStringList& arguments, const QString& envi
     if (!parser.parse(arguments.mid(0, 1) + arguments.mid(2)))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
-        return {std::nullopt, parser.helpText() + u'\n' + kUsage + u'\n' + exitCodeHelp(), 0};
+        return {std::nullopt, parser.helpText() + u'\n' + kUsage + u'\n' + exitCodeHelp(), 0, {}};
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return usageError(QStringLiteral("a command is missing"));
@@ -168,7 +168,7 @@ ParsedFleetLine parseFleetLine(const QStringList& arguments, const QString& envi
     invocation.to = parser.value(QStringLiteral("to"));
     invocation.onChange = parser.value(QStringLiteral("on-change"));
     invocation.output = parser.value(QStringLiteral("output"));
-    return {invocation, {}, 0};
+    return {invocation, {}, 0, {}};
 }
 
 } // namespace tarvex::cli

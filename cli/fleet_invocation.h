@@ -32,6 +32,7 @@ struct ParsedFleetLine
     std::optional<FleetInvocation> invocation; // nothing: print text and exit with code
     QString text;
     int exitCode = 0;
+    QString usageProblem; // for the JSON document of a usage error
 };
 
 // arguments as the program got them ("tarvex-cli", "fleet", ...). Usage errors: exit 64.

@@ -68,6 +68,19 @@ int runFleetProgram(QCoreApplication& app)
 {
     const ParsedFleetLine parsed =
         parseFleetLine(app.arguments(), qEnvironmentVariable("TARVEX_FLEET"));
+    if (!parsed.invocation && !parsed.usageProblem.isEmpty() &&
+        app.arguments().contains(QStringLiteral("--json"))) {
+        FleetInvocation asked;
+        asked.json = true; // a script that asked for JSON gets it for a usage error too
+        FleetOutcome outcome;
+        outcome.exit = Exit::Usage;
+        outcome.error = Failure(Exit::Usage, QStringLiteral("usage"), parsed.usageProblem);
+        outcome.document = {{QStringLiteral("command"), QStringLiteral("fleet")},
+                            {QStringLiteral("ok"), false},
+                            {QStringLiteral("exit_code"), int(Exit::Usage)},
+                            {QStringLiteral("error"), errorJson(outcome.error)}};
+        return printFleetOutcome(asked, outcome);
+    }
     if (!parsed.invocation) {
         std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;

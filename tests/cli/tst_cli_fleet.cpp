@@ -184,6 +184,8 @@ private slots:
     void interruptedRunLeavesNothing();
     void fullDiskKeepsFilesAndHistory();
     void missingGitIsNamed();
+    void usageErrors_data();
+    void usageErrors();
 };
 
 void CliFleetTest::initTestCase()
@@ -465,6 +467,28 @@ void CliFleetTest::missingGitIsNamed()
     const CliRun run = fleet.fleet({"status"});
     QCOMPARE(run.exitCode, 69);
     QVERIFY(run.err.contains("cannot run git"));
+}
+
+void CliFleetTest::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("option of another command")
+        << QStringList{"backup", "--stale", "3"} << "--stale does not go with backup";
+    QTest::newRow("restore without a version")
+        << QStringList{"restore", "s"} << "restore needs --to REV";
+    QTest::newRow("jobs not a number")
+        << QStringList{"backup", "--jobs", "0"} << "--jobs takes a number of sites, 1 or more";
+}
+
+void CliFleetTest::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, problem);
+    const CliRun run = runCli(QStringList{"fleet"} + arguments + QStringList{"--json"});
+    QCOMPARE(run.exitCode, 64);
+    QCOMPARE(run.json().value("error")["message"].toString(), problem);
 }
 
 QTEST_GUILESS_MAIN(CliFleetTest)
