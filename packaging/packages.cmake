@@ -27,6 +27,10 @@ module and example playbook drive it on many PCs.
 tarvex-sim, a simulated unit on a pseudo-terminal, is included for trials
 and tests. Needs no display.")
 
+# tarvex-cli fleet keeps the register of sites with the git program; the rest of tarvex-cli
+# works without it.
+set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "git")
+
 set(CPACK_DEBIAN_CONFIGURATOR_PACKAGE_NAME tarvex-configurator)
 set(CPACK_DEBIAN_CONFIGURATOR_PACKAGE_SECTION electronics)
 # The window is laid out for Liberation Sans; Qt draws it through a platform plugin it does not
