@@ -233,7 +233,8 @@ void presentCheck(const QList<Site>& sites, const QList<UnitRun>& runs, FleetOut
                      .arg(sites.at(index).name, result,
                           run.error ? QStringLiteral(": ") + run.error->message() : QString())
                      .toUtf8();
-        for (const QByteArray& line : provisioning::changeLines(run.differences).split('\n'))
+        for (const QByteArray& line :
+             provisioning::changeLines(run.differences).toUtf8().split('\n'))
             if (!line.isEmpty())
                 plain += "    " + line + '\n';
         if (run.error && out.exit == Exit::Done)

@@ -2,6 +2,7 @@
 
 #include "cli/exchange_log.h"
 #include "cli/unit_port.h"
+#include "link/device_name.h"
 #include "provisioning/backup.h"
 
 namespace tarvex::cli::fleet_unit {
@@ -14,7 +15,9 @@ UnitRun onUnit(const QString& device, std::chrono::milliseconds replyWait, Work 
     UnitRun run;
     try {
         ExchangeLog log({}, false);
-        UnitPort port(device, replyWait, log);
+        // The register checked every site's device when it read the list of sites.
+        UnitPort port(link::DeviceName::fromText(device, nullptr).value_or(link::DeviceName()),
+                      replyWait, log);
         port.open();
         run.identity = port.identify();
         work(port, run);
@@ -45,12 +48,20 @@ UnitRun apply(const QString& device, std::chrono::milliseconds replyWait,
         const provisioning::ApplyOutcome outcome = port.apply(file, run.identity, decide);
         run.differences = outcome.differences;
         run.written = outcome.written;
-        if (outcome.ended)
-            port.rethrow(outcome.ended);
-        if (!outcome.stillDiffering.isEmpty())
-            throw failureOf(provisioning::notVerified(outcome.stillDiffering, device));
-        if (outcome.wrote)
-            readWhole(port, run);
+        namespace verdict = provisioning::verdict;
+        std::visit(
+            provisioning::Overloaded{
+                [](const verdict::AlreadyEqual&) {}, [](const verdict::Declined&) {},
+                [&](const verdict::Verified&) { readWhole(port, run); },
+                [&](const verdict::StillDiffering&) {
+                    throw failureOf(provisioning::notVerified(outcome.stillDiffering, device));
+                },
+                [](const verdict::FailedBeforeWriting& failed) { throw failureOf(failed.why); },
+                [](const verdict::StoppedWhileWriting& stopped) { throw failureOf(stopped.why); },
+                [](const verdict::LineLostWhileWriting& lost) {
+                    throw lineLostFailure(lost.line);
+                }},
+            outcome.verdict);
     });
 }
 

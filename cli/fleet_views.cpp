@@ -83,7 +83,8 @@ bool confirmed(const FleetInvocation& invocation, const QString& site,
         declined = true;
         return false;
     }
-    std::fprintf(stderr, "%s", provisioning::changeLines(compared.differences).constData());
+    std::fprintf(stderr, "%s",
+                 provisioning::changeLines(compared.differences).toUtf8().constData());
     std::fprintf(stderr, "Write these %d differences to site %s? [y/N] ",
                  int(compared.differences.size()), qPrintable(site));
     char answer[16] = {};
@@ -153,7 +154,7 @@ void historyCommand(const FleetInvocation& invocation, FleetOutcome& out)
         plain += QStringLiteral("%1  %2  %3  %4\n")
                      .arg(commit.date, commit.hash.left(12), commit.author, commit.subject)
                      .toUtf8();
-        for (const QByteArray& line : provisioning::changeLines(changes).split('\n'))
+        for (const QByteArray& line : provisioning::changeLines(changes).toUtf8().split('\n'))
             if (!line.isEmpty())
                 plain += "    " + line + '\n';
     }
@@ -198,7 +199,7 @@ void restoreCommand(const FleetInvocation& invocation, FleetOutcome& out)
                     {QStringLiteral("written"), !declined && !run.written.isEmpty()},
                     {QStringLiteral("differences"), changesJson(run.differences)},
                     {QStringLiteral("commit"), commit ? QJsonValue(*commit) : QJsonValue()}};
-    out.plain = provisioning::changeLines(run.differences);
+    out.plain = provisioning::changeLines(run.differences).toUtf8();
     if (declined)
         out.plain += "nothing was written: answer yes on a terminal, or give --yes\n";
     else if (run.differences.isEmpty())
