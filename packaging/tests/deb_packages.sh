@@ -56,6 +56,7 @@ check_contents()
     local cli_files=(/usr/bin/tarvex-{cli,sim} $man/tarvex-{cli,sim}.1.gz
         /usr/share/doc/tarvex-cli/{copyright,changelog.gz}
         /usr/share/tarvex/{tarvex-config.schema.json,example-config.json}
+        /usr/share/tarvex/{tarvex-fleet.schema.json,example-fleet.json}
         /usr/share/tarvex/ansible/{provision-bench.yml,inventory.example.ini,README.md}
         /usr/share/tarvex/ansible/{provision-sites.yml,inventory-sites.example.ini}
         /usr/share/tarvex/ansible/{backup-sites.yml,module_utils/tarvex_cli.py}
