@@ -139,6 +139,20 @@ void printRow(const char* name, const Measured& run, double one)
                 run.peakDescriptors);
 }
 
+// The sites a fleet run could not do, with why, from its --json summary.
+void printFailures(const Measured& run)
+{
+    const QJsonArray sites =
+        QJsonDocument::fromJson(run.output).object().value(QStringLiteral("sites")).toArray();
+    for (const QJsonValue& site : sites) {
+        const QJsonObject error = site[QStringLiteral("error")].toObject();
+        if (!error.isEmpty())
+            std::printf("  %s: %s: %s\n", qPrintable(site[QStringLiteral("name")].toString()),
+                        qPrintable(error.value(QStringLiteral("kind")).toString()),
+                        qPrintable(error.value(QStringLiteral("message")).toString()));
+    }
+}
+
 // --- sites and registers --------------------------------------------------------------------
 
 // Every other site raw TCP; the first `proxied` of them behind a proxy of their own (raw TCP
@@ -250,7 +264,7 @@ bool addHistory(const QString& folder, int sites, int commits,
         const QByteArray message = "Backup: " + siteName(c % sites).toUtf8() + " changed\n";
         const QByteArray content =
             QByteArray(file).replace("9899999999", QByteArray::number(9800000000LL + c));
-        stream += "commit refs/heads/bench\ncommitter " + who + "author " + who + "data " +
+        stream += "commit refs/heads/bench\nauthor " + who + "committer " + who + "data " +
                   QByteArray::number(message.size()) + "\n" + message;
         if (c == 0)
             stream += "from HEAD\n"; // the sites' commit
@@ -332,8 +346,10 @@ bool reportBackup(int sites, int proxied, int commits, const QTemporaryDir& scra
             cli(), fleet(QStringLiteral("backup"), folder, {QStringLiteral("--jobs"), jobs}),
             environment));
     printRow("backup --jobs N, first run", runs.front(), one);
+    printFailures(runs.front());
     const Measured backup = median(runs);
     printRow("backup --jobs N, median", backup, one);
+    printFailures(backup);
     printRow("backup (default --jobs)",
              measure(cli(), fleet(QStringLiteral("backup"), folder), environment), one);
     const double ratio = backup.wallSeconds / one;
