@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -15,14 +16,19 @@ namespace {
 
 const QString kTitle = QStringLiteral("Connect to Network Unit");
 
-// What is wrong with text as an address, in the parser's words; empty when nothing is.
-QString refusalOf(const QString& text)
+// The reason as the label can wrap it: a word wider than width (a long address quoted) is cut
+// in the middle, so that the dialog keeps its width and its buttons stay on the screen.
+QString wrappable(const QString& reason, const QFont& font, int width)
 {
-    QString reason;
-    return link::parseLineAddress(text, &reason) ? QString() : reason;
+    const QFontMetrics metrics(font);
+    QStringList words = reason.split(u' ');
+    for (QString& word : words)
+        word = metrics.elidedText(word, Qt::ElideMiddle, width);
+    return words.join(u' ');
 }
 
-// Stays open while the address is malformed, and says why under the list.
+// Stays open while the address is malformed, and says why under the list. Neither a long entry
+// of the list nor a long reason widens it.
 class AddressDialog : public QDialog
 {
 public:
@@ -34,6 +40,7 @@ public:
         addresses_->setInsertPolicy(QComboBox::NoInsert);
         addresses_->addItems(recent);
         addresses_->setMinimumContentsLength(36);
+        addresses_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         addresses_->lineEdit()->setPlaceholderText(QStringLiteral("tcp://HOST:PORT"));
         refusal_->setTextFormat(Qt::PlainText);
         refusal_->setWordWrap(true);
@@ -53,25 +60,27 @@ public:
         layout->addWidget(buttons);
     }
 
-    QString address() const { return addresses_->currentText().trimmed(); }
+    const std::optional<link::LineAddress>& address() const { return address_; }
 
     void accept() override
     {
-        const QString refusal = refusalOf(address());
-        if (refusal.isEmpty()) {
+        QString refusal;
+        address_ = link::parseLineAddress(addresses_->currentText().trimmed(), &refusal);
+        if (address_) {
             QDialog::accept();
             return;
         }
-        refusal_->setText(refusal);
+        refusal_->setText(wrappable(refusal, refusal_->font(), addresses_->width()));
         refusal_->show();
     }
 
 private:
     QComboBox* addresses_;
     QLabel* refusal_;
+    std::optional<link::LineAddress> address_;
 };
 
-std::optional<QString> askObserver(Observer& observer, const QStringList& recent)
+std::optional<link::LineAddress> askObserver(Observer& observer, const QStringList& recent)
 {
     AddressRequest request{kTitle, recent, QString()};
     for (;;) {
@@ -79,15 +88,14 @@ std::optional<QString> askObserver(Observer& observer, const QStringList& recent
             answerAsModal<std::optional<QString>>([&] { return observer.chooseAddress(request); });
         if (!given)
             return std::nullopt;
-        request.refusal = refusalOf(given->trimmed());
-        if (request.refusal.isEmpty())
-            return given->trimmed();
+        if (auto address = link::parseLineAddress(given->trimmed(), &request.refusal))
+            return address;
     }
 }
 
 } // namespace
 
-std::optional<QString> chooseNetworkAddress(QWidget* parent, const QStringList& recent)
+std::optional<link::LineAddress> chooseNetworkAddress(QWidget* parent, const QStringList& recent)
 {
     if (Observer* observer = currentObserver())
         return askObserver(*observer, recent);

@@ -5,6 +5,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace tarvex::app {
 
 namespace {
@@ -32,7 +35,7 @@ void describeApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
 }
 
-void answerHelpAndVersion(int argc, char* argv[])
+std::optional<link::PortMap> readBeforeDisplay(int argc, char* argv[])
 {
     const QCoreApplication console(argc, argv);
     describeApplication();
@@ -44,6 +47,16 @@ void answerHelpAndVersion(int argc, char* argv[])
         parser.showHelp(); // exits
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion(); // exits
+    const QStringList ports = parser.values(link::portOption());
+    if (ports.isEmpty())
+        return std::nullopt;
+    QString error;
+    std::optional<link::PortMap> map = link::PortMap::fromPortOptions(ports, &error);
+    if (!map) {
+        std::fprintf(stderr, "tarvex-configurator: %s\n", qPrintable(error));
+        std::exit(2);
+    }
+    return map;
 }
 
 CommandLine readCommandLine(const QCoreApplication& app)
@@ -51,7 +64,7 @@ CommandLine readCommandLine(const QCoreApplication& app)
     QCommandLineParser parser;
     defineOptions(parser);
     parser.process(app);
-    return {parser.isSet(kDemo), parser.values(link::portOption())};
+    return {parser.isSet(kDemo)};
 }
 
 } // namespace tarvex::app

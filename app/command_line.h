@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QStringList>
+#include "link/port_map.h"
+
+#include <optional>
 
 class QCoreApplication;
 
@@ -10,12 +12,13 @@ namespace tarvex::app {
 struct CommandLine
 {
     bool demo = false;
-    QStringList ports; // N=DEVICE, as given to --port
 };
 
-// Answers --help and --version (and exits) before the window's application exists, so that
-// both work where no display can be opened. Anything else is left to readCommandLine.
-void answerHelpAndVersion(int argc, char* argv[]);
+// Answers --help and --version (and exits), and reads the ports of --port, before the window's
+// application exists, so that all three behave the same where no display can be opened. A
+// malformed --port is reported and the program exits with code 2. Returns the ports pinned by
+// --port, nothing without one. Any other option is left to readCommandLine.
+std::optional<link::PortMap> readBeforeDisplay(int argc, char* argv[]);
 
 // Reads the options of the running application; a wrong option is reported, and the program
 // exits, as QCommandLineParser::process does.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/line_address.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -99,7 +101,7 @@ bool showDifferences(QWidget* parent, const DifferencesRequest& request);
 
 // Asks for a network address (tcp://HOST:PORT, rfc2217://HOST:PORT) in an editable list of the
 // recent ones; a malformed one is refused with what is wrong with it. Nothing when cancelled.
-std::optional<QString> chooseNetworkAddress(QWidget* parent, const QStringList& recent);
+std::optional<link::LineAddress> chooseNetworkAddress(QWidget* parent, const QStringList& recent);
 
 // A progress over a sequence of exchanges, shown while it exists. Its Cancel stops nothing by
 // itself: the sequence asks wasCanceled() after each exchange, so the one in flight ends. With

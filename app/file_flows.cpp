@@ -7,13 +7,13 @@
 #include "files/blocking_step.h"
 #include "files/bounded_read.h"
 #include "link/link.h"
-#include "link/link_errors.h"
 #include "provisioning/backup.h"
 #include "provisioning/differences.h"
 #include "provisioning/failure.h"
 #include "provisioning/unit_session.h"
 
 #include <algorithm>
+#include <variant>
 
 namespace tarvex::app {
 namespace {
@@ -24,8 +24,6 @@ using provisioning::ManagedConfiguration;
 using provisioning::UnitSession;
 
 const QString kSaveTitle = QStringLiteral("Save Unit Configuration");
-const QString kApplyTitle = QStringLiteral("Apply Configuration");
-const QString kCompareTitle = QStringLiteral("Compare with File");
 const QString kFilter = QStringLiteral("Configuration files (*.json);;All files (*)");
 const QString kSuffix = QStringLiteral(".json");
 const QString kReading = QStringLiteral("Reading the configuration...");
@@ -93,40 +91,31 @@ QString identityNote(const QString& fileIdentity, const QString& unitIdentity)
         .arg(fileIdentity, unitIdentity);
 }
 
+QString shownLines(const QList<Change>& changes)
+{
+    return provisioning::changeLines(changes, item_names::shown);
+}
+
 QString linesOrNothing(const QList<Change>& changes)
 {
-    return changes.isEmpty() ? QStringLiteral("nothing") : item_names::changeLines(changes);
+    return changes.isEmpty() ? QStringLiteral("nothing") : shownLines(changes);
 }
 
-// Why a write ended early, as the box after it says: a stop by Cancel, a lost line (which the
-// connection's box has reported first), or the engine's failure.
-QString whyStopped(const std::exception_ptr& ended)
+// The box after a write that ended early: why, and where each planned change stands. A write
+// that went out unanswered may have been taken, so its control keeps what the unit last gave.
+QString stoppedWriteText(const QString& why, const ApplyOutcome& outcome)
 {
-    try {
-        std::rethrow_exception(ended);
-    } catch (const provisioning::Failure& failure) {
-        if (failure.kind() != provisioning::Failure::Kind::Interrupted)
-            return failure.message();
-        return QStringLiteral("The write was cancelled.");
-    } catch (const link::LinkError&) {
-        return QStringLiteral("The connection was lost during the write.");
-    } catch (...) {
-        return QStringLiteral("The write stopped.");
-    }
-}
-
-// A link's failure is the connection's to report; the engine's are the flow's.
-void rethrowLinkFailure(const std::exception_ptr& ended)
-{
-    try {
-        if (ended)
-            std::rethrow_exception(ended);
-    } catch (const link::LinkError&) {
-        throw;
-    } catch (const link::LinkAborted&) {
-        throw;
-    } catch (...) {
-    }
+    QString text = why;
+    if (outcome.unconfirmed.isEmpty())
+        text += QStringLiteral(" The controls show what the unit now holds.");
+    else
+        text += QStringLiteral(" The controls show what the unit last gave; it may hold the "
+                               "file's values for those sent but not confirmed.");
+    text += QStringLiteral("\nWritten:\n%1").arg(linesOrNothing(outcome.written));
+    if (!outcome.unconfirmed.isEmpty())
+        text += QStringLiteral("\nSent, not confirmed: the unit may hold it:\n%1")
+                    .arg(shownLines(outcome.unconfirmed));
+    return text + QStringLiteral("\nNot sent:\n%1").arg(linesOrNothing(outcome.notSent));
 }
 
 } // namespace
@@ -191,18 +180,20 @@ void FileFlows::saveUnitConfiguration()
                  QStringLiteral("Saved as the unit holds them, but these values break a rule of "
                                 "the file format and must be corrected before the file can be "
                                 "applied:\n%1")
-                     .arg(item_names::problemLines(backup.problems)));
+                     .arg(provisioning::problemLines(backup.problems, item_names::shown)));
     });
 }
 
 void FileFlows::applyConfigurationFile()
 {
-    compareOrApply(true);
+    compareOrApply({QStringLiteral("Apply Configuration"),
+                    QStringLiteral("The unit already holds this configuration."), true});
 }
 
 void FileFlows::compareWithFile()
 {
-    compareOrApply(false);
+    compareOrApply({QStringLiteral("Compare with File"),
+                    QStringLiteral("The unit holds exactly what the file says."), false});
 }
 
 session::Connection::Outcome FileFlows::runOnUnit(const QString& title, const Step& step)
@@ -221,14 +212,12 @@ session::Connection::Outcome FileFlows::runOnUnit(const QString& title, const St
     });
 }
 
-void FileFlows::compareOrApply(bool mayWrite)
+void FileFlows::compareOrApply(const Comparison& flow)
 {
-    const QString title = mayWrite ? kApplyTitle : kCompareTitle;
-    const auto path = dialogs::chooseFileToOpen(window_, title, kFilter);
+    const auto path = dialogs::chooseFileToOpen(window_, flow.title, kFilter);
     if (!path)
         return;
-    std::optional<ApplyOutcome> outcome;
-    const auto ran = runOnUnit(title, [&](UnitSession& session) {
+    runOnUnit(flow.title, [&](UnitSession& session) {
         const auto read = waitFor<files::BoundedRead>(kOpening.arg(*path), [path = *path] {
             return files::readBounded(path, provisioning::kLargestInputFile);
         });
@@ -236,22 +225,13 @@ void FileFlows::compareOrApply(bool mayWrite)
             return;
         const ManagedConfiguration file = provisioning::loadConfigurationFile(*read, *path);
         dialogs::rememberFolderOf(*path);
-        outcome = applyOnUnit(session, file, title, mayWrite);
-        if (outcome->ended && !outcome->wrote) { // as any failure of the reads
-            const std::exception_ptr ended = outcome->ended;
-            outcome.reset();
-            std::rethrow_exception(ended);
-        }
-        rethrowLinkFailure(outcome->ended);
+        presentApply(flow, applyOnUnit(session, file, flow));
     });
-    // After the connection's own report of a lost line; never once the window is closing.
-    if (outcome && ran != session::Connection::Outcome::Aborted)
-        presentApply(title, *outcome);
 }
 
 // The engine's apply, with the differences shown between its reads and its writes.
 ApplyOutcome FileFlows::applyOnUnit(UnitSession& session, const ManagedConfiguration& file,
-                                    const QString& title, bool mayWrite)
+                                    const Comparison& flow)
 {
     ExchangeProgress progress(window_, session);
     progress.show(kReading, provisioning::itemsManagedBy(file).size());
@@ -259,43 +239,66 @@ ApplyOutcome FileFlows::applyOnUnit(UnitSession& session, const ManagedConfigura
     return provisioning::apply(session, file, identity, [&](const ApplyOutcome& compared) {
         progress.close();
         showUnitValues(compared.unit);
-        const dialogs::DifferencesRequest request{title, rowsOf(compared.differences),
+        const dialogs::DifferencesRequest request{flow.title, rowsOf(compared.differences),
                                                   identityNote(compared.otherIdentity, identity),
-                                                  mayWrite};
+                                                  flow.mayWrite};
         const bool write = dialogs::showDifferences(window_, request);
-        if (write) // each item is read back
-            progress.show(kWriting, 2 * provisioning::itemsToWrite(compared.differences).size());
+        if (write)
+            progress.show(kWriting, provisioning::writeExchanges(compared.differences));
         return write;
     });
 }
 
-void FileFlows::presentApply(const QString& title, const ApplyOutcome& outcome)
+// Each verdict as the window shows it, inside the sequence: a lost line goes to the connection
+// first (its "Connection" box), then the flow's own box says what became of the write.
+void FileFlows::presentApply(const Comparison& flow, const ApplyOutcome& outcome)
 {
-    if (outcome.ended) {
-        showUnitValues(outcome.unit);
-        warn(window_, title,
-             QStringLiteral("%1 The controls show what the unit now holds.\nWritten:\n%2\n"
-                            "Not sent:\n%3")
-                 .arg(whyStopped(outcome.ended), linesOrNothing(outcome.written),
-                      linesOrNothing(outcome.notSent)));
-        return;
-    }
-    if (outcome.differences.isEmpty()) {
-        showUnitValues(outcome.unit);
-        inform(window_, title,
-               title == kApplyTitle ? QStringLiteral("The unit already holds this configuration.")
-                                    : QStringLiteral("The unit holds exactly what the file says."));
-        return;
-    }
-    if (!outcome.wrote) // Cancel in the differences dialog, or its Close
-        return;
-    showUnitValues(outcome.unit);
-    if (outcome.stillDiffering.isEmpty())
-        inform(window_, title, QStringLiteral("Configuration written and verified."));
-    else
-        warn(window_, title,
-             QStringLiteral("Written twice, but the unit still differs from the file:\n%1")
-                 .arg(item_names::changeLines(outcome.stillDiffering)));
+    namespace verdict = provisioning::verdict;
+    const auto warnUnlessCancelled = [&](const provisioning::Failure& failure) {
+        if (failure.kind() != provisioning::Failure::Kind::Interrupted)
+            warn(window_, flow.title, failure.message());
+    };
+    std::visit(
+        provisioning::Overloaded{
+            [&](const verdict::AlreadyEqual&) {
+                showUnitValues(outcome.unit);
+                inform(window_, flow.title, flow.whenEqual);
+            },
+            [&](const verdict::Declined&) {}, // Cancel in the differences dialog, or its Close
+            [&](const verdict::Verified&) {
+                showUnitValues(outcome.unit);
+                inform(window_, flow.title, QStringLiteral("Configuration written and verified."));
+            },
+            [&](const verdict::StillDiffering&) {
+                showUnitValues(outcome.unit);
+                warn(window_, flow.title,
+                     QStringLiteral("Written twice, but the unit still differs from the file:\n%1")
+                         .arg(shownLines(outcome.stillDiffering)));
+            },
+            [&](const verdict::FailedBeforeWriting& failed) {
+                if (const auto* lost = std::get_if<provisioning::LostLine>(&failed.why))
+                    connection().lineFailed(lost->device, lost->reason);
+                else
+                    warnUnlessCancelled(std::get<provisioning::Failure>(failed.why));
+            },
+            [&](const verdict::StoppedWhileWriting& stopped) {
+                showUnitValues(outcome.unit);
+                const bool cancelled =
+                    stopped.why.kind() == provisioning::Failure::Kind::Interrupted;
+                warn(window_, flow.title,
+                     stoppedWriteText(cancelled ? QStringLiteral("The write was cancelled.")
+                                                : stopped.why.message(),
+                                      outcome));
+            },
+            [&](const verdict::LineLostWhileWriting& lost) {
+                connection().lineFailed(lost.line.device, lost.line.reason);
+                showUnitValues(outcome.unit);
+                warn(window_, flow.title,
+                     stoppedWriteText(QStringLiteral("The connection was lost during the write."),
+                                      outcome));
+            },
+        },
+        outcome.verdict);
 }
 
 // The controls show what the unit holds; when that is all an upload reads, it counts as one.

@@ -25,7 +25,7 @@ class frmMain;
 // first and read back after, and a comparison. Each flow runs as the one sequence talking to
 // the unit, files included: they are opened and read off the window's thread, with a wait that
 // Cancel and a closing window end. A lost line ends it and is reported by the connection
-// (decision 6).
+// first, with its "Connection" box.
 class FileFlows : public QObject
 {
     Q_OBJECT
@@ -48,11 +48,20 @@ private:
     // The result of a step that may block in the system (a FIFO), or nothing when Cancel or a
     // closing window ended the wait first.
     template <typename T> std::optional<T> waitFor(const QString& label, std::function<T()> step);
-    void compareOrApply(bool mayWrite);
+    // A flow that compares the unit with a file: its title, what it says when they are
+    // equal, and whether it offers to write.
+    struct Comparison
+    {
+        QString title;
+        QString whenEqual;
+        bool mayWrite = false;
+    };
+
+    void compareOrApply(const Comparison& flow);
     provisioning::ApplyOutcome applyOnUnit(provisioning::UnitSession& session,
                                            const provisioning::ManagedConfiguration& file,
-                                           const QString& title, bool mayWrite);
-    void presentApply(const QString& title, const provisioning::ApplyOutcome& outcome);
+                                           const Comparison& flow);
+    void presentApply(const Comparison& flow, const provisioning::ApplyOutcome& outcome);
     void showUnitValues(const provisioning::UnitValues& unit);
     session::Connection& connection();
 

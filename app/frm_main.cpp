@@ -71,12 +71,12 @@ void frmMain::Connect()
 
 // A failure ends as a scan that finds nothing does, and says at once why: the operator typed
 // this one address and waits for it.
-void frmMain::ConnectTo(const QString& address)
+void frmMain::ConnectTo(const link::DeviceName& device)
 {
-    const std::optional<discovery::DeviceResult> result = connection_.connectTo(address);
+    const std::optional<discovery::DeviceResult> result = connection_.connectTo(device);
     if (!result)
         return;
-    const QString why = QStringLiteral("%1: %2").arg(address, result->failure);
+    const QString why = QStringLiteral("%1: %2").arg(device.text(), result->failure);
     showScanResult(result->found, connection_.identity(), why);
     if (!result->found)
         message_box::show(this, message_box::Icon::Exclamation,

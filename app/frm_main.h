@@ -42,7 +42,7 @@ public:
     // The port scan behind cmdConnect.
     void Connect();
     // The unit at one network address instead of a scan (File > Connect to Network Unit...).
-    void ConnectTo(const QString& address);
+    void ConnectTo(const link::DeviceName& device);
 
     int intEditSlot = 0; // the message slot open in the editor
 

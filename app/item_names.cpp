@@ -1,9 +1,9 @@
 #include "app/item_names.h"
 
 #include "protocol/events.h"
+#include "provisioning/configuration_file.h"
 
 #include <QHash>
-#include <QStringList>
 
 namespace tarvex::app::item_names {
 namespace {
@@ -48,24 +48,6 @@ QString phoneCount()
 QString shown(const QString& path)
 {
     return names().value(path, path);
-}
-
-QString changeLines(const QList<provisioning::Change>& changes)
-{
-    QStringList lines;
-    for (const provisioning::Change& change : changes)
-        lines << QStringLiteral("%1: %2 \u2192 %3")
-                     .arg(shown(change.path), provisioning::valueText(change.before),
-                          provisioning::valueText(change.after));
-    return lines.join(u'\n');
-}
-
-QString problemLines(const QList<provisioning::Problem>& problems)
-{
-    QStringList lines;
-    for (const provisioning::Problem& problem : problems)
-        lines << QStringLiteral("%1: %2").arg(shown(problem.path), problem.rule);
-    return lines.join(u'\n');
 }
 
 } // namespace tarvex::app::item_names

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "provisioning/configuration_file.h"
-#include "provisioning/differences.h"
-
 #include <QString>
 
 // The items of a configuration as the window names them on its controls ("Phone No.1", "Test
@@ -15,11 +12,7 @@ QString testPhone();     // "Test Phone No."
 QString phoneCount();    // "No. of Phones"
 
 // The item a path of the file format stands for, as the window names it; an unknown path as
-// it is.
+// it is. The engine's lists of changes and problems take it as their provisioning::PathName.
 QString shown(const QString& path);
-
-// "item: unit → file", one a line, and "item: rule", with the window's names.
-QString changeLines(const QList<provisioning::Change>& changes);
-QString problemLines(const QList<provisioning::Problem>& problems);
 
 } // namespace tarvex::app::item_names

@@ -7,17 +7,10 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 
 namespace {
-
-int fail(const QString& message)
-{
-    std::fprintf(stderr, "tarvex-configurator: %s\n", qPrintable(message));
-    return 2;
-}
 
 std::unique_ptr<QApplication> openWindowSystem(int& argc, char* argv[])
 {
@@ -29,7 +22,7 @@ std::unique_ptr<QApplication> openWindowSystem(int& argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    tarvex::app::answerHelpAndVersion(argc, argv);
+    const std::optional<tarvex::link::PortMap> pinned = tarvex::app::readBeforeDisplay(argc, argv);
     const std::unique_ptr<QApplication> app = openWindowSystem(argc, argv);
     tarvex::app::describeApplication();
     // Lets desktops match the window to its menu entry (and so to its icon).
@@ -37,17 +30,11 @@ int main(int argc, char* argv[])
     const tarvex::app::CommandLine options = tarvex::app::readCommandLine(*app);
 
     std::unique_ptr<tarvex::link::Port> port;
-    std::optional<tarvex::link::PortMap> ports = tarvex::link::PortMap::system();
-    if (options.demo) {
+    if (options.demo)
         port = tarvex::demo::demoUnits();
-    } else if (!options.ports.isEmpty()) {
-        QString error;
-        ports = tarvex::link::PortMap::fromPortOptions(options.ports, &error);
-        if (!ports)
-            return fail(error);
-    }
-    if (!port)
-        port = std::make_unique<tarvex::link::LinePort>(*ports);
+    else
+        port = std::make_unique<tarvex::link::LinePort>(pinned ? *pinned
+                                                               : tarvex::link::PortMap::system());
 
     tarvex::app::MainWindow window(std::move(port));
     window.showCentred();

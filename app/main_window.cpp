@@ -97,12 +97,12 @@ QAction* MainWindow::addFileAction(QMenu* menu, const QString& text, const QKeyS
 
 void MainWindow::connectToNetworkUnit()
 {
-    const std::optional<QString> address =
+    const std::optional<link::LineAddress> address =
         dialogs::chooseNetworkAddress(this, recent_addresses::load());
     if (!address)
         return;
-    recent_addresses::remember(*address);
-    form_->ConnectTo(*address);
+    recent_addresses::remember(address->text);
+    form_->ConnectTo(link::DeviceName::network(*address));
 }
 
 // Whatever connects or loses the unit (a scan, a lost line), the File items follow.

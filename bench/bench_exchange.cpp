@@ -71,7 +71,8 @@ void measureScans()
     sim::SimulatedUnit unit(sim::UnitOptions{});
     if (!silent.start() || !unit.start())
         return;
-    link::LinePort demo(link::PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}));
+    link::LinePort demo(link::PortMap::pinned({{1, link::DeviceName::serial(silent.devicePath())},
+                                               {2, link::DeviceName::serial(unit.devicePath())}}));
     link::Link demoLink(demo);
     measure("scan, demo units in-process", [&] { discovery::Connect(demoLink); });
 }
@@ -92,7 +93,7 @@ int main(int argc, char* argv[])
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     using namespace tarvex;
-    link::LinePort cm(link::PortMap::pinned({{1, device}}));
+    link::LinePort cm(link::PortMap::pinned({{1, link::DeviceName::serial(device)}}));
     link::Link exchange(cm);
 
     measure("scan, unit on port 1", [&] { discovery::Connect(exchange); });

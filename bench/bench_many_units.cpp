@@ -34,41 +34,6 @@ constexpr char kConfiguration[] = R"({
 }
 )";
 
-// Starts one apply per device together and blocks in an event loop until the last has ended.
-// Returns how many failed.
-int applyToAll(const QString& file, const QStringList& devices)
-{
-    std::vector<std::unique_ptr<QProcess>> clis;
-    QEventLoop loop;
-    int running = int(devices.size());
-    int failed = 0;
-    for (const QString& device : devices) {
-        auto& cli = clis.emplace_back(std::make_unique<QProcess>());
-        cli->setStandardOutputFile(QProcess::nullDevice());
-        cli->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QObject::connect(cli.get(), &QProcess::finished, &loop,
-                         [&](int exitCode, QProcess::ExitStatus status) {
-                             failed += exitCode != 0 || status != QProcess::NormalExit;
-                             if (--running == 0)
-                                 loop.quit();
-                         });
-        QObject::connect(cli.get(), &QProcess::errorOccurred, &loop,
-                         [&](QProcess::ProcessError error) {
-                             if (error != QProcess::FailedToStart)
-                                 return; // finished follows
-                             ++failed;
-                             if (--running == 0)
-                                 loop.quit();
-                         });
-        cli->start(QStringLiteral(TARVEX_CLI_PATH),
-                   {QStringLiteral("apply"), file, QStringLiteral("--device"), device,
-                    QStringLiteral("--quiet")});
-    }
-    if (running > 0) // a quit before exec() would be lost
-        loop.exec();
-    return failed;
-}
-
 struct Run
 {
     double wallSeconds = 0;
@@ -89,7 +54,7 @@ Run measureRun(int units, const QString& file, const QTemporaryDir& scratch)
     const double cpuBefore = childrenCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    run.failed = applyToAll(file, devices);
+    run.failed = applyToAll(QStringLiteral(TARVEX_CLI_PATH), file, devices);
     run.wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const double cpuAfterClis = childrenCpuSeconds();
     run.cliCpuSeconds = cpuAfterClis - cpuBefore;

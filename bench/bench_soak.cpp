@@ -86,7 +86,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_soak: %s\n", qPrintable(unit.errorString()));
         return 1;
     }
-    link::LinePort cm(link::PortMap::pinned({{1, unit.devicePath()}}));
+    link::LinePort cm(link::PortMap::pinned({{1, link::DeviceName::serial(unit.devicePath())}}));
     link::Link exchange(cm);
     if (!discovery::Connect(exchange).found) {
         std::fprintf(stderr, "bench_soak: the unit was not found\n");

@@ -145,39 +145,6 @@ struct FleetRun
     int failed = 0;
 };
 
-// One apply per address, all started together; blocks in an event loop until the last ends.
-int applyToAll(const QString& file, const QStringList& addresses, MemoryWatch& memory)
-{
-    std::vector<std::unique_ptr<QProcess>> clis;
-    QEventLoop loop;
-    int running = int(addresses.size());
-    int failed = 0;
-    for (const QString& address : addresses) {
-        auto& cli = clis.emplace_back(std::make_unique<QProcess>());
-        cli->setStandardOutputFile(QProcess::nullDevice());
-        cli->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QObject::connect(cli.get(), &QProcess::finished, &loop,
-                         [&](int exitCode, QProcess::ExitStatus status) {
-                             failed += exitCode != 0 || status != QProcess::NormalExit;
-                             if (--running == 0)
-                                 loop.quit();
-                         });
-        cli->start(QStringLiteral(TARVEX_CLI_PATH),
-                   {QStringLiteral("apply"), file, QStringLiteral("--device"), address,
-                    QStringLiteral("--quiet")});
-        if (!cli->waitForStarted()) {
-            ++failed;
-            --running;
-        }
-    }
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, &loop, [&] { memory.sample(clis); });
-    sampler.start(kMemorySampleMs);
-    if (running > 0)
-        loop.exec();
-    return failed;
-}
-
 FleetRun applyBehindOneServer(int units, const QString& file, const QTemporaryDir& scratch)
 {
     FleetRun run;
@@ -194,7 +161,10 @@ FleetRun applyBehindOneServer(int units, const QString& file, const QTemporaryDi
     const double cpuBefore = childrenCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    run.failed = applyToAll(file, addresses, run.memory);
+    run.failed = applyToAll(
+        QStringLiteral(TARVEX_CLI_PATH), file, addresses,
+        [&run](const CliProcesses& clis) { run.memory.sample(clis); },
+        std::chrono::milliseconds(kMemorySampleMs));
     run.wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const double cpuAfterClis = childrenCpuSeconds();
     run.cliCpuSeconds = cpuAfterClis - cpuBefore;

@@ -20,7 +20,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: bench_upload DEVICE\n");
         return 64;
     }
-    link::LinePort cm(link::PortMap::pinned({{1, QString::fromLocal8Bit(argv[1])}}));
+    link::LinePort cm(
+        link::PortMap::pinned({{1, link::DeviceName::serial(QString::fromLocal8Bit(argv[1]))}}));
     link::Link exchange(cm);
     if (!cm.SetOpen(true)) {
         std::fprintf(stderr, "bench_upload: %s\n", qPrintable(cm.errorString()));

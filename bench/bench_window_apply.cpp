@@ -38,7 +38,7 @@ double applyOnce(int run)
     const QStringList devices = fleet.start(1, scratch);
     if (devices.isEmpty())
         return -1;
-    app::MainWindow window(link::PortMap::pinned({{1, devices.first()}}));
+    app::MainWindow window(link::PortMap::pinned({{1, link::DeviceName::serial(devices.first())}}));
     window.show();
     window.form().controls().cmdConnect->click();
     if (!window.form().controls().cmdUpLoad->isEnabled())

@@ -1,6 +1,8 @@
 #include "sim_fleet.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 #include <ctime>
 
@@ -54,4 +56,43 @@ double childrenCpuSeconds()
         return double(time.tv_sec) + double(time.tv_usec) / 1e6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+int applyToAll(const QString& cli, const QString& file, const QStringList& devices,
+               const std::function<void(const CliProcesses&)>& sample,
+               std::chrono::milliseconds samplePeriod)
+{
+    CliProcesses clis;
+    QEventLoop loop;
+    int running = int(devices.size());
+    int failed = 0;
+    const auto ended = [&](bool ok) {
+        failed += !ok;
+        if (--running == 0)
+            loop.quit();
+    };
+    for (const QString& device : devices) {
+        QProcess* process = clis.emplace_back(std::make_unique<QProcess>()).get();
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(process, &QProcess::finished, &loop,
+                         [ended](int exitCode, QProcess::ExitStatus status) {
+                             ended(exitCode == 0 && status == QProcess::NormalExit);
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, &loop,
+                         [ended](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) // else finished follows
+                                 ended(false);
+                         });
+        process->start(cli, {QStringLiteral("apply"), file, QStringLiteral("--device"), device,
+                             QStringLiteral("--quiet")});
+    }
+    QTimer sampler;
+    if (sample) {
+        QObject::connect(&sampler, &QTimer::timeout, &loop, [&] { sample(clis); });
+        sampler.start(samplePeriod);
+    }
+    if (running > 0) // a quit before exec() would be lost
+        loop.exec();
+    return failed;
 }

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +22,15 @@ public:
 private:
     std::vector<std::unique_ptr<QProcess>> units_;
 };
+
+using CliProcesses = std::vector<std::unique_ptr<QProcess>>;
+
+// Starts `cli apply file --device DEVICE --quiet` for every device together and blocks in an
+// event loop until the last has ended, calling sample every samplePeriod meanwhile when given.
+// Returns how many failed (or did not start).
+int applyToAll(const QString& cli, const QString& file, const QStringList& devices,
+               const std::function<void(const CliProcesses&)>& sample = {},
+               std::chrono::milliseconds samplePeriod = std::chrono::milliseconds(100));
 
 // CPU seconds this process has used so far.
 double processCpuSeconds();

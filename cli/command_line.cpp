@@ -2,12 +2,12 @@
 #include "cli/invocation.h"
 
 #include "link/port_option.h"
-#include "net/line_address.h"
 #include "protocol/events.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <functional>
 #include <variant>
 
 namespace tarvex::cli {
@@ -106,8 +106,7 @@ QList<OptionRow> makeOptionTable()
           QStringLiteral("Talks to the unit on exactly this device (a path, a /dev/serial link, "
                          "COM5 on Windows), or behind a terminal server at tcp://HOST:PORT or "
                          "rfc2217://HOST:PORT (optionally ?delay=MS)."),
-          QStringLiteral("PATH")},
-         &Invocation::device},
+          QStringLiteral("PATH")}},
         {link::portOption(), &Invocation::ports},
         {{QStringLiteral("json"),
           QStringLiteral("Prints exactly one JSON result document on stdout, also for errors.")},
@@ -179,7 +178,7 @@ std::optional<int> positiveNumberFrom(const QString& text)
 }
 
 // Each step reads part of the invocation and answers its usage problem, or an empty string.
-using Step = QString (*)(const QCommandLineParser& parser, Invocation& invocation);
+using Step = std::function<QString(const QCommandLineParser& parser, Invocation& invocation)>;
 
 struct Arity
 {
@@ -230,24 +229,28 @@ QString readOptionValues(const QCommandLineParser& parser, Invocation& invocatio
     return {};
 }
 
-// --port comes before TARVEX_DEVICE, and --device does not go with it.
-QString choosePortsOrDevice(const QCommandLineParser& parser, Invocation& invocation)
+// --device does not go with --port.
+QString refuseDeviceWithPorts(const QCommandLineParser& parser, Invocation& invocation)
 {
-    if (invocation.ports.isEmpty())
-        return {};
-    if (parser.isSet(kDevice))
+    if (!invocation.ports.isEmpty() && parser.isSet(kDevice))
         return QStringLiteral("--device and --port exclude each other");
-    invocation.device.clear();
     return {};
 }
 
-// A unit named by a network address (--device or TARVEX_DEVICE) must be a well-formed one.
-QString checkDeviceAddress(const QCommandLineParser&, Invocation& invocation)
+// The unit named by --device, else by TARVEX_DEVICE unless --port numbers the units; a network
+// address among them must be a well-formed one. The one place the name is read.
+Step deviceReader(const QString& environmentDevice)
 {
-    QString problem;
-    if (link::isLineAddress(invocation.device))
-        link::parseLineAddress(invocation.device, &problem);
-    return problem;
+    return [environmentDevice](const QCommandLineParser& parser, Invocation& invocation) {
+        if (!invocation.ports.isEmpty())
+            return QString();
+        QString problem;
+        const std::optional<link::DeviceName> device = link::DeviceName::fromText(
+            parser.isSet(kDevice) ? parser.value(kDevice) : environmentDevice, &problem);
+        if (device)
+            invocation.device = *device;
+        return problem;
+    };
 }
 
 // The whole number from 1 up given to option, into target; the usage problem when it is not one.
@@ -339,11 +342,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& 
                 {}};
 
     Invocation invocation;
-    invocation.device = environmentDevice; // unless --device or --port names the unit
     // In this order, so that of several problems the same one is always reported.
-    for (const Step step :
-         {readCommand, readOptionValues, choosePortsOrDevice, checkDeviceAddress, readReplyWait,
-          refuseMisplacedOptions, refuseLoopWithCheck, readCount, checkMessageShape}) {
+    for (const Step& step :
+         {Step(readCommand), Step(readOptionValues), Step(refuseDeviceWithPorts),
+          deviceReader(environmentDevice), Step(readReplyWait), Step(refuseMisplacedOptions),
+          Step(refuseLoopWithCheck), Step(readCount), Step(checkMessageShape)}) {
         if (const QString problem = step(parser, invocation); !problem.isEmpty())
             return usageError(problem);
     }

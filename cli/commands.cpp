@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace tarvex::cli {
 namespace {
@@ -26,20 +27,11 @@ using provisioning::Item;
 using provisioning::ManagedConfiguration;
 using provisioning::UnitValues;
 
-void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text)
-{
-    result.warnings << text;
-    if (invocation.quiet)
-        return;
-    log.clearProgress();
-    std::fprintf(stderr, "tarvex-cli: warning: %s\n", qPrintable(text));
-}
-
 std::unique_ptr<UnitPort> connectUnit(const Invocation& invocation, ExchangeLog& log,
                                       Result& result)
 {
     const ChosenUnit chosen = chooseUnit(invocation, log);
-    result.device = chosen.device;
+    result.device = chosen.device.text();
     auto session = std::make_unique<UnitPort>(chosen.device, invocation.replyWait, log);
     session->open();
     result.identity = chosen.identity.isEmpty() ? session->identify() : chosen.identity;
@@ -51,19 +43,51 @@ provisioning::WriteDecision writeUnlessChecking(bool check)
     return check ? provisioning::neverWrite : provisioning::alwaysWrite;
 }
 
-// A run that ends among its writes reports as changes only what the unit took; the rest,
-// planned but never sent, apart.
-void presentApply(UnitPort& session, const ApplyOutcome& outcome, Result& result)
+// Plain output: one line for each change, each ending with a line break.
+QByteArray changeOutput(const QList<provisioning::Change>& changes)
 {
-    result.changes = outcome.wrote && outcome.ended ? outcome.written : outcome.differences;
+    const QString lines = provisioning::changeLines(changes);
+    return lines.isEmpty() ? QByteArray() : (lines + u'\n').toUtf8();
+}
+
+// Each verdict as the program presents it, once for apply, --check, diff and the bench loop:
+// what it lists as changes, whether the unit was verified, and the failure it ends with. A
+// run that ends among its writes lists as changes only what the unit took; what went out
+// unanswered as unconfirmed; the rest, planned but never sent, apart.
+void presentApply(const UnitPort& session, const ApplyOutcome& outcome, Result& result)
+{
+    namespace verdict = provisioning::verdict;
+    std::optional<Failure> failure;
+    std::visit(
+        provisioning::Overloaded{
+            [&](const verdict::AlreadyEqual&) { result.verified = true; },
+            [&](const verdict::Declined&) { result.changes = outcome.differences; },
+            [&](const verdict::Verified&) {
+                result.changes = outcome.differences;
+                result.verified = true;
+            },
+            [&](const verdict::StillDiffering&) {
+                result.changes = outcome.differences;
+                failure =
+                    failureOf(provisioning::notVerified(outcome.stillDiffering, session.device()));
+            },
+            [&](const verdict::FailedBeforeWriting& failed) { failure = failureOf(failed.why); },
+            [&](const verdict::StoppedWhileWriting& stopped) {
+                result.changes = outcome.written;
+                failure = failureOf(stopped.why);
+            },
+            [&](const verdict::LineLostWhileWriting& lost) {
+                result.changes = outcome.written;
+                failure = lineLostFailure(lost.line);
+            },
+        },
+        outcome.verdict);
+    result.unconfirmed = outcome.unconfirmed;
     result.notSent = outcome.notSent;
-    result.changed = !result.changes.isEmpty();
-    result.plainOutput = provisioning::changeLines(result.changes);
-    if (outcome.ended)
-        session.rethrow(outcome.ended);
-    if (!outcome.stillDiffering.isEmpty())
-        throw failureOf(provisioning::notVerified(outcome.stillDiffering, session.device()));
-    result.verified = outcome.wrote || outcome.differences.isEmpty();
+    result.changed = !result.changes.isEmpty() || !result.unconfirmed.isEmpty();
+    result.plainOutput = changeOutput(result.changes);
+    if (failure)
+        throw *failure;
 }
 
 void readUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
@@ -109,11 +133,8 @@ void diffUnit(const Invocation& invocation, ExchangeLog& log, Result& result)
     const auto session = connectUnit(invocation, log, result);
     const ApplyOutcome outcome = session->apply(file, result.identity, provisioning::neverWrite);
     warnOfOtherIdentity(invocation, log, outcome, result);
-    if (outcome.ended)
-        session->rethrow(outcome.ended);
-    result.changes = outcome.differences;
-    result.plainOutput = provisioning::changeLines(result.changes);
-    result.verified = result.changes.isEmpty();
+    presentApply(*session, outcome, result);
+    result.changed = false; // diff compares only, even where apply would write
     if (!result.changes.isEmpty())
         result.exit = Exit::Differences;
 }
@@ -175,6 +196,15 @@ void applyConfiguration(UnitPort& session, const ManagedConfiguration& file, boo
                         Result& result)
 {
     presentApply(session, session.apply(file, result.identity, writeUnlessChecking(check)), result);
+}
+
+void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text)
+{
+    result.warnings << text;
+    if (invocation.quiet)
+        return;
+    log.clearProgress();
+    std::fprintf(stderr, "tarvex-cli: warning: %s\n", qPrintable(text));
 }
 
 void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result)

@@ -12,6 +12,9 @@ class UnitPort;
 // Runs the command, filling result; throws Failure when the run ends early.
 void runCommand(const Invocation& invocation, ExchangeLog& log, Result& result);
 
+// A warning in the result, and on stderr unless --quiet.
+void warn(const Invocation& invocation, ExchangeLog& log, Result& result, const QString& text);
+
 // ports and scan, which talk to no single unit.
 void listPorts(const Invocation& invocation, Result& result);
 void scanPorts(const Invocation& invocation, ExchangeLog& log, Result& result);

@@ -37,7 +37,7 @@ void ExchangeLog::watch(link::Link& link, const QString& device)
 {
     device_ = device;
     connect(&link, &link::Link::waitStarted, this,
-            [this, &link] { onWaitStarted(link.strCommand); });
+            [this, &link] { onWaitStarted(link.sentLine()); });
     connect(&link, &link::Link::exchangeEnded, this, &ExchangeLog::onExchangeEnded);
 }
 

@@ -15,16 +15,21 @@ const QList<std::pair<Exit, QString>>& meanings()
         {Exit::Differences, QStringLiteral("diff: differences found")},
         {Exit::NotVerified, QStringLiteral("written, but the read-back still differs")},
         {Exit::Usage, QStringLiteral("usage error; or several units answered and none was named")},
-        {Exit::InvalidFile, QStringLiteral("invalid configuration file")},
+        {Exit::InvalidFile,
+         QStringLiteral(
+             "invalid configuration file; fleet: invalid fleet.json, template or register")},
         {Exit::UnreadableFile, QStringLiteral("configuration file missing or unreadable")},
         {Exit::NoUnit,
          QStringLiteral("no unit answered, or its device or network address would not "
                         "open")},
         {Exit::CannotWriteOutput,
          QStringLiteral("output cannot be written (the -o file, stdout, trace or report)")},
-        {Exit::LineLost, QStringLiteral("the line to the unit was lost")},
-        {Exit::PortBusy, QStringLiteral("the port is busy (another program holds the device, or "
-                                        "the terminal server serves another client)")},
+        {Exit::LineLost,
+         QStringLiteral("the line to the unit was lost; fleet backup: some sites were not read")},
+        {Exit::PortBusy,
+         QStringLiteral(
+             "the port is busy (another program holds the device, or "
+             "the terminal server serves another client); fleet: another run holds the register")},
         {Exit::PermissionDenied, QStringLiteral("permission denied on the port")},
         {Exit::Interrupted, QStringLiteral("interrupted (Ctrl-C, SIGTERM or SIGHUP)")},
     };
@@ -46,6 +51,7 @@ constexpr EngineFailure kEngineFailures[] = {
     {provisioning::Failure::Kind::LineLost, Exit::LineLost, "lost-line"},
     {provisioning::Failure::Kind::NoAnswer, Exit::LineLost, "no-answer"},
     {provisioning::Failure::Kind::BadReply, Exit::Unexpected, "bad-reply"},
+    {provisioning::Failure::Kind::LateReply, Exit::LineLost, "late-reply"},
     {provisioning::Failure::Kind::Unencodable, Exit::Unexpected, "unexpected"},
     {provisioning::Failure::Kind::UnreadableFile, Exit::UnreadableFile, "unreadable-file"},
     {provisioning::Failure::Kind::InvalidFile, Exit::InvalidFile, "invalid-file"},

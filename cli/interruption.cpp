@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+
 namespace tarvex::cli::interruption {
 namespace {
 
@@ -19,8 +21,9 @@ signals:
 };
 
 Announcer* announcer = nullptr;
-bool noted = false;
-bool deferredNow = false;
+// Read by the register's site threads while the application's thread notes an interruption.
+std::atomic<bool> noted = false;
+std::atomic<bool> deferredNow = false;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/device_name.h"
 #include "link/link.h"
 
 #include <QString>
@@ -13,10 +14,10 @@ namespace tarvex::cli {
 // One run of the program, as the command line asked for it.
 struct Invocation
 {
-    QString command;       // ports, scan, read, diff, apply, message
-    QStringList arguments; // what follows the command
-    QString device;        // --device, else TARVEX_DEVICE
-    QStringList ports;     // --port N=DEVICE
+    QString command;         // ports, scan, read, diff, apply, message
+    QStringList arguments;   // what follows the command
+    link::DeviceName device; // --device, else TARVEX_DEVICE
+    QStringList ports;       // --port N=DEVICE
     bool json = false;
     bool quiet = false;
     QString tracePath;

@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/exchange_log.h"
+#include "cli/fleet_commands.h"
 #include "cli/interruption.h"
 #include "cli/invocation.h"
 #include "cli/provisioning_loop.h"
@@ -62,6 +63,35 @@ Result run(const Invocation& invocation)
     return result;
 }
 
+// tarvex-cli fleet: the register of sites.
+int runFleetProgram(QCoreApplication& app)
+{
+    const ParsedFleetLine parsed =
+        parseFleetLine(app.arguments(), qEnvironmentVariable("TARVEX_FLEET"));
+    if (!parsed.invocation && !parsed.usageProblem.isEmpty() &&
+        app.arguments().contains(QStringLiteral("--json"))) {
+        FleetInvocation asked;
+        asked.json = true; // a script that asked for JSON gets it for a usage error too
+        FleetOutcome outcome;
+        outcome.exit = Exit::Usage;
+        outcome.error = Failure(Exit::Usage, QStringLiteral("usage"), parsed.usageProblem);
+        outcome.document = {{QStringLiteral("command"), QStringLiteral("fleet")},
+                            {QStringLiteral("ok"), false},
+                            {QStringLiteral("exit_code"), int(Exit::Usage)},
+                            {QStringLiteral("error"), errorJson(outcome.error)}};
+        return printFleetOutcome(asked, outcome);
+    }
+    if (!parsed.invocation) {
+        std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    if (!interruption::install(app)) {
+        std::fputs("tarvex-cli: the system refused a handler for interruptions\n", stderr);
+        return int(Exit::Unexpected);
+    }
+    return printFleetOutcome(*parsed.invocation, runFleet(*parsed.invocation));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -71,6 +101,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("tarvex-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVEX_VERSION));
 
+    if (app.arguments().value(1) == u"fleet")
+        return runFleetProgram(app);
     const ParsedCommandLine parsed =
         parseCommandLine(app.arguments(), qEnvironmentVariable("TARVEX_DEVICE"));
     if (!parsed.invocation && !parsed.usageProblem.isEmpty() &&

@@ -48,7 +48,7 @@ void listPorts(const Invocation& invocation, Result& result)
     const link::PortMap map = portsToScan(invocation);
     QJsonArray ports;
     for (const int number : map.numbers()) {
-        const QJsonObject port = describePort(number, map.deviceFor(number));
+        const QJsonObject port = describePort(number, map.deviceFor(number).text());
         ports.append(port);
         result.plainOutput += portLine(port).toUtf8() + '\n';
     }
@@ -61,16 +61,18 @@ void scanPorts(const Invocation& invocation, ExchangeLog& log, Result& result)
     QJsonArray units;
     for (const auto& unit : census.units) {
         units.append(QJsonObject{{QStringLiteral("port"), unit.portNumber},
-                                 {QStringLiteral("device"), unit.device},
+                                 {QStringLiteral("device"), unit.device.text()},
                                  {QStringLiteral("identity"), unit.identity}});
         result.plainOutput += QStringLiteral("%1  %2  %3\n")
                                   .arg(unit.portNumber)
-                                  .arg(unit.device, unit.identity)
+                                  .arg(unit.device.text(), unit.identity)
                                   .toUtf8();
     }
     result.extra.insert(QStringLiteral("units"), units);
     if (census.units.isEmpty())
-        throw Failure(Exit::NoUnit, QStringLiteral("no-unit"), QStringLiteral("no unit answered"));
+        failNoUnitFound(census, QStringLiteral("no unit answered"));
+    for (const QString& address : census.addressesWithout)
+        warn(invocation, log, result, address);
 }
 
 } // namespace tarvex::cli

@@ -41,7 +41,7 @@ void restOfPeriod(const QElapsedTimer& since)
 
 } // namespace
 
-QString loopDevice(const Invocation& invocation)
+link::DeviceName loopDevice(const Invocation& invocation)
 {
     const link::PortMap map = portsToScan(invocation);
     const QList<int> numbers = map.numbers();
@@ -105,7 +105,7 @@ int ProvisioningLoop::run()
 std::unique_ptr<UnitPort> ProvisioningLoop::waitForUnit(QString& identity)
 {
     if (log_->showsProgress())
-        std::fprintf(stderr, "waiting for a unit on %s ...\n", qPrintable(device_));
+        std::fprintf(stderr, "waiting for a unit on %s ...\n", qPrintable(device_.text()));
     while (!interruption::requested()) {
         QElapsedTimer since;
         since.start();
@@ -149,7 +149,7 @@ Result ProvisioningLoop::provision(UnitPort& session, const QString& identity)
     const int exchangesBefore = log_->exchanges() - 1; // the identify query that found it
     Result result;
     result.command = invocation_.command;
-    result.device = device_;
+    result.device = device_.text();
     result.identity = identity;
     interruption::setDeferred(true); // Ctrl-C stops after this unit, not inside it
     try {
@@ -177,12 +177,12 @@ void ProvisioningLoop::record(const Result& result)
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("the report line of %1 could not be written to %2: %3")
                           .arg(unit, invocation_.reportPath, *reportLost),
-                      device_);
+                      device_.text());
     if (lineLost)
         throw Failure(Exit::CannotWriteOutput, QStringLiteral("output-unwritable"),
                       QStringLiteral("the line of %1 could not be written to standard output: %2")
                           .arg(unit, *lineLost),
-                      device_);
+                      device_.text());
 }
 
 std::optional<QString> ProvisioningLoop::announce(const Result& result)

@@ -61,7 +61,7 @@ private:
     bool showProgress_ = false;
     std::unique_ptr<ExchangeLog> log_;
     provisioning::ManagedConfiguration file_;
-    QString device_;
+    link::DeviceName device_;
     std::shared_ptr<QFile> report_;
     int units_ = 0;
     int written_ = 0;
@@ -71,6 +71,6 @@ private:
 
 // The one port a loop watches: --device, a single --port, TARVEX_DEVICE, or the system's
 // only port. Exit 64 otherwise.
-QString loopDevice(const Invocation& invocation);
+link::DeviceName loopDevice(const Invocation& invocation);
 
 } // namespace tarvex::cli

@@ -39,6 +39,7 @@ QJsonObject resultDocument(const Result& result)
     document.insert(QStringLiteral("device"), result.device);
     document.insert(QStringLiteral("identity"), result.identity);
     document.insert(QStringLiteral("changes"), changesJson(result.changes));
+    document.insert(QStringLiteral("unconfirmed"), changesJson(result.unconfirmed));
     document.insert(QStringLiteral("not_sent"), changesJson(result.notSent));
     document.insert(QStringLiteral("exchanges"), result.exchanges);
     document.insert(QStringLiteral("elapsed_ms"), result.elapsedMs);

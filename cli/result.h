@@ -18,13 +18,14 @@ namespace tarvex::cli {
 struct Result
 {
     QString command;
-    bool changed = false; // something was (or, with --check, would be) written
+    bool changed = false; // something went out to be written (with --check: would be)
     bool checkMode = false;
     bool verified = false; // the unit was shown to hold what the file manages
     QString device;
     QString identity;
-    QList<provisioning::Change> changes; // what was written (or, with --check, would be)
-    QList<provisioning::Change> notSent; // planned, but the run ended before they were written
+    QList<provisioning::Change> changes;     // what was written (or, with --check, would be)
+    QList<provisioning::Change> unconfirmed; // sent, unanswered when the run ended: may be held
+    QList<provisioning::Change> notSent;     // planned, but the run ended before they were written
     int exchanges = 0;
     qint64 elapsedMs = 0;
     Exit exit = Exit::Done;
@@ -42,7 +43,8 @@ struct Result
 };
 
 // {"command", "ok", "changed", "check_mode", "verified", "device", "identity", "changes",
-//  "not_sent", "exchanges", "elapsed_ms", "exit_code", "error", "warnings", ...extra}
+//  "unconfirmed", "not_sent", "exchanges", "elapsed_ms", "exit_code", "error", "warnings",
+//  ...extra}
 QJsonObject resultDocument(const Result& result);
 
 // {"kind", "message", "device"}, or null.

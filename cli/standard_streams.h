@@ -11,5 +11,6 @@ bool reopenClosed();
 // Whether the stream is a terminal, where progress and a bell make sense.
 bool outputIsTerminal();
 bool errorIsTerminal();
+bool inputIsTerminal(); // where a question may be asked
 
 } // namespace tarvex::cli::standard_streams

@@ -30,4 +30,9 @@ bool errorIsTerminal()
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool inputIsTerminal()
+{
+    return ::isatty(STDIN_FILENO) == 1;
+}
+
 } // namespace tarvex::cli::standard_streams

@@ -30,4 +30,9 @@ bool errorIsTerminal()
     return isConsole(STD_ERROR_HANDLE);
 }
 
+bool inputIsTerminal()
+{
+    return isConsole(STD_INPUT_HANDLE);
+}
+
 } // namespace tarvex::cli::standard_streams

@@ -14,7 +14,7 @@ QString listed(const QList<discovery::FoundUnit>& units)
     for (const auto& unit : units)
         lines << QStringLiteral("  port %1  %2  %3")
                      .arg(unit.portNumber)
-                     .arg(unit.device, unit.identity);
+                     .arg(unit.device.text(), unit.identity);
     return lines.join(u'\n');
 }
 
@@ -58,13 +58,20 @@ ChosenUnit chooseUnit(const Invocation& invocation, ExchangeLog& log)
                       QStringLiteral("%1 units answered; name one with --device:\n%2")
                           .arg(census.units.size())
                           .arg(listed(census.units)));
+    failNoUnitFound(census, QStringLiteral("no unit answered on any serial port"));
+}
+
+void failNoUnitFound(const discovery::Census& census, const QString& saying)
+{
+    QString why;
+    for (const QString& address : census.addressesWithout)
+        why += QStringLiteral("\n  ") + address;
     if (!census.refusedForPermission.isEmpty())
         throw Failure(Exit::PermissionDenied, QStringLiteral("permission-denied"),
                       QStringLiteral("no unit answered. ") +
-                          discovery::permissionHint(census.refusedForPermission),
+                          discovery::permissionHint(census.refusedForPermission) + why,
                       census.refusedForPermission.join(QStringLiteral(", ")));
-    throw Failure(Exit::NoUnit, QStringLiteral("no-unit"),
-                  QStringLiteral("no unit answered on any serial port"));
+    throw Failure(Exit::NoUnit, QStringLiteral("no-unit"), saying + why);
 }
 
 } // namespace tarvex::cli

@@ -9,18 +9,33 @@
 namespace tarvex::cli {
 namespace {
 
-link::PortMap onlyDevice(const QString& device)
+link::PortMap onlyDevice(const link::DeviceName& device)
 {
     return link::PortMap::pinned({{link::kFirstPortNumber, device}});
 }
 
 } // namespace
 
-UnitPort::UnitPort(const QString& device, std::chrono::milliseconds replyWait, ExchangeLog& log)
-    : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
-      session_(link_, device)
+Failure lineLostFailure(const provisioning::LostLine& line)
 {
-    log.watch(link_, device);
+    return failureOf(provisioning::Failure(
+        provisioning::Failure::Kind::LineLost,
+        QStringLiteral("the line to the unit was lost: %1").arg(line.reason), line.device));
+}
+
+Failure failureOf(const provisioning::Ending& ending)
+{
+    if (const auto* lost = std::get_if<provisioning::LostLine>(&ending))
+        return lineLostFailure(*lost);
+    return failureOf(std::get<provisioning::Failure>(ending));
+}
+
+UnitPort::UnitPort(const link::DeviceName& device, std::chrono::milliseconds replyWait,
+                   ExchangeLog& log)
+    : device_(device), log_(log), port_(onlyDevice(device)), link_(port_, replyWait),
+      session_(link_, device.text())
+{
+    log.watch(link_, device.text());
     session_.setProgress([this](int done, int total) { return progressed(done, total); });
 }
 
@@ -38,9 +53,11 @@ template <typename Step> auto UnitPort::onLine(Step step) -> decltype(step())
     try {
         return engineStep(step);
     } catch (const link::LinkError& error) {
-        throw failureOf(provisioning::Failure(
-            provisioning::Failure::Kind::LineLost,
-            QStringLiteral("the line to the unit was lost: %1").arg(error.reason()), device_));
+        // A line that ended as a busy server's refusal, or on a Telnet server behind tcp://,
+        // failed as its open would have.
+        if (port_.openRefusedAsHeld() || port_.speaksOtherProtocol())
+            throw failureOf(provisioning::openFailure(device_, port_));
+        throw lineLostFailure({device(), error.reason()});
     }
 }
 
@@ -56,7 +73,8 @@ void UnitPort::open()
     QObject::disconnect(interrupt);
     if (opened)
         return;
-    interruption::checkpoint();
+    if (interruption::stopWanted())
+        throw failureOf(provisioning::interruptedConnecting());
     throw failureOf(provisioning::openFailure(device_, port_));
 }
 
@@ -80,12 +98,6 @@ provisioning::ApplyOutcome UnitPort::apply(const provisioning::ManagedConfigurat
                                            const provisioning::WriteDecision& decide)
 {
     return provisioning::apply(session_, file, identity, decide);
-}
-
-void UnitPort::rethrow(const std::exception_ptr& ended)
-{
-    onLine([&] { std::rethrow_exception(ended); });
-    throw std::logic_error("an outcome ended without a reason");
 }
 
 } // namespace tarvex::cli

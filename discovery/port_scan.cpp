@@ -1,5 +1,6 @@
 #include "discovery/port_scan.h"
 
+#include "line/received_text.h"
 #include "link/link.h"
 #include "link/link_errors.h"
 #include "link/port_map.h"
@@ -85,7 +86,7 @@ ScanResult Connect(link::Link& link)
     return result;
 }
 
-DeviceResult identifyAt(link::Link& link, const QString& device)
+DeviceResult identifyAt(link::Link& link, const link::DeviceName& device)
 {
     link.startScan();
     if (!link.cm.SetDevice(device))
@@ -102,8 +103,8 @@ DeviceResult identifyAt(link::Link& link, const QString& device)
         if (!result.found)
             result.failure = result.reply.isEmpty()
                                  ? QStringLiteral("no unit answered")
-                                 : QStringLiteral("the device that answered is no unit (\"%1\")")
-                                       .arg(protocol::identityShown(result.reply));
+                                 : QStringLiteral("the device that answered is no unit (%1)")
+                                       .arg(link::quotedExcerpt(result.reply));
     } catch (const link::LinkError& error) {
         result.failure = error.reason();
     } catch (const link::LinkAborted&) {

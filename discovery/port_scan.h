@@ -6,8 +6,9 @@
 #include <QStringList>
 
 namespace tarvex::link {
+class DeviceName;
 class Link;
-}
+} // namespace tarvex::link
 
 namespace tarvex::discovery {
 
@@ -37,7 +38,7 @@ struct DeviceResult
 // Asks the device named, outside the port numbers, for the unit: closes the port an earlier
 // scan left open, opens the device, sends the identify query once and leaves the port open
 // when the reply is an identity. Throws link::LinkAborted when the program closes meanwhile.
-DeviceResult identifyAt(link::Link& link, const QString& device);
+DeviceResult identifyAt(link::Link& link, const link::DeviceName& device);
 
 // The text shown in the status label: the first seven characters of the identity.
 QString identityCaption(const ScanResult& result);

@@ -2,6 +2,7 @@
 
 #include "link/line_port.h"
 #include "link/port_map.h"
+#include "net/line_address.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 
@@ -17,9 +18,16 @@ namespace {
 
 using Probes = std::vector<std::unique_ptr<link::LinePort>>;
 
+void noteAddressWithout(const link::LinePort& port, const QString& why, Census& census)
+{
+    if (link::isLineAddress(port.deviceName()))
+        census.addressesWithout
+            << QStringLiteral("port %1  %2: %3").arg(port.portNumber()).arg(port.deviceName(), why);
+}
+
 // Opens the port of each number and sends it the identify query; a port that does not open,
 // or refuses the write, is left out.
-Probes sendQueries(const link::PortMap& map, QStringList& refused)
+Probes sendQueries(const link::PortMap& map, Census& census)
 {
     Probes probes;
     for (const int number : map.scanNumbers()) {
@@ -27,13 +35,25 @@ Probes sendQueries(const link::PortMap& map, QStringList& refused)
         port->SetPortNumber(number);
         if (!port->SetOpen(true)) {
             if (port->openRefusedForPermission())
-                refused << port->deviceName();
+                census.refusedForPermission << port->deviceName();
+            noteAddressWithout(*port, port->errorString(), census);
             continue;
         }
         if (port->WriteText(protocol::identifyQuery()))
             probes.push_back(std::move(port));
+        else
+            noteAddressWithout(*port, port->errorString(), census);
     }
     return probes;
+}
+
+QString whyNoUnit(const link::LinePort& port, const std::optional<QString>& reply)
+{
+    if (!reply)
+        return port.errorString();
+    if (reply->isEmpty())
+        return QStringLiteral("no unit answered");
+    return QStringLiteral("what answered is no unit (%1)").arg(link::quotedExcerpt(*reply));
 }
 
 // One reply window for every port at once; the ports send and receive meanwhile.
@@ -53,7 +73,7 @@ void waitForReplies(std::chrono::milliseconds replyWait)
 Census takeCensus(const link::PortMap& map, std::chrono::milliseconds replyWait)
 {
     Census census;
-    Probes probes = sendQueries(map, census.refusedForPermission);
+    Probes probes = sendQueries(map, census);
     if (probes.empty())
         return census;
     // Over a network a reply comes a round trip later: the slowest line sets the window.
@@ -64,8 +84,10 @@ Census takeCensus(const link::PortMap& map, std::chrono::milliseconds replyWait)
     for (const auto& port : probes) {
         const std::optional<QString> reply = port->ReadAll();
         if (reply && protocol::isIdentity(*reply))
-            census.units.append(
-                {port->portNumber(), port->deviceName(), protocol::identityShown(*reply)});
+            census.units.append({port->portNumber(), map.deviceFor(port->portNumber()),
+                                 protocol::identityShown(*reply)});
+        else
+            noteAddressWithout(*port, whyNoUnit(*port, reply), census);
         port->SetOpen(false);
     }
     return census;

@@ -17,7 +17,7 @@ namespace tarvex::discovery {
 struct FoundUnit
 {
     int portNumber = 0;
-    QString device;
+    link::DeviceName device;
     QString identity; // as the window shows it: the first seven characters
 };
 
@@ -25,6 +25,9 @@ struct Census
 {
     QList<FoundUnit> units;           // in port order
     QStringList refusedForPermission; // devices the system would not let us open
+    // Each network address that gave no unit, and why ("port 2  tcp://h:4001: no such host
+    // \"h\""): an address was named on purpose, so its silence is worth a word.
+    QStringList addressesWithout;
 };
 
 // Every unit on the map at once: opens every port that opens, sends each the identify query,

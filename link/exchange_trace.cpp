@@ -2,25 +2,6 @@
 
 namespace tarvex::link {
 
-QString escaped(const QString& bytes)
-{
-    QString text;
-    for (const QChar character : bytes) {
-        const ushort code = character.unicode();
-        if (character == u'\r')
-            text += QStringLiteral("\\r");
-        else if (character == u'\n')
-            text += QStringLiteral("\\n");
-        else if (character == u'\\')
-            text += QStringLiteral("\\\\");
-        else if (code < 0x20 || code >= 0x7F)
-            text += QStringLiteral("\\x%1").arg(code, 2, 16, QChar(u'0'));
-        else
-            text += character;
-    }
-    return text;
-}
-
 QString waitGiven(const TracedExchange& exchange)
 {
     if (exchange.lineDelay.count() <= 0)

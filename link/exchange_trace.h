@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line/received_text.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -21,10 +23,6 @@ struct TracedExchange
     std::chrono::milliseconds lineDelay{}; // none on a serial port
     QString lineDelaySource{};             // how the line learnt it
 };
-
-// The bytes of a line or reply as readable ASCII: CR, LF and backslash as \r, \n and \\, every
-// other control or non-ASCII character as \xNN. Replies often hold bytes a terminal would eat.
-QString escaped(const QString& bytes);
 
 // The wait a network line's exchange was given and how its delay was learnt,
 // "(wait 203 ms: 200 + 3 line delay, timed by the TCP connect)"; empty on

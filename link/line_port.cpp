@@ -1,8 +1,9 @@
 #include "link/line_port.h"
 
-#include "net/line_address.h"
 #include "net/network_line.h"
 #include "serial/serial_device.h"
+
+#include <type_traits>
 
 namespace tarvex::link {
 
@@ -24,11 +25,11 @@ bool LinePort::SetPortNumber(int number)
     if (number < kFirstPortNumber || number > kLastPortNumber)
         return fail(QStringLiteral("There is no port number %1").arg(number));
     number_ = number;
-    namedDevice_.clear();
+    namedDevice_ = {};
     return true;
 }
 
-bool LinePort::SetDevice(const QString& device)
+bool LinePort::SetDevice(const DeviceName& device)
 {
     if (isOpenLine())
         return fail(QStringLiteral("The device cannot change while the port is open"));
@@ -38,7 +39,7 @@ bool LinePort::SetDevice(const QString& device)
     return true;
 }
 
-QString LinePort::currentDevice() const
+DeviceName LinePort::currentDevice() const
 {
     return namedDevice_.isEmpty() ? map_.deviceFor(number_) : namedDevice_;
 }
@@ -52,34 +53,42 @@ bool LinePort::open()
 {
     permissionRefused_ = false;
     heldElsewhere_ = false;
+    otherProtocol_ = false;
     if (isOpenLine())
         return fail(QStringLiteral("The port is already open"));
-    const QString device = currentDevice();
+    const DeviceName device = currentDevice();
     if (device.isEmpty())
         return fail(QStringLiteral("Port %1 has no device").arg(number_));
-    useLineFor(device);
-    if (!line_->open(device)) {
+    if (!openLine(device)) {
         permissionRefused_ = line_->openRefusedForPermission();
         heldElsewhere_ = line_->openRefusedAsHeld();
+        otherProtocol_ = line_->speaksOtherProtocol();
         return fail(line_->errorString());
     }
     lossReason_.clear();
     return true;
 }
 
-// A serial device, or a network line when the device is an address; kept while the kind stays.
-void LinePort::useLineFor(const QString& device)
+// A network line when the device is an address, else a serial device.
+bool LinePort::openLine(const DeviceName& device)
 {
-    const bool network = isLineAddress(device);
-    if (line_ && network == network_)
-        return;
-    network_ = network;
-    if (network)
-        line_ = std::make_unique<NetworkLine>();
-    else
-        line_ = std::make_unique<SerialDevice>();
-    connect(line_.get(), &ByteLine::lost, this, &LinePort::onLost);
-    connect(line_.get(), &ByteLine::delayLearnt, this, &Port::replyDelayLearnt);
+    if (const LineAddress* address = device.networkAddress())
+        return lineOfKind<NetworkLine>().open(*address);
+    return lineOfKind<SerialDevice>().open(device.text());
+}
+
+// The line of the last open while the kind stays, else a new one.
+template <typename Line> Line& LinePort::lineOfKind()
+{
+    if (auto* line = qobject_cast<Line*>(line_.get()))
+        return *line;
+    auto made = std::make_unique<Line>();
+    Line& line = *made;
+    line_ = std::move(made);
+    network_ = std::is_same_v<Line, NetworkLine>;
+    connect(&line, &ByteLine::lost, this, &LinePort::onLost);
+    connect(&line, &ByteLine::delayLearnt, this, &Port::replyDelayLearnt);
+    return line;
 }
 
 bool LinePort::close()
@@ -125,13 +134,11 @@ bool LinePort::WriteText(const QString& text)
     return true;
 }
 
+// A line lost during the wait still gives what arrived before: a unit's answer that came just
+// before the close is the reply, and the loss ends the next exchange.
 std::optional<QString> LinePort::ReadAll()
 {
-    if (!isOpenLine()) {
-        failClosed();
-        return std::nullopt;
-    }
-    const std::optional<QByteArray> bytes = line_->readAll();
+    const std::optional<QByteArray> bytes = line_ ? line_->readAll() : std::nullopt;
     if (!bytes) {
         failOnDevice();
         return std::nullopt;
@@ -147,8 +154,8 @@ void LinePort::refreshDevices()
 
 QString LinePort::deviceName() const
 {
-    const QString device = currentDevice();
-    return device.isEmpty() ? QStringLiteral("port %1").arg(number_) : device;
+    const DeviceName device = currentDevice();
+    return device.isEmpty() ? QStringLiteral("port %1").arg(number_) : device.text();
 }
 
 bool LinePort::fail(const QString& reason)
@@ -172,6 +179,8 @@ void LinePort::onLost(const QString& systemText)
 {
     // A network line words its loss itself; a vanished device's system text rarely helps.
     lossReason_ = network_ ? systemText : deviceLostReason(systemText);
+    heldElsewhere_ = line_->openRefusedAsHeld();
+    otherProtocol_ = line_->speaksOtherProtocol();
     error_ = lossReason_;
     emit deviceLost(deviceName(), lossReason_);
 }

@@ -24,7 +24,7 @@ public:
     ~LinePort() override;
 
     bool SetPortNumber(int number) override;
-    bool SetDevice(const QString& device) override;
+    bool SetDevice(const DeviceName& device) override;
     bool SetOpen(bool open) override;
     bool IsOpen() const override;
     bool WriteText(const QString& text) override;
@@ -36,6 +36,7 @@ public:
     QString errorString() const override { return error_; }
     bool openRefusedForPermission() const override { return permissionRefused_; }
     bool openRefusedAsHeld() const override { return heldElsewhere_; }
+    bool speaksOtherProtocol() const override { return otherProtocol_; }
     std::chrono::milliseconds replyDelay() const override;
     QString replyDelaySource() const override;
     bool replyDelayPending() const override { return isOpenLine() && line_->replyDelayPending(); }
@@ -50,18 +51,20 @@ private:
     void onLost(const QString& systemText);
 
     bool isOpenLine() const { return line_ && line_->isOpen(); }
-    QString currentDevice() const;
-    void useLineFor(const QString& device);
+    DeviceName currentDevice() const;
+    bool openLine(const DeviceName& device);
+    template <typename Line> Line& lineOfKind();
 
     PortMap map_;
     std::unique_ptr<ByteLine> line_; // of the device last opened
     bool network_ = false;
     int number_ = kFirstPortNumber;
-    QString namedDevice_; // set by SetDevice, in place of number_'s; empty: number_'s
+    DeviceName namedDevice_; // set by SetDevice, in place of number_'s; empty: number_'s
     QString error_;
     QString lossReason_; // why the device went away, until the next open
     bool permissionRefused_ = false;
     bool heldElsewhere_ = false;
+    bool otherProtocol_ = false;
 };
 
 } // namespace tarvex::link

@@ -39,7 +39,7 @@ QString Link::SendAndWait(const QString& line)
     const std::optional<QString> reply = cm.ReadAll();
     endExchange(line, reply);
     if (!reply)
-        throw LinkError(cm.deviceName(), cm.errorString());
+        throw LinkError(cm.deviceName(), cm.errorString(), true);
     strReply = *reply;
     return strReply;
 }
@@ -67,8 +67,8 @@ std::optional<QString> Link::Probe(int number, const QString& line,
     cm.SetPortNumber(number);
     const bool opened = cm.SetOpen(true);
     const bool wrote = cm.WriteText(line);
-    // A failed open or write still waits its full time, as the probes of the product always
-    // have: the scan then takes the same time whatever each port does, a port per wait.
+    // A failed open or write still waits its full time: the scan then takes the same time
+    // whatever each port does, a port per wait, and a late reply cannot reach the next probe.
     if (!Wait()) {
         cm.SetOpen(false);
         throw LinkAborted();
@@ -77,7 +77,8 @@ std::optional<QString> Link::Probe(int number, const QString& line,
     endExchange(line, reply);
     if (reply)
         strReply = *reply;
-    const bool matched = opened && wrote && reply && matches(*reply);
+    // A reply that arrived just before the line went away is no port to stay on.
+    const bool matched = opened && wrote && reply && cm.IsOpen() && matches(*reply);
     if (!matched) {
         cm.SetOpen(false);
         return std::nullopt;
@@ -87,28 +88,36 @@ std::optional<QString> Link::Probe(int number, const QString& line,
 
 bool Link::Wait()
 {
-    Q_ASSERT_X(!loop_, "Link::Wait", "exchanges must not nest");
     if (aborted_)
         return false;
-    blnTimeUp = false;
     waited_.start();
-    // A line that times its delay by this reply waits for its first byte, then the reply wait.
-    QMetaObject::Connection learnt;
-    if (cm.replyDelayPending()) {
-        tmrWait.start(kFirstReplyWithin);
-        learnt = connect(&cm, &Port::replyDelayLearnt, this, [this] {
-            tmrWait.start(std::max(waitUsed() - std::chrono::milliseconds(waited_.elapsed()),
-                                   std::chrono::milliseconds(0)));
-        });
-    } else {
-        tmrWait.start(waitUsed());
-    }
     emit waitStarted();
+    if (!cm.replyDelayPending())
+        return waitFor(waitUsed());
+    // A line that times its delay by this reply waits for its first byte, then the reply wait.
+    const QMetaObject::Connection learnt = connect(&cm, &Port::replyDelayLearnt, this, [this] {
+        tmrWait.start(std::max(waitUsed() - std::chrono::milliseconds(waited_.elapsed()),
+                               std::chrono::milliseconds(0)));
+    });
+    const bool waited = waitFor(kFirstReplyWithin);
+    disconnect(learnt);
+    return waited;
+}
+
+bool Link::Linger(std::chrono::milliseconds time)
+{
+    return !aborted_ && waitFor(time);
+}
+
+bool Link::waitFor(std::chrono::milliseconds time)
+{
+    Q_ASSERT_X(!loop_, "Link::Wait", "exchanges must not nest");
+    blnTimeUp = false;
+    tmrWait.start(time);
     QEventLoop loop;
     loop_ = &loop;
     const int code = loop.exec();
     loop_ = nullptr;
-    disconnect(learnt);
     if (code != kTickCode) {
         tmrWait.stop();
         aborted_ = true;

@@ -32,11 +32,13 @@ public:
 
     Port& cm;
 
-    QString strCommand; // the line last sent
-    QString strReply;   // the reply last read
-    bool blnTimeUp = false;
+    const QString& sentLine() const { return strCommand; } // the line last sent
+    const QString& lastReply() const { return strReply; }  // the reply last read
+    bool timeUp() const { return blnTimeUp; }              // the last wait ran its full time
 
-    // Throws LinkError when the write or the read fails, LinkAborted when abandoned.
+    // Throws LinkError when the write or the read fails (lineSent() says which), LinkAborted
+    // when abandoned. What arrived before the line went away is still the reply: the loss
+    // fails the next exchange.
     QString SendAndWait(const QString& line);
 
     // For a scan: closes the port an earlier scan left open and lists the devices again.
@@ -60,6 +62,9 @@ public:
 
     // One reply wait: false when it was abandoned (the program is closing).
     bool Wait();
+    // A wait of time without an exchange, the line receiving meanwhile (what a late reply or a
+    // server's late refusal needs to arrive): false when it was abandoned.
+    bool Linger(std::chrono::milliseconds time);
 
     // The wait of the next exchanges (tests run their set-up quickly, then wait as the product).
     void setReplyWait(std::chrono::milliseconds replyWait) { replyWait_ = replyWait; }
@@ -84,7 +89,11 @@ private:
     void onTick();
     void endExchange(const QString& line, const std::optional<QString>& reply);
     void stopWaiting();
+    bool waitFor(std::chrono::milliseconds time);
 
+    QString strCommand;
+    QString strReply;
+    bool blnTimeUp = false;
     std::chrono::milliseconds replyWait_;
     QTimer tmrWait;
     QElapsedTimer waited_; // the running exchange's wait

@@ -11,16 +11,19 @@ namespace tarvex::link {
 class LinkError : public std::runtime_error
 {
 public:
-    LinkError(QString device, QString reason)
+    LinkError(QString device, QString reason, bool lineSent = false)
         : std::runtime_error("serial link failed"), device_(std::move(device)),
-          reason_(std::move(reason))
+          reason_(std::move(reason)), lineSent_(lineSent)
     {}
     const QString& device() const { return device_; }
     const QString& reason() const { return reason_; }
+    // The line had gone out when the exchange failed: the unit may have taken it unanswered.
+    bool lineSent() const { return lineSent_; }
 
 private:
     QString device_;
     QString reason_;
+    bool lineSent_;
 };
 
 // The program is closing: the waiting handler must stop and touch nothing more.

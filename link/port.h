@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/device_name.h"
+
 #include <QObject>
 #include <QString>
 
@@ -29,7 +31,7 @@ public:
     // Names the device of the next opens outside the numbering (an address the operator typed),
     // until SetPortNumber picks a number again. Refused while open, and by a port that reaches
     // only its own numbers (the in-process units of --demo).
-    virtual bool SetDevice(const QString& /*device*/) { return false; }
+    virtual bool SetDevice(const DeviceName& /*device*/) { return false; }
     virtual bool SetOpen(bool open) = 0; // opens with the fixed line settings, or closes
     virtual bool IsOpen() const = 0;
     virtual bool WriteText(const QString& text) = 0; // queues the bytes, returns at once
@@ -45,8 +47,11 @@ public:
     // True when the last failed open was refused for lack of permission.
     virtual bool openRefusedForPermission() const = 0;
     // True when the last failed open was refused because the far end serves another client
-    // (a terminal server's busy port).
+    // (a terminal server's busy port), or the line was lost for that reason right after it.
     virtual bool openRefusedAsHeld() const { return false; }
+    // True when the last open or loss found the far end speaking another protocol than the
+    // device's name says (a Telnet server behind tcp://): nothing answers there as named.
+    virtual bool speaksOtherProtocol() const { return false; }
 
     // How much later than on a serial port a reply arrives (a network's round trip), known
     // once open; the exchange waits this much longer.

@@ -1,6 +1,5 @@
 #include "link/port_map.h"
 
-#include "net/line_address.h"
 #include "serial/system_ports.h"
 
 #include <QSerialPortInfo>
@@ -74,12 +73,12 @@ PortMap PortMap::listed()
     for (const QString& name : systemOrder(names)) {
         if (number > kLastPortNumber)
             break;
-        map.devices_.insert(number++, name);
+        map.devices_.insert(number++, DeviceName::serial(name));
     }
     return map;
 }
 
-PortMap PortMap::pinned(QMap<int, QString> devices)
+PortMap PortMap::pinned(QMap<int, DeviceName> devices)
 {
     PortMap map;
     map.devices_ = std::move(devices);
@@ -88,7 +87,7 @@ PortMap PortMap::pinned(QMap<int, QString> devices)
 
 std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QString* error)
 {
-    QMap<int, QString> devices;
+    QMap<int, DeviceName> devices;
     for (const QString& value : values) {
         const qsizetype equals = value.indexOf(u'=');
         bool isNumber = false;
@@ -104,7 +103,8 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
             return std::nullopt;
         }
         QString wrongAddress;
-        if (isLineAddress(device) && !parseLineAddress(device, &wrongAddress)) {
+        const std::optional<DeviceName> name = DeviceName::fromText(device, &wrongAddress);
+        if (!name) {
             if (error)
                 *error = QStringLiteral("--port %1: %2").arg(value, wrongAddress);
             return std::nullopt;
@@ -114,10 +114,10 @@ std::optional<PortMap> PortMap::fromPortOptions(const QStringList& values, QStri
             if (error)
                 *error = QStringLiteral("--port gives port number %1 twice (\"%1=%2\" and \"%3\")")
                              .arg(number)
-                             .arg(devices.value(number), value);
+                             .arg(devices.value(number).text(), value);
             return std::nullopt;
         }
-        devices.insert(number, device);
+        devices.insert(number, *name);
     }
     return pinned(devices);
 }
@@ -127,12 +127,12 @@ PortMap PortMap::refreshed() const
     return kind_ == Kind::Listed ? listed() : *this;
 }
 
-QString PortMap::deviceFor(int number) const
+DeviceName PortMap::deviceFor(int number) const
 {
     if (number < kFirstPortNumber || number > kLastPortNumber)
         return {};
     if (kind_ == Kind::Numbered)
-        return QStringLiteral("COM%1").arg(number);
+        return DeviceName::serial(QStringLiteral("COM%1").arg(number));
     return devices_.value(number);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/device_name.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -21,8 +23,8 @@ public:
     static PortMap numbered();
     // The numbers handed out to the devices QSerialPortInfo lists, in systemOrder().
     static PortMap listed();
-    static PortMap pinned(QMap<int, QString> devices);
-    // Parses "N=DEVICE" values as given with --port; nullopt and a reason when one is wrong
+    static PortMap pinned(QMap<int, DeviceName> devices);
+    // Reads "N=DEVICE" values as given with --port; nullopt and a reason when one is wrong
     // (a malformed network address among them) or a number is given twice.
     static std::optional<PortMap> fromPortOptions(const QStringList& values, QString* error);
 
@@ -30,8 +32,8 @@ public:
     // map stays as it is.
     PortMap refreshed() const;
 
-    // The empty string when no device has that number.
-    QString deviceFor(int number) const;
+    // Empty when no device has that number.
+    DeviceName deviceFor(int number) const;
 
     // The numbers that stand for a device, ascending; on Windows the COM ports the system
     // lists.
@@ -48,7 +50,7 @@ public:
 private:
     enum class Kind { Numbered, Listed, Pinned };
     Kind kind_ = Kind::Pinned;
-    QMap<int, QString> devices_;
+    QMap<int, DeviceName> devices_;
 };
 
 } // namespace tarvex::link

@@ -1,5 +1,8 @@
 #include "net/com_port_negotiation.h"
 
+#include "line/line_settings.h"
+#include "net/server_quirks.h"
+
 #include <QtEndian>
 
 #include <array>
@@ -28,23 +31,59 @@ QByteArray bigEndian32(quint32 value)
 }
 
 constexpr int kSettings = 5;
-constexpr int kQuestions = 3;
+constexpr int kQuestions = quirks::kRoundTripQuestions;
 
 QByteArray byte(int value)
 {
     return QByteArray(1, char(value));
 }
 
+// The values of RFC 2217's SET-PARITY, SET-STOPSIZE and SET-CONTROL.
+int parityValue(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Odd:
+        return 2;
+    case LineSettings::Parity::Even:
+        return 3;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return 1;
+}
+
+int stopSizeValue(LineSettings::StopBits stopBits)
+{
+    return stopBits == LineSettings::StopBits::Two ? 2 : 1;
+}
+
+int flowControlValue(LineSettings::FlowControl flowControl)
+{
+    switch (flowControl) {
+    case LineSettings::FlowControl::Software:
+        return 2;
+    case LineSettings::FlowControl::Hardware:
+        return 3;
+    case LineSettings::FlowControl::None:
+        break;
+    }
+    return 1;
+}
+
 const std::array<Request, kSettings + kQuestions>& requests()
 {
-    static const QByteArray baud = bigEndian32(9600);
+    static const QByteArray baud = bigEndian32(kUnitLine.baudRate);
     static const QByteArray current = bigEndian32(0); // asks for the current baud rate
+    static const QByteArray dataSize = byte(kUnitLine.dataBits);
+    static const QByteArray parity = byte(parityValue(kUnitLine.parity));
+    static const QByteArray stopSize = byte(stopSizeValue(kUnitLine.stopBits));
+    static const QByteArray control = byte(flowControlValue(kUnitLine.flowControl));
     static const std::array<Request, kSettings + kQuestions> table{{
         {1, baud, baud, "baud rate"},
-        {2, byte(8), byte(8), "data size"},
-        {3, byte(1), byte(1), "parity"},       // 1: none
-        {4, byte(1), byte(1), "stop size"},    // 1: one stop bit
-        {5, byte(1), byte(1), "flow control"}, // 1: none
+        {2, dataSize, dataSize, "data size"},
+        {3, parity, parity, "parity"},
+        {4, stopSize, stopSize, "stop size"},
+        {5, control, control, "flow control"},
         {1, current, baud, "baud rate"},
         {1, current, baud, "baud rate"},
         {1, current, baud, "baud rate"},
@@ -128,10 +167,25 @@ QByteArray ComPortNegotiation::onOption(quint8 verb, quint8 option)
     return answer + nextRequest();
 }
 
-bool ComPortNegotiation::optionsAgreed() const
+bool ComPortNegotiation::binaryBothWays() const
 {
-    return agreed_.contains(key(kDo, kBinary)) && agreed_.contains(key(kWill, kBinary)) &&
-           agreed_.contains(key(kDo, kComPort));
+    return agreed_.contains(key(kDo, kBinary)) && agreed_.contains(key(kWill, kBinary));
+}
+
+bool ComPortNegotiation::isDone() const
+{
+    return answered_ == requestCount() && binaryBothWays();
+}
+
+// Every answer is in, so a direction of binary still without a word is one the server passed
+// over (server_quirks.h).
+void ComPortNegotiation::checkBinaryAnswered()
+{
+    if (answered_ != requestCount() || binaryBothWays())
+        return;
+    refusal_ = agreed_.contains(key(kDo, kBinary))
+                   ? QStringLiteral("the server never agreed to send binary (Telnet BINARY)")
+                   : QStringLiteral("the server never agreed to take binary (Telnet BINARY)");
 }
 
 void ComPortNegotiation::onAnswer(const Event& event)
@@ -148,11 +202,13 @@ void ComPortNegotiation::onAnswer(const Event& event)
         return;
     }
     ++answered_;
+    checkBinaryAnswered();
 }
 
 QByteArray ComPortNegotiation::nextRequest()
 {
-    if (!refusal_.isEmpty() || !optionsAgreed() || sent_ > answered_ || isDone())
+    if (!refusal_.isEmpty() || !agreed_.contains(key(kDo, kComPort)) || sent_ > answered_ ||
+        sent_ == requestCount())
         return {};
     const Request& next = requests()[size_t(sent_++)];
     return subnegotiation(kComPort, char(next.command) + next.value);

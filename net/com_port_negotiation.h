@@ -9,13 +9,12 @@
 namespace tarvex::link {
 
 // The client's side of opening a COM-PORT line (RFC 2217), without I/O: binary transmission
-// both ways and the COM-PORT option, then the unit's line settings (9600 baud, 8 data bits,
-// no parity, 1 stop bit, no flow control) one request at a time, each checked against the
+// both ways and the COM-PORT option, then the unit's line settings (kUnitLine: 9600 8N1, no
+// flow control) one request at a time, each checked against the
 // server's answer, then a few questions for the baud rate that change nothing: their answers
-// time the network's round trip. (The first setting's answer also waits for the server to
-// set up its device: ser2net takes some 50 ms there on a pseudo-terminal.)
-// DTR and RTS are never asked for: a server in front of a device without modem lines (ser2net
-// on a pseudo-terminal) never answers that request.
+// time the network's round trip. What servers do beyond RFC 2217 and how this meets it
+// (a slow first setting, no answer for DTR and RTS, silence about one direction of binary)
+// is listed in server_quirks.h.
 class ComPortNegotiation
 {
 public:
@@ -25,7 +24,8 @@ public:
     // Takes what the server said; returns what to send now (answers, the next request).
     QByteArray take(const telnet::Event& event);
 
-    bool isDone() const { return answered_ == requestCount(); }
+    // Every request answered as asked, and binary agreed both ways.
+    bool isDone() const;
     // Why the server's answers will not do; empty while they do.
     const QString& refusal() const { return refusal_; }
     // The requests sent and answered so far, for timing each round trip.
@@ -39,7 +39,8 @@ private:
     QByteArray onOption(quint8 verb, quint8 option);
     void onAnswer(const telnet::Event& event);
     QByteArray nextRequest();
-    bool optionsAgreed() const;
+    bool binaryBothWays() const;
+    void checkBinaryAnswered();
 
     QSet<int> agreed_;    // verb * 256 + option of each agreement received (DO or WILL)
     QSet<int> sentVerbs_; // the verbs of ours already sent, so none is sent twice

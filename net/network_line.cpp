@@ -1,5 +1,8 @@
 #include "net/network_line.h"
 
+#include "line/received_text.h"
+#include "net/server_quirks.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -14,13 +17,11 @@ using namespace std::chrono_literals;
 constexpr auto kConnectWithin = 5s;
 constexpr auto kSshConnectWithin = 15s; // a login first, maybe through jump hosts
 constexpr auto kNegotiateWithin = 10s;
-// A terminal server that refuses a client (ser2net: "Port already in use") says so and closes
-// at once; a raw TCP line listens this long past its round trip for that.
-constexpr auto kSettle = 50ms;
-// A server holds its port for a moment after a client left (the end of the old connection is
-// still on its way): try again briefly before calling the port busy.
-constexpr auto kHeldRetryFor = 2s;
-constexpr auto kHeldRetryPause = 200ms;
+
+// A reply is under 100 bytes; a line that holds far more unasked is no unit's, and what it
+// holds is bounded, whatever the server sends.
+constexpr qsizetype kMostHeld = 4096;
+constexpr qsizetype kOpeningKept = 256;
 
 // The loop's codes, distinct from the 0 of a quitting application.
 constexpr int kDone = 1;
@@ -51,24 +52,21 @@ NetworkLine::~NetworkLine()
     abortWaits();
 }
 
-bool NetworkLine::open(const QString& name)
+bool NetworkLine::open(const LineAddress& address)
 {
     aborted_ = false;
     held_ = false;
+    address_ = address.text;
     if (open_)
         return fail(QStringLiteral("the line is already open"));
-    QString reason;
-    const std::optional<LineAddress> address = parseLineAddress(name, &reason);
-    if (!address)
-        return fail(reason);
-    address_ = name;
     QElapsedTimer since;
     since.start();
-    while (!attempt(*address)) {
-        if (!held_ || aborted_ || std::chrono::milliseconds(since.elapsed()) >= kHeldRetryFor)
+    while (!attempt(address)) {
+        if (!held_ || aborted_ ||
+            std::chrono::milliseconds(since.elapsed()) >= quirks::kHeldRetryFor)
             return false;
         const QString heldReason = error_;
-        if (!pause(kHeldRetryPause))
+        if (!pause(quirks::kHeldRetryPause))
             return false;
         error_ = heldReason;
     }
@@ -83,6 +81,11 @@ bool NetworkLine::attempt(const LineAddress& address)
     negotiation_ = {};
     held_ = false;
     socketFailed_ = false;
+    refused_ = false;
+    speaksTelnet_ = false;
+    opening_.clear();
+    lastRawByte_ = 0;
+    awaitingReply_ = false;
     if (!connectTo(address))
         return false;
     if (!(telnet_ ? negotiate() : settle(address))) {
@@ -105,8 +108,10 @@ bool NetworkLine::connectTo(const LineAddress& address)
     const Waited waited = waitFor([this] { return socket_.isConnected(); }, bound);
     // The handshake takes one round trip: the raw line's delay, unless measured otherwise.
     delay_ = wholeMilliseconds(socket_.handshakeNanoseconds());
-    if (waited == Waited::Done)
+    if (waited == Waited::Done) {
+        connection_.start();
         return true;
+    }
     socket_.close();
     if (waited == Waited::TimedOut)
         return fail(QStringLiteral("no answer to the connection within %1").arg(seconds(bound)));
@@ -132,9 +137,11 @@ bool NetworkLine::negotiate()
     const Waited waited = waitFor(
         [this] {
             return negotiation_.isDone() || !negotiation_.refusal().isEmpty() ||
-                   decoder_.isBroken();
+                   decoder_.isBroken() || refused_;
         },
         kNegotiateWithin);
+    if (refused_)
+        return false;
     if (waited != Waited::Done)
         return endedEarly(waited, QStringLiteral("the Telnet COM-PORT negotiation"));
     if (decoder_.isBroken())
@@ -146,7 +153,10 @@ bool NetworkLine::negotiate()
 
 bool NetworkLine::settle(const LineAddress& address)
 {
-    const Waited waited = waitFor([] { return false; }, kSettle + address.delay.value_or(delay_));
+    const Waited waited = waitFor([this] { return refused_; },
+                                  quirks::kBusyTextWithin + address.delay.value_or(delay_));
+    if (refused_)
+        return false;
     return waited == Waited::TimedOut || endedEarly(waited, QStringLiteral("the connection"));
 }
 
@@ -159,11 +169,11 @@ bool NetworkLine::endedEarly(Waited waited, const QString& during)
     if (waited == Waited::TimedOut)
         return fail(QStringLiteral("no answer to %1 within %2 (a raw TCP port? then tcp://)")
                         .arg(during, seconds(kNegotiateWithin)));
-    if (received_.contains("in use")) {
+    const QByteArray said = telnet_ ? received_ : opening_; // Telnet's own bytes say nothing
+    if (said.contains(quirks::kBusyText)) {
         held_ = true;
-        return fail(
-            QStringLiteral("the terminal server's port is in use by another client (\"%1\")")
-                .arg(QString::fromLatin1(received_.trimmed())));
+        return fail(QStringLiteral("the terminal server's port is in use by another client (%1)")
+                        .arg(quotedExcerpt(said.trimmed())));
     }
     return fail(QStringLiteral("the server closed %1 at once").arg(during));
 }
@@ -232,15 +242,18 @@ bool NetworkLine::write(const QByteArray& bytes)
         return fail(QStringLiteral("the line is not open"));
     if (!socket_.write(telnet_ ? telnet::escaped(bytes) : bytes))
         return fail(socket_.errorString());
+    awaitingReply_ = true;
     if (delayPending_)
         replyClock_.start();
     return true;
 }
 
+// A lost connection still gives what came before its end, once.
 std::optional<QByteArray> NetworkLine::readAll()
 {
-    if (!open_)
+    if (!open_ && received_.isEmpty())
         return std::nullopt;
+    awaitingReply_ = false;
     QByteArray bytes;
     bytes.swap(received_);
     return bytes;
@@ -255,10 +268,13 @@ bool NetworkLine::fail(const QString& reason)
 void NetworkLine::onReceived()
 {
     const QByteArray bytes = socket_.readAll();
+    const bool connectionStart = opening_.isEmpty();
+    if (opening_.size() < kOpeningKept)
+        opening_ += bytes.left(kOpeningKept - opening_.size());
     if (telnet_)
         takeTelnet(bytes);
     else
-        received_ += bytes;
+        takeRaw(bytes, connectionStart);
     if (open_ && delayPending_ && replyClock_.isValid() && !bytes.isEmpty()) {
         delay_ = wholeMilliseconds(replyClock_.nsecsElapsed());
         delayPending_ = false;
@@ -266,11 +282,63 @@ void NetworkLine::onReceived()
     }
 }
 
+// A Telnet server negotiates at once, and never answers in a unit's place: its commands at the
+// start of the connection, or while no reply is due, mean the address should say rfc2217://.
+// They end the line before anything is written that its Telnet would take for a command.
+void NetworkLine::takeRaw(const QByteArray& bytes, bool connectionStart)
+{
+    const bool unprompted = !awaitingReply_ || connectionStart;
+    const QByteArray seen = lastRawByte_ + bytes;
+    lastRawByte_ = bytes.isEmpty() ? lastRawByte_ : bytes.back();
+    if (unprompted && telnet::holdsNegotiation(seen)) {
+        speaksTelnet_ = true;
+        refuse(QStringLiteral("this port speaks Telnet: use %1").arg(telnetAdvice()));
+        return;
+    }
+    hold(bytes);
+}
+
+QString NetworkLine::telnetAdvice() const
+{
+    QString advice = address_;
+    advice.replace(0, int(address_.indexOf(QStringLiteral("://"))), QStringLiteral("rfc2217"));
+    return advice;
+}
+
+void NetworkLine::hold(const QByteArray& data)
+{
+    if (!open_ && refused_)
+        return;
+    if (received_.size() + data.size() <= kMostHeld) {
+        received_ += data;
+        return;
+    }
+    received_ += data.left(kMostHeld - received_.size());
+    refuse(QStringLiteral("the line sends far more than a unit would (over %1 bytes unasked)")
+               .arg(kMostHeld));
+}
+
+// The line will not do: during the open the open fails, afterwards the line is lost; either
+// way once, and nothing more is read from it.
+void NetworkLine::refuse(const QString& reason)
+{
+    if (open_) {
+        lose(reason);
+        return;
+    }
+    refused_ = true;
+    socket_.close();
+    fail(reason);
+}
+
 // Telnet never reaches the data; the server's requests are answered as they come, during the
 // open and after it, and each answer to a line-settings request times a round trip.
 void NetworkLine::takeTelnet(const QByteArray& bytes)
 {
-    received_ += decoder_.feed(bytes);
+    const bool wasOpen = open_;
+    hold(decoder_.feed(bytes));
+    if (refused_ || (wasOpen && !open_)) // a flood ended the line
+        return;
     QByteArray answers;
     for (const telnet::Event& event : decoder_.takeEvents()) {
         const int answered = negotiation_.answersReceived();
@@ -295,6 +363,15 @@ void NetworkLine::onFailed()
     onReceived(); // what came before the end is still data
     if (!open_) {
         socketFailed_ = true;
+        return;
+    }
+    // Behind a slow path a busy server's refusal, a round trip after the connection, comes
+    // after a raw line's open (a Telnet line's negotiation waits for it).
+    if (!telnet_ && opening_.contains(quirks::kBusyText) &&
+        std::chrono::milliseconds(connection_.elapsed()) < quirks::kBusyTextLateWithin) {
+        held_ = true;
+        lose(QStringLiteral("the terminal server's port is in use by another client (%1)")
+                 .arg(quotedExcerpt(opening_.trimmed())));
         return;
     }
     lose(socket_.error() == StreamSocket::Error::RemoteClosed

@@ -26,7 +26,7 @@ public:
     explicit NetworkLine(QObject* parent = nullptr);
     ~NetworkLine() override;
 
-    bool open(const QString& name) override;
+    bool open(const LineAddress& address);
     void close() override;
     bool isOpen() const override { return open_; }
     bool write(const QByteArray& bytes) override;
@@ -34,6 +34,7 @@ public:
     QString errorString() const override { return error_; }
     bool openRefusedForPermission() const override { return !open_ && socket_.refusedLogin(); }
     bool openRefusedAsHeld() const override { return held_; }
+    bool speaksOtherProtocol() const override { return speaksTelnet_; }
     std::chrono::milliseconds replyDelay() const override { return delay_; }
     QString replyDelaySource() const override { return delaySource_; }
     bool replyDelayPending() const override { return open_ && delayPending_; }
@@ -54,24 +55,34 @@ private:
     void onReceived();
     void onFailed();
     void takeTelnet(const QByteArray& bytes);
+    void takeRaw(const QByteArray& bytes, bool connectionStart);
+    void hold(const QByteArray& data);
+    void refuse(const QString& reason);
     void lose(const QString& reason);
+    QString telnetAdvice() const;
 
     LineTransport socket_;
     bool telnet_ = false;
     telnet::Decoder decoder_;
     ComPortNegotiation negotiation_;
     QElapsedTimer requestClock_; // since the last line-settings request went out
+    QElapsedTimer connection_;   // since the connection was made
     std::chrono::milliseconds delay_{0};
     QString delaySource_;
     bool delayPending_ = false; // timed by the first reply: from the write to its first byte
     QElapsedTimer replyClock_;  // since the write that the pending delay is timed from
-    QByteArray received_;       // data, Telnet taken out, not yet read
-    QString address_;
+    QByteArray received_;        // data, Telnet taken out, not yet read; bounded
+    QByteArray opening_;         // the connection's first bytes: what a server says at once
+    char lastRawByte_ = 0;       // of a raw line, so that a command split across reads is seen
+    bool awaitingReply_ = false; // written, and not read since
+    QString address_;            // as written, for the advice of a refusal
     QString error_;
     QEventLoop* loop_ = nullptr;
     bool open_ = false;
     bool held_ = false;
     bool socketFailed_ = false; // during the open, before it counts as a loss
+    bool refused_ = false;      // during the open: the line will not do (flood, Telnet)
+    bool speaksTelnet_ = false;
     bool aborted_ = false;
 };
 

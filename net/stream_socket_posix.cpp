@@ -9,13 +9,13 @@
 namespace tarvex::link {
 namespace {
 
-// A peer that vanishes without a word (a powered-off server, a dropped mobile link) is noticed
-// after about 25 idle seconds, and data it never acknowledges fails the line after 10 seconds,
-// rather than after the system's two hours and quarter of an hour.
-constexpr int kKeepIdleSeconds = 10;
-constexpr int kKeepIntervalSeconds = 5;
+// The dead-peer time of stream_socket.h: the idle time, then three probes.
 constexpr int kKeepProbes = 3;
-constexpr unsigned kUnacknowledgedMs = 10000;
+constexpr int kKeepIdleSeconds = int(kKeepAliveIdle.count());
+constexpr int kKeepIntervalSeconds = int((kDeadPeerAfter - kKeepAliveIdle).count()) / kKeepProbes;
+constexpr unsigned kUnacknowledgedMs =
+    unsigned(std::chrono::milliseconds(kUnacknowledgedFor).count());
+static_assert(kKeepIdleSeconds + kKeepProbes * kKeepIntervalSeconds == kDeadPeerAfter.count());
 
 void tuneKeepalive(qintptr descriptor)
 {

@@ -21,10 +21,20 @@ namespace tarvex::link {
 namespace {
 
 constexpr int kReadChunk = 4096;
-// A peer gone while the line is idle (a rebooted terminal server, a cut WAN) is noticed after
-// about 30 s of silence and ten unanswered probes 5 s apart, instead of Windows' two hours.
-constexpr ULONG kKeepAliveIdleMs = 30000;
-constexpr ULONG kKeepAliveIntervalMs = 5000;
+// What one network event takes at most: a server that floods the line never keeps the program
+// from its event loop, nor fills memory, between two looks at what arrived. (Each recv
+// re-enables FD_READ, so the rest is taken on the next event.)
+constexpr int kChunksPerEvent = 16;
+// The dead-peer time of stream_socket.h: the idle time, then the ten probes Windows always sends
+// (since Vista; SIO_KEEPALIVE_VALS sets their spacing, not their number).
+constexpr ULONG kKeepAliveProbes = 10;
+constexpr ULONG kKeepAliveIdleMs = ULONG(std::chrono::milliseconds(kKeepAliveIdle).count());
+constexpr ULONG kKeepAliveIntervalMs =
+    ULONG(std::chrono::milliseconds(kDeadPeerAfter - kKeepAliveIdle).count()) / kKeepAliveProbes;
+// TCP_MAXRT of ws2ipdef.h (Windows Vista on), which MinGW's headers lack: how long unacknowledged
+// data is sent again before the connection fails, in seconds.
+constexpr int kTcpMaxRetransmitSeconds = 5;
+constexpr DWORD kUnacknowledgedSeconds = DWORD(kUnacknowledgedFor.count());
 // Winsock has no code for an orderly close by the far end; this one says just that.
 constexpr int kClosedByPeer = WSAEDISCON;
 
@@ -98,6 +108,9 @@ void tune(SOCKET handle)
     if (WSAIoctl(handle, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &returned,
                  nullptr, nullptr) != 0)
         setsockopt(handle, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+    setsockopt(handle, IPPROTO_TCP, kTcpMaxRetransmitSeconds,
+               reinterpret_cast<const char*>(&kUnacknowledgedSeconds),
+               sizeof kUnacknowledgedSeconds);
 }
 
 // The way back from the resolver's thread: owner is cleared, under the lock, when the attempt is
@@ -277,11 +290,12 @@ public:
         emit q->connected();
     }
 
-    // Takes every byte that has arrived: 0 when none is left, else why the line ended.
+    // Takes the bytes that have arrived, up to kChunksPerEvent chunks: 0 when none is left or the
+    // rest waits for the next event, else why the line ended.
     int receive()
     {
         char chunk[kReadChunk];
-        for (;;) {
+        for (int chunks = 0; chunks < kChunksPerEvent; ++chunks) {
             const int count = recv(handle, chunk, kReadChunk, 0);
             if (count > 0) {
                 incoming.append(chunk, count);
@@ -292,6 +306,7 @@ public:
             const int code = WSAGetLastError();
             return code == WSAEWOULDBLOCK ? 0 : code;
         }
+        return 0;
     }
 
     // 0 when all is sent or the rest waits for FD_WRITE, else why the line ended.

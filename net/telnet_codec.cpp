@@ -25,6 +25,16 @@ QByteArray escaped(const QByteArray& data)
     return out;
 }
 
+bool holdsNegotiation(const QByteArray& bytes)
+{
+    for (qsizetype at = 0; at + 1 < bytes.size(); ++at) {
+        const quint8 next = quint8(bytes.at(at + 1));
+        if (quint8(bytes.at(at)) == kIac && (isOptionVerb(next) || next == kSb))
+            return true;
+    }
+    return false;
+}
+
 QByteArray command(quint8 verb, quint8 option)
 {
     QByteArray bytes;

@@ -33,6 +33,10 @@ struct Event
 QByteArray escaped(const QByteArray& data);
 
 QByteArray command(quint8 verb, quint8 option);
+
+// Whether bytes read as raw data hold a Telnet negotiation: IAC followed by WILL, WONT, DO,
+// DONT or SB. A unit never sends that unasked; a Telnet server does at once.
+bool holdsNegotiation(const QByteArray& bytes);
 QByteArray subnegotiation(quint8 option, const QByteArray& payload);
 
 // Splits what arrives into data and events, across reads: a command may end in the next one.

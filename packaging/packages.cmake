@@ -22,10 +22,18 @@ tarvex-cli reads the configuration of the Tarvex power-supply alert unit
 (phone numbers, event switches, text messages) over a serial line into a
 versioned JSON file, compares it, and applies such a file idempotently, with
 stable exit codes and JSON results for scripts and orchestrators. An Ansible
-module and example playbook drive it on many PCs.
+module and example playbooks drive it on many PCs, and an hourly systemd
+timer, not enabled on installation, keeps a register of sites in git.
 
 tarvex-sim, a simulated unit on a pseudo-terminal, is included for trials
 and tests. Needs no display.")
+
+# tarvex-cli fleet keeps the register of sites with the git program; the rest of tarvex-cli
+# works without it.
+set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "git")
+# The backup timer's user, made at installation rather than at the next boot.
+set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/systemd/postinst)
+set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_CONFIGURATOR_PACKAGE_NAME tarvex-configurator)
 set(CPACK_DEBIAN_CONFIGURATOR_PACKAGE_SECTION electronics)

@@ -55,6 +55,17 @@ bool holdsEnd(const QString& reply, QChar end)
     return reply.indexOf(end, kSlotPosition) >= 0;
 }
 
+// Whether a reading by rule may use the field first..last: a strict one needs the whole field
+// and only the line end after it; a lenient one takes that too, or any reply whose line end has
+// come (from the field on), whatever the field holds.
+bool isWhole(const QString& reply, Rule rule, int first, int last, bool (*allowed)(QChar))
+{
+    if (wholeField(reply, first, last, allowed))
+        return true;
+    const QString rest = reply.mid(first - 1);
+    return rule == Rule::Lenient && std::any_of(rest.begin(), rest.end(), isLineEnd);
+}
+
 } // namespace
 
 QString field(const QString& reply, int first, int last)
@@ -78,8 +89,7 @@ QString identityShown(const QString& reply)
 Reading<int> phoneCountReading(const QString& reply, Rule rule)
 {
     if (!beginsAs(reply, u'N') ||
-        (rule == Rule::Strict &&
-         !wholeField(reply, kCountPosition, kCountPosition, isSlotCharacter)))
+        !isWhole(reply, rule, kCountPosition, kCountPosition, isSlotCharacter))
         return faultOf(reply);
     const QString count = field(reply, kCountPosition, kCountPosition);
     return count.isEmpty() ? 0 : slotNumber(count.front());
@@ -87,17 +97,14 @@ Reading<int> phoneCountReading(const QString& reply, Rule rule)
 
 Reading<EventMask> eventMaskReading(const QString& reply, Rule rule)
 {
-    if (!beginsAs(reply, u'E') ||
-        (rule == Rule::Strict && !wholeField(reply, kMaskFirst, kMaskLast, isFlagCharacter)))
+    if (!beginsAs(reply, u'E') || !isWhole(reply, rule, kMaskFirst, kMaskLast, isFlagCharacter))
         return faultOf(reply);
     return maskFromText(field(reply, kMaskFirst, kMaskLast));
 }
 
-Reading<QString> phoneNumberReading(const QString& reply, int slot, Rule rule)
+Reading<QString> phoneNumberReading(const QString& reply, int slot)
 {
-    const bool strict = rule == Rule::Strict;
-    if (!beginsAs(reply, u'P', strict ? std::optional(slotCharacter(slot)) : std::nullopt) ||
-        (strict && !holdsEnd(reply, kCarriageReturn)))
+    if (!beginsAs(reply, u'P', slotCharacter(slot)) || !holdsEnd(reply, kCarriageReturn))
         return faultOf(reply);
     return cutAtControl(field(reply, kPhoneFirst, kPhoneLast));
 }

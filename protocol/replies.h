@@ -12,10 +12,11 @@ namespace tarvex::protocol {
 
 inline constexpr int kIdentityLength = 7;
 
-// How far a reading trusts a reply. The window's Upload is lenient, as it always was: a reply
-// that begins with the expected letter is used as far as it reaches. A program that must not
-// guess is strict: only the whole reply to exactly what was asked is a value, because a reply
-// cut by the wait, or the late rest of an earlier one, must never pass for the unit's value.
+// How far a reading trusts a reply. Either rule reads only a whole reply, because a reply cut by
+// the wait must never pass for the unit's value: its line end has come, or every character of
+// its value has. The window's Upload is lenient about what a whole reply holds: it is used as
+// far as it reaches. A program that must not guess is strict: only exactly what was asked is a
+// value.
 enum class Rule { Lenient, Strict };
 
 // Characters first..last (1-based, inclusive) that exist; possibly none.
@@ -25,15 +26,17 @@ bool isIdentity(const QString& reply); // characters 1..3 are exactly "KTX"
 // Characters 1..7, up to the first control character.
 QString identityShown(const QString& reply);
 
-// Lenient: "N" + a slot character, 0..10; a missing or unknown character reads 0.
-// Strict: exactly "N" + a slot character, then nothing but the line end.
+// Strict: exactly "N" + a slot character, then nothing but the line end (CR or LF). Lenient:
+// that, or "N" and a line end after it; a missing or unknown character then reads 0.
 Reading<int> phoneCountReading(const QString& reply, Rule rule);
-// Lenient: "E" + up to eight flags; only "0" unticks, so a missing flag ticks.
-// Strict: exactly "E" + eight "0" or "1", then nothing but the line end.
+// Strict: exactly "E" + eight "0" or "1", then nothing but the line end. Lenient: that, or "E"
+// and a line end after it, with up to eight flags before it; only "0" unticks, so a missing flag
+// ticks.
 Reading<EventMask> eventMaskReading(const QString& reply, Rule rule);
-// Lenient: "P", any character, then up to ten characters up to the first control character.
-// Strict: the same number, but character 2 is the slot asked for and the closing CR is there.
-Reading<QString> phoneNumberReading(const QString& reply, int slot, Rule rule);
+// "P", the slot asked for, the closing CR: the number is up to ten characters up to the first
+// control character. One rule for every program: the reply of another slot is never this
+// slot's number, and a nine-digit number is still what the unit holds.
+Reading<QString> phoneNumberReading(const QString& reply, int slot);
 // Strict only: "M" + the slot's digit, the text, the closing NUL; the text as it travels.
 Reading<QString> messageReading(const QString& reply, int slot);
 

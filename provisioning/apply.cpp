@@ -1,7 +1,11 @@
 #include "provisioning/apply.h"
 
 #include "files/bounded_read.h"
+#include "link/link_errors.h"
 #include "provisioning/unit_session.h"
+
+#include <algorithm>
+#include <optional>
 
 namespace tarvex::provisioning {
 namespace {
@@ -33,10 +37,12 @@ void takeWritten(UnitValues& unit, const ManagedConfiguration& file, const Item&
 QList<Item> writeAndReadBack(UnitSession& session, const QList<Item>& items,
                              const ManagedConfiguration& file, UnitValues& unit)
 {
-    const qsizetype before = session.written().size();
+    const qsizetype before = session.writes().size();
     const auto takeAcknowledged = [&] {
-        for (const Item& item : session.written().mid(before))
-            takeWritten(unit, file, item);
+        for (const UnitSession::Write& write : session.writes().mid(before)) {
+            if (write.answered)
+                takeWritten(unit, file, write.item);
+        }
     };
     try {
         session.write(items, file, unit);
@@ -54,21 +60,57 @@ QString otherIdentityOf(const ManagedConfiguration& file, const QString& unitIde
     return file.identity.isEmpty() || file.identity == unitIdentity ? QString() : file.identity;
 }
 
-// Splits the planned changes into those the unit took and those never sent.
-void sortBySent(const QList<Item>& acknowledged, ApplyOutcome& outcome)
+// Sorts the planned changes by the last write of their item: answered, sent unanswered (the
+// unit may hold it), or never sent.
+void sortBySent(const QList<UnitSession::Write>& writes, ApplyOutcome& outcome)
 {
-    for (const Change& change : std::as_const(outcome.differences))
-        (acknowledged.contains(change.item) ? outcome.written : outcome.notSent) << change;
+    for (const Change& change : std::as_const(outcome.differences)) {
+        const auto last = std::find_if(writes.crbegin(), writes.crend(), [&](const auto& write) {
+            return write.item == change.item;
+        });
+        if (last == writes.crend())
+            outcome.notSent << change;
+        else
+            (last->answered ? outcome.written : outcome.unconfirmed) << change;
+    }
 }
 
-void writeAndVerify(UnitSession& session, const ManagedConfiguration& file, ApplyOutcome& outcome)
+Verdict writeAndVerify(UnitSession& session, const ManagedConfiguration& file,
+                       ApplyOutcome& outcome)
 {
     QList<Item> differing =
         writeAndReadBack(session, itemsToWrite(outcome.differences), file, outcome.unit);
     if (!differing.isEmpty())
         differing = writeAndReadBack(session, differing, file, outcome.unit);
-    if (!differing.isEmpty())
-        outcome.stillDiffering = differences(outcome.unit, file);
+    outcome.written = outcome.differences;
+    if (differing.isEmpty())
+        return verdict::Verified{};
+    outcome.stillDiffering = differences(outcome.unit, file);
+    return verdict::StillDiffering{};
+}
+
+// The verdict of a run that the writes had begun, ended by what; every planned change sorted.
+Verdict endedWhileWriting(const Ending& why, const QList<UnitSession::Write>& writes,
+                          ApplyOutcome& outcome)
+{
+    sortBySent(writes, outcome);
+    if (const auto* lost = std::get_if<LostLine>(&why))
+        return verdict::LineLostWhileWriting{*lost};
+    return verdict::StoppedWhileWriting{std::get<Failure>(why)};
+}
+
+// Reads and, when decide says so, writes; a run that ends early throws a Failure or
+// link::LinkError.
+Verdict readAndWrite(UnitSession& session, const ManagedConfiguration& file,
+                     const WriteDecision& decide, ApplyOutcome& outcome)
+{
+    session.read(itemsManagedBy(file), outcome.unit);
+    outcome.differences = differences(outcome.unit, file);
+    if (outcome.differences.isEmpty())
+        return verdict::AlreadyEqual{};
+    if (!decide(outcome))
+        return verdict::Declined{};
+    return writeAndVerify(session, file, outcome);
 }
 
 } // namespace
@@ -98,11 +140,12 @@ QByteArray fileBytes(const files::BoundedRead& read, const QString& name)
     return read.bytes;
 }
 
-QString problemLines(const QList<Problem>& problems)
+QString problemLines(const QList<Problem>& problems, const PathName& name)
 {
     QStringList lines;
     for (const Problem& problem : problems)
-        lines << problem.text();
+        lines << QStringLiteral("%1: %2").arg(name ? name(problem.path) : problem.path,
+                                              problem.rule);
     return lines.join(u'\n');
 }
 
@@ -111,21 +154,29 @@ ApplyOutcome apply(UnitSession& session, const ManagedConfiguration& file,
 {
     ApplyOutcome outcome;
     outcome.otherIdentity = otherIdentityOf(file, unitIdentity);
-    const qsizetype writtenBefore = session.written().size();
+    const qsizetype writesBefore = session.writes().size();
+    bool writing = false;
+    const auto decideAndNote = [&](const ApplyOutcome& compared) {
+        return writing = decide(compared);
+    };
+    std::optional<Ending> ended;
     try {
-        session.read(itemsManagedBy(file), outcome.unit);
-        outcome.differences = differences(outcome.unit, file);
-        if (outcome.differences.isEmpty() || !decide(outcome))
-            return outcome;
-        outcome.wrote = true;
-        writeAndVerify(session, file, outcome);
-        outcome.written = outcome.differences;
-    } catch (...) {
-        outcome.ended = std::current_exception();
-        if (outcome.wrote)
-            sortBySent(session.written().mid(writtenBefore), outcome);
+        outcome.verdict = readAndWrite(session, file, decideAndNote, outcome);
+        return outcome;
+    } catch (const Failure& failure) {
+        ended = failure;
+    } catch (const link::LinkError& error) {
+        ended = LostLine{error.device(), error.reason()};
     }
+    outcome.verdict = writing
+                          ? endedWhileWriting(*ended, session.writes().mid(writesBefore), outcome)
+                          : Verdict(verdict::FailedBeforeWriting{*ended});
     return outcome;
+}
+
+int writeExchanges(const QList<Change>& differences)
+{
+    return 2 * int(itemsToWrite(differences).size()); // writeAndReadBack: write, then read
 }
 
 bool alwaysWrite(const ApplyOutcome&)

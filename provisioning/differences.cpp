@@ -134,14 +134,14 @@ QString valueText(const QJsonValue& value)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-QByteArray changeLines(const QList<Change>& changes)
+QString changeLines(const QList<Change>& changes, const PathName& name)
 {
-    QByteArray lines;
+    QStringList lines;
     for (const Change& change : changes)
-        lines += QStringLiteral("%1: %2 \u2192 %3\n")
-                     .arg(change.path, valueText(change.before), valueText(change.after))
-                     .toUtf8();
-    return lines;
+        lines << QStringLiteral("%1: %2 \u2192 %3")
+                     .arg(name ? name(change.path) : change.path, valueText(change.before),
+                          valueText(change.after));
+    return lines.join(u'\n');
 }
 
 } // namespace tarvex::provisioning

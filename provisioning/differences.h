@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 // What a unit holds against what a file manages, as items to write. Pure functions.
@@ -30,7 +31,9 @@ QList<Change> differences(const UnitValues& unit, const ManagedConfiguration& fi
 
 // The items that carry the changes, once each, in the order they are written: phone numbers,
 // the test number, messages, the count, then the mask, so that an interrupted run never
-// leaves an event switched on over stale numbers or texts.
+// leaves an event switched on over stale numbers or texts, and a half-written unit never
+// announces numbers it does not hold. This deliberately differs from the window's DownLoad,
+// which keeps the original tool's order (count, numbers, test number, mask).
 QList<Item> itemsToWrite(const QList<Change>& changes);
 
 // The value to write for the mask: the unit's flags, with those the file manages replaced.
@@ -43,7 +46,12 @@ ManagedConfiguration configurationOf(const UnitValues& unit, const QString& iden
 // escapes, a value the unit did not give as "(none)".
 QString valueText(const QJsonValue& value);
 
-// "path: unit → file", one line for each change.
-QByteArray changeLines(const QList<Change>& changes);
+// How a face calls the item at a path of the file format: the command line keeps the path,
+// the window names its control. Empty: the path itself.
+using PathName = std::function<QString(const QString& path)>;
+
+// "item: unit → file", one line for each change, without a line break after the last; the
+// item as name calls its path.
+QString changeLines(const QList<Change>& changes, const PathName& name = {});
 
 } // namespace tarvex::provisioning

@@ -8,4 +8,10 @@ Failure interrupted()
                    QStringLiteral("interrupted; the exchange in flight was completed"));
 }
 
+Failure interruptedConnecting()
+{
+    return Failure(Failure::Kind::Interrupted,
+                   QStringLiteral("interrupted while connecting; nothing was sent"));
+}
+
 } // namespace tarvex::provisioning

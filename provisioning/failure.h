@@ -18,6 +18,7 @@ public:
         LineLost,         // an exchange failed: the device went away or refused a read or write
         NoAnswer,         // the unit stayed silent where a reply was due
         BadReply,         // the unit answered out of turn
+        LateReply,        // over a network the reply came after its wait
         Unencodable,      // a value the unit cannot take got past validation: a fault of ours
         UnreadableFile,
         InvalidFile,
@@ -41,7 +42,9 @@ private:
     QString device_;
 };
 
-// The one failure of a stop on request, wherever it is noticed.
+// The one failure of a stop on request, wherever it is noticed: after the exchange in flight,
+// or while connecting, before anything was sent.
 Failure interrupted();
+Failure interruptedConnecting();
 
 } // namespace tarvex::provisioning

@@ -2,6 +2,8 @@
 
 #include "link/exchange_trace.h"
 #include "link/link.h"
+#include "link/link_errors.h"
+#include "net/line_address.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "provisioning/differences.h"
@@ -14,6 +16,11 @@ namespace {
 
 using Kind = Item::Kind;
 using protocol::Rule;
+using namespace std::chrono_literals;
+
+// Longer than a busy server's refusal or a jittered reply takes to follow the wait over any
+// path a unit is reached over; spent only when a reply is already missing or wrong.
+constexpr auto kLateGrace = 1500ms;
 
 QString itemName(const Item& item)
 {
@@ -69,8 +76,9 @@ QString UnitSession::identify()
     const QString reply = link_.SendAndWait(protocol::identifyQuery());
     report(1, 1);
     if (!protocol::isIdentity(reply))
-        throw Failure(Failure::Kind::NoUnit, QStringLiteral("no unit answered on %1").arg(device_),
-                      device_);
+        failOnReply(Failure(Failure::Kind::NoUnit,
+                            QStringLiteral("no unit answered on %1").arg(device_), device_),
+                    reply, QStringLiteral("identifying the unit"));
     return protocol::identityShown(reply);
 }
 
@@ -93,7 +101,6 @@ void UnitSession::write(const QList<Item>& items, const ManagedConfiguration& fi
     report(0, total);
     for (int done = 0; done < total; ++done) {
         writeItem(items[done], file, unit);
-        written_ << items[done];
         report(done + 1, total);
     }
 }
@@ -113,11 +120,44 @@ template <typename Read> auto UnitSession::ask(const QString& line, const Item& 
     const QString doing = QStringLiteral("reading the %1").arg(itemName(item));
     if (reading.hasValue())
         return reading.value();
+    if (!link_.cm.IsOpen())
+        throw link::LinkError(link_.cm.deviceName(), link_.cm.errorString(), true);
     if (reading.fault() == protocol::ReplyFault::NoAnswer)
-        throw silence(doing, device_);
+        failOnReply(silence(doing, device_), reply, doing);
+    failOnReply(
+        Failure(
+            Failure::Kind::BadReply,
+            QStringLiteral("unexpected reply %1 when %2").arg(link::quotedExcerpt(reply), doing),
+            device_),
+        reply, doing);
+}
+
+// Over a network a reply may come after its wait, and a busy server's refusal after the open:
+// before a missing or wrong reply is called so there, the line is given a moment more. Bytes
+// that come then, or a reply cut before its line end, make it a late reply; a line that ends
+// meanwhile fails as a lost line, which its port names.
+void UnitSession::failOnReply(const Failure& failure, const QString& reply, const QString& doing)
+{
+    if (!link::isLineAddress(device_))
+        throw failure;
+    if (!link_.Linger(kLateGrace))
+        throw link::LinkAborted();
+    const std::optional<QString> late = link_.cm.IsOpen() ? link_.cm.ReadAll() : std::nullopt;
+    if (!late)
+        throw link::LinkError(device_, link_.cm.errorString());
+    const bool cut = !reply.isEmpty() && !reply.endsWith(u'\r');
+    if (late->isEmpty() && !cut)
+        throw failure;
+    const auto address = link::parseLineAddress(device_, nullptr);
+    const bool telnet = address && address->kind == link::LineAddress::Kind::Rfc2217;
     throw Failure(
-        Failure::Kind::BadReply,
-        QStringLiteral("unexpected reply \"%1\" when %2").arg(link::escaped(reply), doing),
+        Failure::Kind::LateReply,
+        QStringLiteral("the reply came late (%1, with a line delay of %2 ms): raise ?delay=MS%3")
+            .arg(doing)
+            .arg(link_.cm.replyDelay().count())
+            .arg(telnet ? QString()
+                        : QStringLiteral(", or use rfc2217://, whose delay is measured end to "
+                                         "end")),
         device_);
 }
 
@@ -137,9 +177,8 @@ void UnitSession::readItem(const Item& item, UnitValues& into)
         break;
     case Kind::Phone:
         into.phones[size_t(slot)] =
-            ask(protocol::phoneRead(slot), item, [slot](const QString& reply) {
-                return protocol::phoneNumberReading(reply, slot, Rule::Strict);
-            });
+            ask(protocol::phoneRead(slot), item,
+                [slot](const QString& reply) { return protocol::phoneNumberReading(reply, slot); });
         break;
     case Kind::Message:
         into.messages[size_t(slot)] = transfer::editorTextFromWire(
@@ -159,9 +198,18 @@ void UnitSession::writeItem(const Item& item, const ManagedConfiguration& file,
             Failure::Kind::Unencodable,
             QStringLiteral("the %1 could not be encoded for the unit").arg(itemName(item)),
             device_);
+    QString answer;
+    try {
+        answer = link_.SendAndWait(*line);
+    } catch (const link::LinkError& error) {
+        if (error.lineSent())
+            writes_.append({item, false});
+        throw;
+    }
+    writes_.append({item, !answer.isEmpty()});
     // A unit that takes no write must not be given the count and the switches after numbers
     // it never took: the writes stop at the first one nothing answers.
-    if (link_.SendAndWait(*line).isEmpty())
+    if (answer.isEmpty())
         throw silence(QStringLiteral("writing the %1").arg(itemName(item)), device_);
 }
 

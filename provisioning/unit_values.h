@@ -31,7 +31,12 @@ void showOn(const UnitValues& unit, transfer::ConfigurationView& view);
 // One thing the unit stores and one command reads or writes.
 struct Item
 {
-    enum class Kind { Phone, Message, Count, Mask }; // the order apply writes them in
+    enum class Kind {
+        Phone,
+        Message,
+        Count,
+        Mask
+    }; // the order apply writes them in (itemsToWrite)
     Kind kind = Kind::Count;
     int slot = 0; // phone slot 0..10 or message slot 0..7
 

@@ -13,6 +13,8 @@ packages+=(librsvg2-bin file lintian desktop-file-utils appstream man-db)
 packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 wine nsis icoutils)
 # The terminal server in front of the simulator for the network line's tests (ss sees it listen).
 packages+=(ser2net iproute2)
+# The register of sites keeps its history with the git program; its tests run real repositories.
+packages+=(git)
 # SSH lines: the system's OpenSSH client; the tests' own sshd in the foreground (the server
 # package's service is never started: see below), and socat to bridge a console server's session
 # to a simulated unit.

@@ -19,7 +19,7 @@ public:
     ~SerialDevice() override;
 
     // name: a path, a name under /dev, or COMN.
-    bool open(const QString& name) override;
+    bool open(const QString& name);
     void close() override;
     bool isOpen() const override;
     bool write(const QByteArray& bytes) override;

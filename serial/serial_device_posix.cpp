@@ -1,19 +1,62 @@
 #include "serial/serial_device.h"
 
+#include "line/line_settings.h"
+
 #include <QSerialPort>
 
 #include <cerrno>
 #include <cstring>
 #include <sys/file.h>
+#include <utility>
 
 namespace tarvex::link {
+namespace {
+
+QSerialPort::Parity parityOf(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::FlowControl flowControlOf(LineSettings::FlowControl flowControl)
+{
+    switch (flowControl) {
+    case LineSettings::FlowControl::Hardware:
+        return QSerialPort::HardwareControl;
+    case LineSettings::FlowControl::Software:
+        return QSerialPort::SoftwareControl;
+    case LineSettings::FlowControl::None:
+        break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+void apply(const LineSettings& settings, QSerialPort& serial)
+{
+    serial.setBaudRate(qint32(settings.baudRate));
+    serial.setDataBits(QSerialPort::DataBits(settings.dataBits));
+    serial.setParity(parityOf(settings.parity));
+    serial.setStopBits(settings.stopBits == LineSettings::StopBits::Two ? QSerialPort::TwoStop
+                                                                        : QSerialPort::OneStop);
+    serial.setFlowControl(flowControlOf(settings.flowControl));
+}
+
+} // namespace
 
 class SerialDevice::Private
 {
 public:
     QSerialPort serial;
     bool permissionRefused = false;
-    QString heldElsewhere; // why the open device could not be claimed
+    QString heldElsewhere;   // why the open device could not be claimed
+    QByteArray keptFromLoss; // what arrived before the device went away, not yet read
 
     // Qt's lock file guards one name only, and a /dev/serial/by-id link and /dev/ttyUSB0 are
     // two names for one adapter: our programs also lock the open device itself. The advisory
@@ -32,11 +75,7 @@ public:
 SerialDevice::SerialDevice(QObject* parent) : ByteLine(parent), d(std::make_unique<Private>())
 {
     QSerialPort& serial = d->serial;
-    serial.setBaudRate(QSerialPort::Baud9600);
-    serial.setDataBits(QSerialPort::Data8);
-    serial.setParity(QSerialPort::NoParity);
-    serial.setStopBits(QSerialPort::OneStop);
-    serial.setFlowControl(QSerialPort::NoFlowControl);
+    apply(kUnitLine, serial);
     // A vanished device makes Qt report a read error over and over while the port stays open;
     // closing here turns that storm into a single report.
     connect(&serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
@@ -45,6 +84,7 @@ SerialDevice::SerialDevice(QObject* parent) : ByteLine(parent), d(std::make_uniq
         if (!gone || !d->serial.isOpen())
             return;
         const QString systemText = d->serial.errorString();
+        d->keptFromLoss = d->serial.readAll(); // closing drops what Qt holds
         d->serial.close();
         emit lost(systemText);
     });
@@ -59,6 +99,7 @@ bool SerialDevice::open(const QString& name)
 {
     d->serial.setPortName(name);
     d->heldElsewhere.clear();
+    d->keptFromLoss.clear();
     bool opened = d->serial.open(QIODevice::ReadWrite);
     d->permissionRefused = !opened && d->serial.error() == QSerialPort::PermissionError;
     if (opened && !d->claim()) {
@@ -73,6 +114,7 @@ bool SerialDevice::open(const QString& name)
 
 void SerialDevice::close()
 {
+    d->keptFromLoss.clear();
     if (d->serial.isOpen())
         d->serial.close();
 }
@@ -89,9 +131,11 @@ bool SerialDevice::write(const QByteArray& bytes)
 
 std::optional<QByteArray> SerialDevice::readAll()
 {
-    if (!d->serial.isOpen())
+    if (d->serial.isOpen())
+        return d->serial.readAll();
+    if (d->keptFromLoss.isEmpty())
         return std::nullopt;
-    return d->serial.readAll();
+    return std::exchange(d->keptFromLoss, QByteArray());
 }
 
 QString SerialDevice::errorString() const

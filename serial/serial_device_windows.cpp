@@ -1,3 +1,4 @@
+#include "line/line_settings.h"
 #include "line/windows_system_message.h"
 #include "serial/serial_device.h"
 
@@ -12,28 +13,49 @@ QString devicePath(const QString& name)
     return name.startsWith(QLatin1String("\\\\")) ? name : QStringLiteral("\\\\.\\") + name;
 }
 
+BYTE parityOf(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Odd:
+        return ODDPARITY;
+    case LineSettings::Parity::Even:
+        return EVENPARITY;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return NOPARITY;
+}
+
+// DTR stays off, and RTS unless it paces the line: the unit needs no modem line.
+void setLine(const LineSettings& settings, DCB& dcb)
+{
+    const bool hardware = settings.flowControl == LineSettings::FlowControl::Hardware;
+    const bool software = settings.flowControl == LineSettings::FlowControl::Software;
+    dcb.BaudRate = settings.baudRate;
+    dcb.ByteSize = settings.dataBits;
+    dcb.Parity = parityOf(settings.parity);
+    dcb.StopBits = settings.stopBits == LineSettings::StopBits::Two ? TWOSTOPBITS : ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = settings.parity != LineSettings::Parity::None;
+    dcb.fOutxCtsFlow = hardware;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = software;
+    dcb.fInX = software;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = FALSE;
+}
+
 bool applyLineSettings(HANDLE handle)
 {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle, &dcb))
         return false;
-    dcb.BaudRate = CBR_9600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.fAbortOnError = FALSE;
+    setLine(kUnitLine, dcb);
     if (!SetCommState(handle, &dcb))
         return false;
     // A read returns at once with what has arrived: the exchange reads when its wait ends.
@@ -140,8 +162,11 @@ std::optional<QByteArray> SerialDevice::readAll()
     DWORD count = 0;
     do {
         if (!ReadFile(d->handle, chunk, kReadChunk, &count, nullptr)) {
+            // What came before the failure is still the reply; the loss ends the next exchange.
             d->lose(this, GetLastError());
-            return std::nullopt;
+            if (received.isEmpty())
+                return std::nullopt;
+            return received;
         }
         received.append(chunk, qsizetype(count));
     } while (count == kReadChunk);

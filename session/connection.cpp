@@ -51,40 +51,38 @@ bool Connection::whenIdle(const std::function<void()>& start)
     return true;
 }
 
-std::optional<discovery::ScanResult> Connection::scan()
+// A search for the unit, a scan or one named device: announced, busy while it runs, and what it
+// found is then what the window shows. Nothing when refused or abandoned.
+template <typename Result>
+std::optional<Result> Connection::search(const std::function<Result(link::Link&)>& find,
+                                         const std::function<QString(const Result&)>& identityOf)
 {
-    std::optional<discovery::ScanResult> result;
+    std::optional<Result> result;
     whenIdle([&] {
         emit scanStarted();
         {
             BusyScope busy(*this);
             try {
-                result = discovery::Connect(link_);
+                result = find(link_);
             } catch (const link::LinkAborted&) {
                 return;
             }
         }
-        settle(result->found, result->found ? discovery::identityCaption(*result) : QString());
+        settle(result->found, result->found ? identityOf(*result) : QString());
     });
     return result;
 }
 
-std::optional<discovery::DeviceResult> Connection::connectTo(const QString& device)
+std::optional<discovery::ScanResult> Connection::scan()
 {
-    std::optional<discovery::DeviceResult> result;
-    whenIdle([&] {
-        emit scanStarted();
-        {
-            BusyScope busy(*this);
-            try {
-                result = discovery::identifyAt(link_, device);
-            } catch (const link::LinkAborted&) {
-                return;
-            }
-        }
-        settle(result->found, result->found ? protocol::identityShown(result->reply) : QString());
-    });
-    return result;
+    return search<discovery::ScanResult>(discovery::Connect, discovery::identityCaption);
+}
+
+std::optional<discovery::DeviceResult> Connection::connectTo(const link::DeviceName& device)
+{
+    return search<discovery::DeviceResult>(
+        [&device](link::Link& link) { return discovery::identifyAt(link, device); },
+        [](const discovery::DeviceResult& found) { return protocol::identityShown(found.reply); });
 }
 
 // What a scan or a connect to one device found is now what the window shows.

@@ -53,11 +53,15 @@ public:
     // The unit at one named device instead of a scan (an address the operator typed): the
     // identify exchange on that line, then the same state as after a scan, announced by
     // scanStarted as well; nothing when refused or abandoned.
-    std::optional<discovery::DeviceResult> connectTo(const QString& device);
+    std::optional<discovery::DeviceResult> connectTo(const link::DeviceName& device);
 
     // Runs sequence as the one talking to the unit. A failed exchange ends it and is reported
     // through lineLost before this returns.
     Outcome run(const Sequence& sequence);
+
+    // A sequence that learned of a failed exchange as a value (the engine's outcome) reports it
+    // here, as run() reports one thrown: at once, and once.
+    void lineFailed(const QString& device, const QString& reason) { loseLine(device, reason); }
 
     // The values on screen are now the unit's: a later write needs no question.
     void noteUploaded();
@@ -76,6 +80,9 @@ signals:
 private:
     class BusyScope;
 
+    template <typename Result>
+    std::optional<Result> search(const std::function<Result(link::Link&)>& find,
+                                 const std::function<QString(const Result&)>& identityOf);
     void settle(bool found, const QString& identity);
     void onDeviceLost(const QString& device, const QString& reason);
     void loseLine(const QString& device, const QString& reason);

@@ -47,12 +47,23 @@ QString readDelay(const QString& value, UnitOptions& options)
     return ms ? QString() : QStringLiteral("--delay takes a number of milliseconds, 0 or more.");
 }
 
+// A number of commands, 1 or more, into count (-1 when there is none): for option.
+QString readCommandCount(const QString& value, int& count, const char* option)
+{
+    const auto number = numberFrom(value, 1);
+    count = number.value_or(-1);
+    return number ? QString()
+                  : QStringLiteral("%1 takes a number of commands, 1 or more.").arg(option);
+}
+
 QString readHangupAfter(const QString& value, UnitOptions& options)
 {
-    const auto count = numberFrom(value, 1);
-    options.hangupAfter = count.value_or(-1);
-    return count ? QString()
-                 : QStringLiteral("--hangup-after takes a number of commands, 1 or more.");
+    return readCommandCount(value, options.hangupAfter, "--hangup-after");
+}
+
+QString readCutAfter(const QString& value, UnitOptions& options)
+{
+    return readCommandCount(value, options.cutAfter, "--cut-after");
 }
 
 QString stateDescription()
@@ -115,6 +126,11 @@ QList<OptionRow> optionTable()
                          "(or after a second), and exits. Later commands are not handled."),
           QStringLiteral("N")},
          readHangupAfter},
+        {{QStringLiteral("cut-after"),
+          QStringLiteral("Closes the line as soon as the N-th command is in, without answering it "
+                         "(a write is still stored), and exits: an answer lost with the line."),
+          QStringLiteral("N")},
+         readCutAfter},
         {{QStringLiteral("ignore-writes"),
           QStringLiteral("Acknowledges writes with \"OK\" but stores nothing.")},
          &UnitOptions::ignoreWrites},

@@ -165,6 +165,7 @@ public:
     QString devicePath;
     bool linked = false;
     bool started = false;
+    bool cutting = false; // --cut-after: the line closes as soon as the event loop runs
     int commands = 0;
 };
 
@@ -231,7 +232,7 @@ void SimulatedUnit::Private::receive()
             log.write(bytes);
         // Once the last command is in, the line is as good as closed: nothing more is handled.
         for (const QByteArray& command : framer.feed(bytes)) {
-            if (hangupTimer.isActive())
+            if (hangupTimer.isActive() || cutting)
                 break;
             handle(command);
         }
@@ -250,6 +251,13 @@ void SimulatedUnit::Private::handle(const QByteArray& command)
     if (answer.changed && !options.ignoreWrites && !options.statePath.isEmpty() &&
         !saveMemory(options.statePath, memory, &error))
         qWarning("tarvex-sim: %s", qPrintable(error));
+    if (options.cutAfter > 0 && commands >= options.cutAfter) {
+        // Taken, and its answer lost with the line; closed once out of the notifier's signal.
+        cutting = true;
+        QMetaObject::invokeMethod(
+            q, [this] { hangUp(); }, Qt::QueuedConnection);
+        return;
+    }
     if (options.silent)
         return;
     if (options.echo)

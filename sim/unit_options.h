@@ -17,6 +17,7 @@ struct UnitOptions
     bool echo = false;         // --echo: echoes each command before answering
     bool garbage = false;      // --garbage: junk before each reply
     int hangupAfter = -1;      // --hangup-after: closes the line after this many commands
+    int cutAfter = -1;         // --cut-after: closes the line on this command, unanswered
     bool ignoreWrites = false; // --ignore-writes: acknowledges writes, stores nothing
 };
 

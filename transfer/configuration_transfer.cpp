@@ -1,11 +1,16 @@
 #include "transfer/configuration_transfer.h"
 
 #include "link/link.h"
+#include "net/line_address.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "protocol/value_rules.h"
 #include "transfer/configuration.h"
 #include "transfer/fresh_start.h"
+
+#include <QStringList>
+
+#include <algorithm>
 
 namespace tarvex::transfer {
 namespace {
@@ -21,30 +26,66 @@ const QString kUnsendableNumber =
 
 using protocol::Rule;
 
-// The window's Upload reads leniently, as it always has: a reply that does not begin as
-// expected leaves its control alone.
-void readPhoneCountInto(link::Link& link, ConfigurationView& view)
+// The controls as the window labels them, for its notices.
+QString phoneName(int slot)
+{
+    return slot == kTestPhoneSlot ? QStringLiteral("Test Phone No.")
+                                  : QStringLiteral("Phone No.%1").arg(slot + 1);
+}
+
+// The window's Upload reads leniently, but only whole replies, and a phone number only from the
+// reply that names its slot: on a slow line a reply may land in the next exchange's wait, and
+// must then not pass for the next control's value. Each returns false when it left its control
+// as it was.
+bool readPhoneCountInto(link::Link& link, ConfigurationView& view)
 {
     const auto count =
         protocol::phoneCountReading(link.SendAndWait(protocol::phoneCountRead()), Rule::Lenient);
     if (count.hasValue())
         view.setPhoneCount(count.value());
+    return count.hasValue();
 }
 
-void readEventMaskInto(link::Link& link, ConfigurationView& view)
+bool readEventMaskInto(link::Link& link, ConfigurationView& view)
 {
     const auto mask =
         protocol::eventMaskReading(link.SendAndWait(protocol::eventMaskRead()), Rule::Lenient);
     if (mask.hasValue())
         view.setEventFlags(mask.value());
+    return mask.hasValue();
 }
 
-void readPhoneNumberInto(link::Link& link, ConfigurationView& view, int slot)
+bool readPhoneNumberInto(link::Link& link, ConfigurationView& view, int slot)
 {
-    const auto number = protocol::phoneNumberReading(link.SendAndWait(protocol::phoneRead(slot)),
-                                                     slot, Rule::Lenient);
+    const auto number =
+        protocol::phoneNumberReading(link.SendAndWait(protocol::phoneRead(slot)), slot);
     if (number.hasValue())
         view.setPhoneNumber(slot, number.value());
+    return number.hasValue();
+}
+
+// A delay worth trying next: well above what the line waits now, within what an address takes.
+std::chrono::milliseconds suggestedDelay(const link::Link& link)
+{
+    using std::chrono::milliseconds;
+    return std::clamp(2 * link.waitUsed(), milliseconds{500}, link::kLargestGivenDelay);
+}
+
+// One notice for all the controls an upload could not read. Over a network the likely cause is
+// a round trip longer than the line's delay, which the address can give.
+QString unreadText(const QStringList& unread, const link::Link& link)
+{
+    QString text = QStringLiteral("These could not be read, and keep what they showed before:\n"
+                                  "%1\n\nTheir replies did not come whole, or were not the "
+                                  "replies asked for.")
+                       .arg(unread.join(QStringLiteral(", ")));
+    if (link::isLineAddress(link.cm.deviceName()))
+        text += QStringLiteral("\n\nOver a network a reply can come later than this line waits "
+                               "(%1 ms): connect again with the round trip given in the address "
+                               "as ?delay=MS (for example ?delay=%2), then Upload again.")
+                    .arg(link.waitUsed().count())
+                    .arg(suggestedDelay(link).count());
+    return text;
 }
 
 // Short and unsendable numbers are reported and skipped; the write goes on.
@@ -91,11 +132,18 @@ bool writePhoneNumber(link::Link& link, int slot, const QString& number)
 void readConfiguration(link::Link& link, ConfigurationView& view)
 {
     startFresh(link);
-    readPhoneCountInto(link, view);
-    readEventMaskInto(link, view);
+    QStringList unread;
+    if (!readPhoneCountInto(link, view))
+        unread << QStringLiteral("No. of Phones");
+    if (!readEventMaskInto(link, view))
+        unread << QStringLiteral("the event switches");
     for (int slot = 0; slot < kPhoneSlots; ++slot)
-        readPhoneNumberInto(link, view, slot);
-    readPhoneNumberInto(link, view, kTestPhoneSlot);
+        if (!readPhoneNumberInto(link, view, slot))
+            unread << phoneName(slot);
+    if (!readPhoneNumberInto(link, view, kTestPhoneSlot))
+        unread << phoneName(kTestPhoneSlot);
+    if (!unread.isEmpty())
+        view.warn(QStringLiteral("Upload"), unreadText(unread, link));
 }
 
 void writeConfiguration(link::Link& link, ConfigurationView& view)
@@ -106,11 +154,10 @@ void writeConfiguration(link::Link& link, ConfigurationView& view)
     writePhoneCount(link, configuration.phoneCount);
     for (int intLoop = 1; intLoop <= configuration.phoneCount; ++intLoop) {
         const int slot = intLoop - 1;
-        writeNumberOrWarn(link, view, slot, configuration.phones[slot],
-                          QStringLiteral("Phone No.%1").arg(intLoop));
+        writeNumberOrWarn(link, view, slot, configuration.phones[slot], phoneName(slot));
     }
     writeNumberOrWarn(link, view, kTestPhoneSlot, configuration.phones[kTestPhoneSlot],
-                      QStringLiteral("Test Phone No."));
+                      phoneName(kTestPhoneSlot));
     writeEventMask(link, configuration.flags);
     view.inform(QStringLiteral("Download"), QStringLiteral("Download Complete!"));
 }

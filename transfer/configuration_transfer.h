@@ -19,8 +19,9 @@ void writeEventMask(link::Link& link, const protocol::EventMask& mask);
 class ConfigurationView;
 
 // Reads the phone count, the event mask and the eleven phone numbers, thirteen exchanges in
-// that order after a fresh start, putting each value on view as soon as its reply is in. Replies
-// that do not begin with the expected letter leave their values alone. Throws link::LinkError or
+// that order after a fresh start, putting each value on view as soon as its reply is in. A reply
+// that is not whole, or not the reply to what was asked, leaves its value alone; when any did,
+// the read ends with one view.warn naming those values. Throws link::LinkError or
 // link::LinkAborted, leaving what the earlier steps wrote.
 void readConfiguration(link::Link& link, ConfigurationView& view);
 

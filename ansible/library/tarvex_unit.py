@@ -61,6 +61,31 @@ options:
       - For tests against simulated units only. The reply wait of each exchange in
         milliseconds, passed as C(--reply-wait). A real unit needs the default of 200 ms.
     type: int
+  backup:
+    description:
+      - Keeps the unit's configuration file on the controller before anything is written, as
+        the I(backup) option of Ansible's network modules does. The file is byte for byte what
+        C(tarvex-cli read -o) writes, read before the apply, and readable by its owner only.
+        See I(backup_options).
+      - When that read fails the task fails and nothing is written to the unit.
+      - In check mode the unit is not read for it and nothing is kept.
+    type: bool
+    default: false
+  backup_options:
+    description:
+      - Where I(backup) keeps the file.
+    type: dict
+    suboptions:
+      dir_path:
+        description:
+          - The folder on the controller, made when missing (readable by its owner only).
+            Default C(backup) beside the playbook, or beside the role.
+        type: path
+      filename:
+        description:
+          - The file's name. Default C(HOSTNAME_config.YYYY-MM-DD@HH:MM:SS), the inventory
+            host's name and the time of the backup.
+        type: str
 attributes:
   check_mode:
     support: full
@@ -103,6 +128,15 @@ EXAMPLES = r"""
     config: /etc/tarvex/site.json
     device: rfc2217://site-17.example.net:4001
   delegate_to: localhost
+
+- name: Apply a file, keeping the unit's earlier configuration on the controller first
+  tarvex_unit:
+    config: /etc/tarvex/site.json
+    device: /dev/ttyUSB0
+    backup: true
+    backup_options:
+      dir_path: /srv/tarvex-backups
+      filename: "{{ inventory_hostname }}-before.json"
 
 - name: Apply a file kept on the controller to a unit of a remote PC
   tarvex_unit:
@@ -175,6 +209,11 @@ cmd:
   returned: always
   type: list
   elements: str
+backup_path:
+  description: The file on the controller that I(backup) wrote.
+  returned: when I(backup) is set, outside check mode
+  type: str
+  sample: /srv/tarvex-backups/bench-unit1-before.json
 stderr:
   description: The diagnostics tarvex-cli printed. Its warnings, such as a unit whose identity
     differs from the configuration's, are also passed on as Ansible warnings.
@@ -187,11 +226,11 @@ import os
 import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
+from ansible.module_utils.tarvex_cli import (BACKUP_ARGUMENTS, UNIT_ARGUMENTS, executable_path,
+                                             fail_unless_ok, read_unit, run_json, unit_options)
 
 # Fields of the result document handed back to the play as they are.
 DOCUMENT_FIELDS = ("changes", "verified", "device", "identity", "exchanges", "elapsed_ms")
-# How tarvex-cli begins a warning on stderr, such as an identity other than the file's.
-WARNING_PREFIX = "tarvex-cli: warning: "
 
 
 def configuration_path(module):
@@ -207,34 +246,11 @@ def configuration_path(module):
     return path
 
 
-def executable_path(module):
-    executable = module.params["executable"]
-    if os.sep in executable:
-        return executable
-    return module.get_bin_path(executable, required=True)
-
-
 def command_line(module, config_file):
-    params = module.params
-    command = [executable_path(module), "apply", config_file, "--json"]
-    if params["device"]:
-        command += ["--device", params["device"]]
-    if params["trace"]:
-        command += ["--trace", params["trace"]]
-    if params["reply_wait"] is not None:
-        command += ["--reply-wait", str(params["reply_wait"])]
+    command = [executable_path(module), "apply", config_file, "--json"] + unit_options(module)
     if module.check_mode:
         command.append("--check")
     return command
-
-
-def result_document(stdout):
-    """The one JSON object tarvex-cli prints with --json, or None."""
-    try:
-        document = json.loads(stdout)
-    except ValueError:
-        return None
-    return document if isinstance(document, dict) else None
 
 
 def diff_text(changes, side):
@@ -253,52 +269,26 @@ def unit_diff(document):
     }
 
 
-def pass_on_warnings(module, stderr, device):
-    for line in stderr.splitlines():
-        if line.startswith(WARNING_PREFIX):
-            module.warn("%s: %s" % (device, line[len(WARNING_PREFIX):]))
-
-
-def fail_on_error(module, document, result, config_file):
-    rc = result["rc"]
-    if not document.get("ok"):
-        error = document.get("error") or {}
-        message = error.get("message") or "tarvex-cli failed"
-        if config_file != module.params["config"]:
-            # The temporary file's name means nothing to whoever wrote the play.
-            message = message.replace(config_file, "the inline configuration")
-        module.fail_json(msg="%s (exit code %d)" % (message, rc), error=error, **result)
-    if rc != 0:
-        module.fail_json(msg="tarvex-cli reported success but exited with code %d" % rc, **result)
-
-
 def main():
     module = AnsibleModule(
-        argument_spec=dict(
-            config=dict(type="raw", required=True),
-            device=dict(type="str"),
-            executable=dict(type="str", default="tarvex-cli"),
-            trace=dict(type="path"),
-            reply_wait=dict(type="int"),
-        ),
+        argument_spec=dict(config=dict(type="raw", required=True), **UNIT_ARGUMENTS, **BACKUP_ARGUMENTS),
         supports_check_mode=True,
     )
+    backup = None
+    if module.params["backup"] and not module.check_mode:
+        backup = read_unit(module)[2]
     config_file = configuration_path(module)
-    command = command_line(module, config_file)
-    rc, stdout, stderr = module.run_command(command)
-    result = dict(changed=False, rc=rc, cmd=command, stderr=stderr)
-
-    document = result_document(stdout)
-    if document is None:
-        module.fail_json(msg="tarvex-cli printed no result document (exit code %d)" % rc,
-                         stdout=stdout, **result)
-    pass_on_warnings(module, stderr, document.get("device") or module.params["device"])
+    document, result = run_json(module, command_line(module, config_file))
+    if backup is not None:
+        result["__backup__"] = backup
     # Something may have been written before a failure (exit 3), so changed comes from the document.
     result["changed"] = bool(document.get("changed"))
     result.update((field, document[field]) for field in DOCUMENT_FIELDS if field in document)
     if module._diff:
         result["diff"] = unit_diff(document)
-    fail_on_error(module, document, result, config_file)
+    # The temporary file's name means nothing to whoever wrote the play.
+    inline = (config_file, "the inline configuration") if config_file != module.params["config"] else None
+    fail_unless_ok(module, document, result, inline)
     module.exit_json(**result)
 
 

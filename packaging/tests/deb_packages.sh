@@ -2,8 +2,8 @@
 # Builds the two Debian packages as a user would (cpack -G DEB) and checks them: lintian finds no
 # error, each holds exactly its files and they share none, tarvex-cli depends on no display
 # library, and tarvex-cli's package, extracted into an empty folder, works: its tarvex-cli reads
-# its tarvex-sim's unit from the extracted paths and takes the packaged example, and the packaged
-# playbook finds the packaged Ansible module.
+# its tarvex-sim's unit from the extracted paths and takes the packaged example, the packaged
+# Ansible module keeps that unit's file, and the packaged playbooks find the packaged modules.
 # Usage: deb_packages.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -56,9 +56,14 @@ check_contents()
     local cli_files=(/usr/bin/tarvex-{cli,sim} $man/tarvex-{cli,sim}.1.gz
         /usr/share/doc/tarvex-cli/{copyright,changelog.gz}
         /usr/share/tarvex/{tarvex-config.schema.json,example-config.json}
-        /usr/share/tarvex/ansible/{provision-bench.yml,inventory.example.ini,README.md}
+        /usr/share/tarvex/{tarvex-fleet.schema.json,example-fleet.json}
+        /usr/share/tarvex/ansible/{provision-bench.yml,inventory.example.ini,inventory-pcs.example.ini,README.md}
         /usr/share/tarvex/ansible/{provision-sites.yml,inventory-sites.example.ini}
-        /usr/share/tarvex/ansible/library/tarvex_unit.py)
+        /usr/share/tarvex/ansible/{backup-sites.yml,module_utils/tarvex_cli.py}
+        /usr/share/tarvex/ansible/library/{tarvex_unit,tarvex_unit_info}.py
+        /usr/share/tarvex/ansible/action_plugins/{tarvex_unit,tarvex_unit_info}.py
+        /usr/lib/systemd/system/tarvex-register-backup.{service,timer}
+        /usr/lib/sysusers.d/tarvex-cli.conf)
     expect_files "$cli_deb" "${cli_files[@]}"
     local shared
     shared=$(comm -12 <(files_of "$cli_deb") <(files_of "$window_deb"))
@@ -78,6 +83,22 @@ check_depends()
         fail "tarvex-cli depends on display libraries"
     grep -q 'libqt6widgets6' <<<"$window" && grep -q 'fonts-liberation2' <<<"$window" ||
         fail "tarvex-configurator does not depend on QtWidgets and its font"
+}
+
+# The packaged tarvex_unit_info, with its module_utils and action plugin, keeps the unit's file.
+check_extracted_modules()
+{
+    local ansible=$out/extracted/usr/share/tarvex/ansible backup=$out/backup/unit.json
+    local arguments
+    arguments=$(printf '{"device": "%s", "executable": "%s", "backup": true, "backup_options": {"dir_path": "%s", "filename": "unit.json"}}' \
+        "$1" "$out/extracted/usr/bin/tarvex-cli" "$out/backup")
+    ANSIBLE_LIBRARY=$ansible/library ANSIBLE_MODULE_UTILS=$ansible/module_utils \
+        ANSIBLE_ACTION_PLUGINS=$ansible/action_plugins ANSIBLE_LOCALHOST_WARNING=0 \
+        ansible localhost -c local -e ansible_python_interpreter=/usr/bin/python3 \
+        -m tarvex_unit_info -a "$arguments" >"$out/module.txt" 2>&1 ||
+        fail "the packaged tarvex_unit_info: $(cat "$out/module.txt")"
+    grep -q '"identity": *"KTX-987"' "$backup" 2>/dev/null ||
+        fail "the packaged tarvex_unit_info kept no backup: $(cat "$out/module.txt")"
 }
 
 # The extracted tarvex-cli reads the extracted tarvex-sim's unit.
@@ -101,6 +122,7 @@ check_extracted_cli()
     "$root/usr/bin/tarvex-cli" apply --check --quiet --device "$device" "$example" \
         >"$out/check.txt" 2>&1 ||
         fail "the packaged example does not apply: $(cat "$out/check.txt")"
+    check_extracted_modules "$device"
     kill "$SIM_PID"
     wait "$SIM_PID" || true
 }
@@ -109,7 +131,8 @@ check_extracted_cli()
 check_extracted_playbook()
 {
     local ansible=$out/extracted/usr/share/tarvex/ansible
-    (cd "$ansible" && ansible-playbook --syntax-check -i localhost, provision-bench.yml provision-sites.yml) \
+    (cd "$ansible" && ansible-playbook --syntax-check -i localhost, provision-bench.yml provision-sites.yml \
+        backup-sites.yml) \
         >"$out/playbook.txt" 2>&1 || fail "the packaged playbook: $(cat "$out/playbook.txt")"
 }
 

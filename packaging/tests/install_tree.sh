@@ -2,7 +2,8 @@
 # Installs the build into an empty folder as the packages do (prefix /usr) and checks what a
 # desktop, man and a user find there: the desktop entry and the metainfo pass their validators,
 # the icon is there at every size, each man page renders without a warning and documents every
-# option its program's --help lists, and each program's --version prints the project's version.
+# option its program's --help lists, each program's --version prints the project's version, and
+# the register's backup timer and service pass systemd-analyze verify.
 # Usage: install_tree.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -69,8 +70,36 @@ check_versions()
     done
 }
 
+# The backup timer and its service pass systemd's own check, their user file systemd-sysusers'
+# (in a copy of this machine's user database). Skipped where systemd is not installed.
+check_systemd_units()
+{
+    if ! command -v systemd-analyze >/dev/null || ! command -v systemd-sysusers >/dev/null; then
+        echo "SKIP: systemd-analyze or systemd-sysusers not installed"
+        return
+    fi
+    local dir=$root/units unit report installed
+    installed=$(realpath "$usr") # systemd takes absolute paths only
+    local units=(tarvex-register-backup.service tarvex-register-backup.timer)
+    mkdir -p "$dir" "$root/users/etc"
+    for unit in "${units[@]}"; do
+        # The program installed here, where /usr/bin of this machine may have none.
+        sed "s|/usr/bin/tarvex-cli|$installed/bin/tarvex-cli|" "$usr/lib/systemd/system/$unit" >"$dir/$unit" ||
+            fail "$unit is not installed"
+    done
+    report=$(cd "$dir" && systemd-analyze verify --man=no "${units[@]/#/./}" 2>&1) ||
+        fail "systemd-analyze verify: $report"
+    [ -z "$report" ] || fail "systemd-analyze verify warns: $report"
+    grep -q '^WantedBy=timers.target' "$dir/tarvex-register-backup.timer" ||
+        fail "the timer cannot be enabled"
+    cp /etc/passwd /etc/group "$root/users/etc/"
+    report=$(systemd-sysusers --dry-run --root="$root/users" "$installed/lib/sysusers.d/tarvex-cli.conf" 2>&1) ||
+        fail "systemd-sysusers: $report"
+}
+
 check_desktop_entry
 check_metainfo
+check_systemd_units
 check_man_pages
 check_versions
 finish

@@ -46,7 +46,7 @@ inline const QByteArray kUploadLines =
 
 inline tarvex::link::PortMap portOne(const QString& device)
 {
-    return tarvex::link::PortMap::pinned({{1, device}});
+    return tarvex::link::PortMap::pinned({{1, tarvex::link::DeviceName::serial(device)}});
 }
 
 inline bool show(frmMain& window)
@@ -126,7 +126,7 @@ public:
     void follow(frmMain& window)
     {
         QObject::connect(&window.exchange(), &tarvex::link::Link::waitStarted, &context_,
-                         [this, &window] { events << window.exchange().strCommand; });
+                         [this, &window] { events << window.exchange().sentLine(); });
     }
 
     QStringList titles() const
@@ -250,12 +250,17 @@ template <> inline bool Bench<SimProcess>::startUnit()
     return unit.start();
 }
 
-// Nothing is scripted for the upload's lines yet, so waiting the full time for each is lost.
+// Nothing is scripted for the upload's lines yet, so waiting the full time for each is lost;
+// the warning that names every control unread then belongs to the set-up, not to the test.
 template <> inline void Bench<ScriptedUnit>::upload(std::chrono::milliseconds replyWait)
 {
     w->exchange().setReplyWait(std::chrono::milliseconds(1));
     click(ui->cmdUpLoad);
     w->exchange().setReplyWait(replyWait);
+    if (seen.titles() == QStringList{QStringLiteral("Upload")}) {
+        seen.boxes.clear();
+        seen.events.clear();
+    }
 }
 
 template <> inline void Bench<SimProcess>::upload(std::chrono::milliseconds)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # tarvex-configurator where no display can be opened: --help and --version answer with exit
-# code 0, and starting the window says so in one line with exit code 1 instead of Qt's abort.
+# code 0, a malformed --port is refused with exit code 2, and starting the window says so in one
+# line with exit code 1 instead of Qt's abort.
 # Usage: no_display.sh PROGRAM VERSION
 set -uo pipefail
 program=$1
@@ -41,5 +42,7 @@ expect 1 '' "$no_display" ''
 expect 1 '' "$no_display" '' --demo
 expect 1 '' 'tarvex-configurator: cannot open a display for the window \(DISPLAY=:9871, .*\)\.' \
     ':9871'
+# A malformed --port is a usage error (exit 2) with or without a display.
+expect 2 '' 'tarvex-configurator: --port 1=tcp://127.0.0.1: .*' '' --port 1=tcp://127.0.0.1
 [ "$failures" -eq 0 ] && echo "all checks passed"
 exit $((failures != 0))

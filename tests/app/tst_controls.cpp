@@ -177,11 +177,16 @@ private slots:
         c_.lblMsgNo->setText(u"Edit Message No.8"_s);
         c_.lblChars->setText(u"Chars: 80/80"_s);
         window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        int checked = 0;
         for (QWidget* control : window_->findChildren<QWidget*>()) {
             const Caption caption = captionOf(control);
-            if (control->isVisible() && !caption.text.isEmpty())
+            if (control->isVisible() && !caption.text.isEmpty()) {
                 verifyCaptionFits(control, caption);
+                ++checked;
+            }
         }
+        QVERIFY2(checked > 0, "no control with a caption is visible");
     }
 
     void checkIndicatorsStayInsideTheirBoxes()

@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +89,42 @@ private slots:
         QFETCH(QString, used);
         QFETCH(QStringList, after);
         QCOMPARE(tarvex::app::recent_addresses::afterUse(recent, used), after);
+    }
+
+    // A 300-character entry in the list of recent addresses, then the same typed and refused:
+    // the dialog stays as wide as it opened, on the screen, the reason cut to fit.
+    void addressDialogKeepsItsWidthWithALongAddress()
+    {
+        const QString address = "tcp://" + QString(300, u'h'); // refused: no port
+        QRect opened, refused, screen;
+        QList<QRect> buttons;
+        QLabel* reason = nullptr;
+        bool reasonFits = false;
+        whenModalOpens([&](QWidget* dialog) {
+            opened = dialog->frameGeometry();
+            screen = dialog->screen()->availableGeometry();
+            auto* edit = dialog->findChild<QLineEdit*>();
+            edit->setText(address);
+            QTest::keyClick(edit, Qt::Key_Return);
+            dialog->layout()->activate();
+            refused = dialog->frameGeometry();
+            for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons())
+                buttons << QRect(button->mapToGlobal(QPoint()), button->size());
+            for (QLabel* label : dialog->findChildren<QLabel*>())
+                if (label->isVisible() && !label->buddy())
+                    reason = label; // the prompt is the list's buddy
+            // Shown whole at the width it has, not clipped by it.
+            reasonFits = reason && reason->minimumSizeHint().width() <= reason->width();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+
+        QCOMPARE(chooseNetworkAddress(nullptr, {address}), std::nullopt);
+        QVERIFY(screen.contains(opened));
+        QCOMPARE(refused.width(), opened.width());
+        QVERIFY(reasonFits);
+        QCOMPARE(buttons.size(), 2);
+        for (const QRect& button : buttons)
+            QVERIFY(screen.contains(button));
     }
 
     void saveAddsTheSuffixAndRemembersTheFolder_data()

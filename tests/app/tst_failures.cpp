@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 using namespace flow;
+using tarvex::link::DeviceName;
 using tarvex::link::kReplyWait;
 using tarvex::link::PortMap;
 
@@ -50,7 +51,7 @@ private slots:
         QTemporaryDir dir;
         const QString state = dir.filePath("unit.json");
         QVERIFY(writeUnitState(state, unitState(6, "11000000", distinctPhones(), "5559999999")));
-        SimBench bench(kReplyWait, false, QStringList{"--state", state, "--hangup-after", "4"});
+        SimBench bench(kReplyWait, false, QStringList{"--state", state, "--cut-after", "4"});
         QVERIFY(bench.ready);
 
         click(bench.ui->cmdUpLoad);
@@ -82,8 +83,9 @@ private slots:
 
     void lostLineKeepsTheEditorAndItsText()
     {
-        // "?", thirteen reads, the message read; the save is the sixteenth line.
-        SimBench bench(kQuickWait, true, QStringList{"--hangup-after", "16"});
+        // "?", thirteen reads, the message read; the save is the sixteenth line, and the line
+        // ends before its answer.
+        SimBench bench(kQuickWait, true, QStringList{"--cut-after", "16"});
         QVERIFY(bench.ready);
         bench.w->exchange().setReplyWait(kReplyWait); // the product's wait from here
         click(bench.ui->cmdEdit[0]);
@@ -122,7 +124,9 @@ private slots:
         SimProcess silent({"--silent"});
         SimProcess unit;
         QVERIFY(silent.start() && unit.start());
-        frmMain w(PortMap::pinned({{1, silent.devicePath()}, {2, unit.devicePath()}}), kQuickWait);
+        frmMain w(PortMap::pinned({{1, DeviceName::serial(silent.devicePath())},
+                                   {2, DeviceName::serial(unit.devicePath())}}),
+                  kQuickWait);
         QVERIFY(show(w));
         const auto& ui = w.controls();
         QSignalSpy connectClicked(ui.cmdConnect, &QPushButton::clicked);

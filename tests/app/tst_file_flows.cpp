@@ -222,23 +222,37 @@ private slots:
         QCOMPARE(bench.unit.log().count("&P09800000000"), 2);
     }
 
-    // A write that Cancel or a hang-up ends says what the unit took and what it was never
-    // sent, and the controls show what it then holds; a hang-up is first the lost line of
-    // decision 6.
+    // A write that Cancel or a lost line ends says what the unit took, what went out without
+    // an answer and what it was never sent, and the controls show what it last gave; a lost
+    // line is first the connection's own box.
     void aStoppedWriteNamesWhatWasWritten_data()
     {
         QTest::addColumn<QStringList>("mode");
         QTest::addColumn<int>("cancelAt");
         QTest::addColumn<QStringList>("titles");
-        QTest::newRow("Cancel") << QStringList() << 3 << QStringList{"Apply Configuration"};
-        QTest::newRow("hang-up") << QStringList{"--hangup-after", "16"} << -1
-                                 << QStringList{"Connection", "Apply Configuration"};
+        QTest::addColumn<QString>("testNumber"); // what the box says of it, from its label on
+        QTest::addColumn<QString>("testShown");
+        const QStringList lost{"Connection", "Apply Configuration"};
+        const QString test = "Test Phone No.: \"0000000000\" \u2192 \"9899999999\"\n";
+        QTest::newRow("Cancel") << QStringList() << 3 << QStringList{"Apply Configuration"}
+                                << "Not sent:\nNo. of Phones: 0 \u2192 3\nTest Phone No."
+                                << "0000000000";
+        QTest::newRow("answered, then hang-up") << QStringList{"--hangup-after", "16"} << -1 << lost
+                                                << test + "Not sent:\nNo. of Phones: 0 \u2192 3\n"
+                                                << "9899999999";
+        QTest::newRow("hang-up before the answer")
+            << QStringList{"--cut-after", "16"} << -1 << lost
+            << "Sent, not confirmed: the unit may hold it:\n" + test +
+                   "Not sent:\nNo. of Phones: 0 \u2192 3\n"
+            << "0000000000";
     }
     void aStoppedWriteNamesWhatWasWritten()
     {
         QFETCH(QStringList, mode);
         QFETCH(int, cancelAt);
         QFETCH(QStringList, titles);
+        QFETCH(QString, testNumber);
+        QFETCH(QString, testShown);
         FlowBench bench(mode);
         QVERIFY(bench.ready);
         bench.hands.path = kExample;
@@ -248,13 +262,13 @@ private slots:
 
         QCOMPARE(bench.seen.titles(), titles);
         const QString text = bench.seen.boxes.last().text;
-        QVERIFY2(text.contains("Written:\nPhone No.1: \"0000000000\" \u2192 \"9800000000\"\n"
-                               "Phone No.2: ") &&
-                     text.contains("Phone No.3: ") &&
-                     text.contains("\nNot sent:\nNo. of Phones: 0 \u2192 3\nTest Phone No."),
-                 qPrintable(text));
+        QVERIFY2(
+            text.contains("Written:\nPhone No.1: \"0000000000\" \u2192 \"9800000000\"\n"
+                          "Phone No.2: ") &&
+                text.contains("Phone No.3: \"0000000000\" \u2192 \"+919822222\"\n" + testNumber),
+            qPrintable(text));
         QCOMPARE(bench.ui().txtPhone[2]->text(), "+919822222");
-        QCOMPARE(bench.ui().txtPhone[10]->text(), "0000000000");
+        QCOMPARE(bench.ui().txtPhone[10]->text(), testShown);
         QCOMPARE(bench.ui().cmbNumPhones->currentIndex(), 0);
         QCOMPARE(bench.w->actions().applyConfiguration->isEnabled(), cancelAt >= 0);
     }

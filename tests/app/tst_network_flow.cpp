@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 
 using namespace flow;
 using namespace tarvex::app;
@@ -138,6 +139,50 @@ private slots:
         QCOMPARE(seen.boxes.last().text, "Configuration written and verified.");
         QCOMPARE(readUnitState(unit.scratch.filePath("unit.json"))["phones"].toArray().last(),
                  "5551234567");
+    }
+
+    // Behind a proxy every reply comes 300 ms after its line, which the raw line's handshake
+    // (with the proxy) cannot see: each lands in the next exchange's wait. No control takes
+    // another's value, and one warning names the controls left as they were.
+    void lateRepliesNeverShowAsAnotherControlsValue()
+    {
+        RemoteUnit unit;
+        QVERIFY(unit.start());
+        DelayProxy proxy(quint16(QUrl(unit.server.rawAddress()).port()), 150);
+        QVERIFY(proxy.start());
+        Recorder seen;
+        Operator hands;
+        hands.addresses = QStringList{QStringLiteral("tcp://127.0.0.1:%1").arg(proxy.port())};
+        // Long enough for the identify query; the upload then waits as the product does.
+        MainWindow w(tarvex::link::PortMap::pinned({}), std::chrono::milliseconds(700));
+        const FormControls& ui = w.form().controls();
+        w.actions().connectToNetworkUnit->trigger();
+        QVERIFY2(ui.lblConn->text() == "KTX-210", qPrintable(ui.lblConn->toolTip()));
+        w.form().exchange().setReplyWait(tarvex::link::kReplyWait);
+
+        click(ui.cmdUpLoad);
+
+        // Each control shows the unit's value or its start-up value, never another.
+        QStringList unread;
+        QVERIFY(ui.cmbNumPhones->currentIndex() == 3 || ui.cmbNumPhones->currentIndex() == 0);
+        if (ui.cmbNumPhones->currentIndex() == 0)
+            unread << "No. of Phones";
+        QVERIFY2(flagsShown(ui) == "10010001" || flagsShown(ui) == "00000000",
+                 qPrintable(flagsShown(ui)));
+        if (flagsShown(ui) == "00000000")
+            unread << "the event switches";
+        const QStringList held = distinctPhones() << "5559999999";
+        for (int slot = 0; slot < held.size(); ++slot) {
+            const QString shown = ui.txtPhone[slot]->text();
+            QVERIFY2(shown == held[slot] || shown == "0", qPrintable(shown));
+            if (shown == "0")
+                unread << (slot == 10 ? QString("Test Phone No.")
+                                      : QString("Phone No.%1").arg(slot + 1));
+        }
+        QVERIFY(!unread.isEmpty()); // the replies did come late
+        QCOMPARE(seen.titles(), QStringList{"Upload"});
+        QCOMPARE(seen.boxes.first().text.section(u'\n', 1, 1).split(", "), unread);
+        QVERIFY(seen.boxes.first().text.contains("?delay="));
     }
 
     // Nothing listens there: the state of a scan that found nothing, and a box that says why.

@@ -20,6 +20,11 @@ struct CliRun
 // prepare, when given, sets the process up before it starts (its streams, its limits).
 CliRun runCli(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {});
 
+// tarvex-cli run as the user nobody, whom the system refuses what it refuses users (root opens
+// any device). The program and every file named on the command line are copied into a folder
+// nobody may read, so the checkout may sit where nobody cannot reach (root's home, mode 0700).
+CliRun runCliAsNobody(const QStringList& arguments);
+
 // Starts tarvex-cli without waiting, for tests that signal it or feed its standard input.
 void startCli(QProcess& process, const QStringList& arguments);
 

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -209,6 +210,25 @@ private slots:
         QCOMPARE(runCli({"read", "--device", held.devicePath(), "-o", output}).exitCode, 73);
         QVERIFY(!QFile::exists(output));
         QCOMPARE(held.log(), QByteArray());
+    }
+
+    // A device the system refuses ends a scan that found nothing as it ends a read.
+    void aRefusedDeviceIsNamed_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("read") << "read";
+        QTest::newRow("scan") << "scan";
+    }
+    void aRefusedDeviceIsNamed()
+    {
+        QFETCH(QString, command);
+        SimProcess refused;
+        QVERIFY(refused.start());
+        QCOMPARE(::chmod(QFile::encodeName(refused.devicePath()).constData(), 0), 0);
+        const CliRun run =
+            runCliAsNobody({command, "--port", "1=" + refused.devicePath(), kFastWait});
+        QCOMPARE(run.exitCode, 77);
+        QVERIFY2(run.err.contains(refused.devicePath().toUtf8()), run.err.constData());
     }
 
     // With no unit named, a run that finds two does nothing and says which.
@@ -412,6 +432,51 @@ private slots:
         QVERIFY(!run.json().value("not_sent").toArray().isEmpty());
     }
 
+    // The line goes right after the second write: its answer kept when it came before the
+    // close, the write "unconfirmed" when it never came; never "not_sent", and "changed"
+    // either way, since the unit holds the number.
+    void aLineCutAfterAWriteListsItWhereItStands_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QStringList>("unconfirmed");
+        QTest::addColumn<bool>("readFailed"); // what the trace says of the second write
+        const QStringList both{"phones.numbers[0]", "phones.numbers[1]"};
+        QTest::newRow("answered, then closed")
+            << "--hangup-after" << both << QStringList() << false;
+        QTest::newRow("closed before the answer")
+            << "--cut-after" << both.mid(0, 1) << both.mid(1) << true;
+    }
+    void aLineCutAfterAWriteListsItWhereItStands()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, unconfirmed);
+        QFETCH(bool, readFailed);
+        QTemporaryDir dir;
+        const QString state = dir.filePath("unit.json");
+        SimProcess sim({mode, "14", "--state", state}); // identify, 11 reads, then the writes
+        QVERIFY(sim.start());
+        const QString trace = dir.filePath("trace");
+        const CliRun run = runCli({"apply", QStringLiteral(TARVEX_EXAMPLE_CONFIG), "--device",
+                                   sim.devicePath(), "--json", "--trace", trace, kFastWait});
+        QCOMPARE(run.exitCode, 74);
+        const auto paths = [&](const char* key) {
+            QStringList list;
+            for (const QJsonValue& change : run.json().value(key).toArray())
+                list << change.toObject().value("path").toString();
+            return list;
+        };
+        QCOMPARE(paths("changes"), changes);
+        QCOMPARE(paths("unconfirmed"), unconfirmed);
+        QVERIFY(!paths("not_sent").contains("phones.numbers[1]"));
+        QVERIFY(run.json().value("changed").toBool());
+        QCOMPARE(stateOf(state).value("phones").toArray().at(1).toString(), "9811111111");
+        const QByteArray traced = contentOf(trace);
+        const QByteArray second = traced.mid(traced.indexOf("&P19811111111"));
+        QCOMPARE(second.left(second.indexOf('\n')).contains("read failed"), readFailed);
+    }
+
     // Our programs claim the device itself: a second one is refused (75) whatever name it
     // uses, root or not.
     void aDeviceHeldUnderAnotherNameIsBusy()
@@ -421,7 +486,8 @@ private slots:
         QTemporaryDir dir;
         const QString alias = dir.filePath("by-id");
         QVERIFY(QFile::link(sim.devicePath(), alias));
-        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, sim.devicePath()}}));
+        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned(
+            {{1, tarvex::link::DeviceName::serial(sim.devicePath())}}));
         QVERIFY(holder.SetOpen(true));
         QCOMPARE(runCli({"read", "--device", alias, kFastWait}).exitCode, 75);
         QCOMPARE(sim.log(), QByteArray());

@@ -205,14 +205,7 @@ private slots:
         SimProcess refused;
         QVERIFY(refused.start());
         QCOMPARE(::chmod(QFile::encodeName(refused.devicePath()).constData(), 0), 0);
-        const CliRun denied =
-            runCli(loop + QStringList{"--device", refused.devicePath()}, [](QProcess& cli) {
-                cli.setChildProcessModifier([] {
-                    // Root opens anything: run as nobody.
-                    if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                        ::_exit(99);
-                });
-            });
+        const CliRun denied = runCliAsNobody(loop + QStringList{"--device", refused.devicePath()});
         QCOMPARE(denied.exitCode, 77);
         QCOMPARE(summaryOf(denied.out).value("error").toObject().value("kind"),
                  "permission-denied");

@@ -121,7 +121,7 @@ private slots:
     {
         cm->device(8).answer = kUnit;
         QVERIFY(scan().found);
-        QVERIFY(link->strReply.startsWith("KTX"));
+        QVERIFY(link->lastReply().startsWith("KTX"));
 
         cm->device(8).exists = false;
         cm->device(2).opensLeft = 1; // opens in pass 1, refuses the probe's open

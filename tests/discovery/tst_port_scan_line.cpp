@@ -19,8 +19,10 @@ private slots:
         SimProcess unit({"--id", "KTX-5 on five"});
         SimProcess above;
         QVERIFY(silent.start() && unit.start() && above.start());
-        link::LinePort cm(link::PortMap::pinned(
-            {{2, silent.devicePath()}, {5, unit.devicePath()}, {9, above.devicePath()}}));
+        link::LinePort cm(
+            link::PortMap::pinned({{2, link::DeviceName::serial(silent.devicePath())},
+                                   {5, link::DeviceName::serial(unit.devicePath())},
+                                   {9, link::DeviceName::serial(above.devicePath())}}));
         link::Link link(cm);
         QSignalSpy waits(&link, &link::Link::waitStarted);
 
@@ -41,7 +43,8 @@ private slots:
     {
         SimProcess late({"--delay", "400"});
         QVERIFY(late.start());
-        link::LinePort cm(link::PortMap::pinned({{1, late.devicePath()}}));
+        link::LinePort cm(
+            link::PortMap::pinned({{1, link::DeviceName::serial(late.devicePath())}}));
         link::Link link(cm);
         const auto result = discovery::Connect(link);
         QVERIFY(!result.found);

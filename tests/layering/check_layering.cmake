@@ -30,7 +30,7 @@ set(lines line serial net)
 set(core protocol files ${lines} link discovery transfer provisioning session)
 
 tarvex_forbid_folders("sim" "${core};demo" "the simulator must not use the core")
-tarvex_forbid("${core};demo;cli"
+tarvex_forbid("${core};register;demo;cli"
               "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QtGui|Q[A-Za-z]*Widget|QApplication|QGuiApplication|QMessageBox|QPushButton|QLabel|QCheckBox|QComboBox|QGroupBox|QFont|QColor|QPixmap|QImage|QIcon|QPainter)"
               "no widget or GUI header here")
 tarvex_forbid_folders("${core}" "app;cli;demo" "the core serves the programs, never the reverse")
@@ -51,4 +51,7 @@ tarvex_forbid_folders("cli" "session" "the window's connection is the window's")
 tarvex_forbid_folders("demo" "discovery;transfer;provisioning;app;cli"
                       "the demo's units stand behind the link's port, nothing more")
 tarvex_forbid_folders("cli" "app" "the command line does not use the window")
+tarvex_forbid_folders("${core};sim;demo;app" "register"
+                      "the register of sites is above the engine and below the command line only")
+tarvex_forbid_folders("register" "app;cli;demo;session" "the register serves the command line, never the reverse")
 tarvex_forbid_folders("app" "cli" "the window does not use the command line")

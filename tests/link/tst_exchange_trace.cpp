@@ -32,6 +32,23 @@ private slots:
         QCOMPARE(escaped(bytes), shown);
     }
 
+    // What a message quotes of received bytes: escaped alike, and a flood cut to a line.
+    void quoting_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("quoted");
+        QTest::newRow("a reply whole") << QByteArray("\xff\xfbN3\r") << R"("\xff\xfbN3\r")";
+        QTest::newRow("a flood cut, with its length")
+            << QByteArray(5000, '\xff')
+            << QString("\"") + QString("\\xff").repeated(48) + "...\" (5000 bytes)";
+    }
+    void quoting()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, quoted);
+        QCOMPARE(quotedExcerpt(bytes), quoted);
+    }
+
     void exchangeText_data()
     {
         QTest::addColumn<bool>("read");

@@ -25,7 +25,8 @@ const QString kDeviceGone = QStringLiteral("the device was removed or stopped an
 struct OpenLine
 {
     explicit OpenLine(const QStringList& options = {})
-        : sim(options), started(sim.start()), cm(PortMap::pinned({{1, sim.devicePath()}}))
+        : sim(options), started(sim.start()),
+          cm(PortMap::pinned({{1, DeviceName::serial(sim.devicePath())}}))
     {
         opened = started && cm.SetPortNumber(1) && cm.SetOpen(true);
     }
@@ -51,9 +52,9 @@ private slots:
         const QString reply = link.SendAndWait("?\r");
 
         QVERIFY2(reply.startsWith("KTX"), qPrintable(reply));
-        QCOMPARE(link.strReply, reply);
-        QCOMPARE(link.strCommand, QString("?\r"));
-        QVERIFY(link.blnTimeUp);
+        QCOMPARE(link.lastReply(), reply);
+        QCOMPARE(link.sentLine(), QString("?\r"));
+        QVERIFY(link.timeUp());
         QCOMPARE(waits.count(), 1);
         QCOMPARE(line.sim.log(), QByteArray("?\r"));
     }
@@ -90,7 +91,7 @@ private slots:
 
     void closedOrMissingPortsFailAndStayClosed()
     {
-        LinePort cm(PortMap::pinned({{1, "/dev/tarvex-no-such-device"}}));
+        LinePort cm(PortMap::pinned({{1, DeviceName::serial("/dev/tarvex-no-such-device")}}));
         QVERIFY(!cm.SetOpen(true)); // number 1 has a device that does not exist
         QVERIFY(!cm.IsOpen());
         QVERIFY(!cm.errorString().isEmpty());
@@ -130,7 +131,7 @@ private slots:
             device = dir.filePath("fifo");
             QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
         }
-        LinePort cm(PortMap::pinned({{1, device}}));
+        LinePort cm(PortMap::pinned({{1, DeviceName::serial(device)}}));
         QVERIFY(!cm.SetOpen(true));
         QVERIFY(!cm.IsOpen());
         QVERIFY(!cm.errorString().isEmpty());
@@ -150,7 +151,7 @@ private slots:
     {
         OpenLine first;
         QVERIFY(first.opened);
-        LinePort second(PortMap::pinned({{1, first.sim.devicePath()}}));
+        LinePort second(PortMap::pinned({{1, DeviceName::serial(first.sim.devicePath())}}));
         QVERIFY(!second.SetOpen(true));
         QVERIFY(second.openRefusedForPermission());
     }

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+using tarvex::link::DeviceName;
 using tarvex::link::PortMap;
 
 class TestPortMap : public QObject
@@ -21,24 +22,27 @@ private slots:
     void numberedPortsAreComN()
     {
         const PortMap map = PortMap::numbered();
-        QCOMPARE(map.deviceFor(1), QString("COM1"));
-        QCOMPARE(map.deviceFor(10), QString("COM10"));
-        QCOMPARE(map.deviceFor(255), QString("COM255"));
+        QCOMPARE(map.deviceFor(1).text(), QString("COM1"));
+        QCOMPARE(map.deviceFor(10).text(), QString("COM10"));
+        QCOMPARE(map.deviceFor(255).text(), QString("COM255"));
         QVERIFY(map.deviceFor(0).isEmpty());
         QVERIFY(map.deviceFor(256).isEmpty());
         // A scan tries them all, listed or not; a pinned map only its own.
         QCOMPARE(map.scanNumbers().size(), 255);
         QCOMPARE(map.scanNumbers().constLast(), 255);
-        QCOMPARE(PortMap::pinned({{3, "COM3"}}).scanNumbers(), QList<int>{3});
+        QCOMPARE(PortMap::pinned({{3, DeviceName::serial("COM3")}}).scanNumbers(), QList<int>{3});
     }
 
     void pinnedNumbersAreTheOnlyOnes()
     {
         QString error;
-        const auto map = PortMap::fromPortOptions({"2=/dev/pts/7", "255=/tmp/unit"}, &error);
+        const auto map =
+            PortMap::fromPortOptions({"2=/dev/pts/7", "255=/tmp/unit", "7=tcp://ts:4001"}, &error);
         QVERIFY2(map.has_value(), qPrintable(error));
-        QCOMPARE(map->deviceFor(2), QString("/dev/pts/7"));
-        QCOMPARE(map->deviceFor(255), QString("/tmp/unit"));
+        QVERIFY(!map->deviceFor(2).networkAddress());
+        QCOMPARE(map->deviceFor(7).networkAddress()->host, QString("ts"));
+        QCOMPARE(map->deviceFor(2).text(), QString("/dev/pts/7"));
+        QCOMPARE(map->deviceFor(255).text(), QString("/tmp/unit"));
         QVERIFY(map->deviceFor(1).isEmpty());
         QVERIFY(map->deviceFor(3).isEmpty());
         QVERIFY(map->deviceFor(0).isEmpty());

@@ -45,6 +45,7 @@ private slots:
         QString reason;
         const auto address = parseLineAddress(text, &reason);
         QVERIFY2(address, qPrintable(reason));
+        QCOMPARE(address->text, text); // messages name it as written
         QCOMPARE(address->kind, kind);
         QCOMPARE(address->host, host);
         QCOMPARE(int(address->port), port);

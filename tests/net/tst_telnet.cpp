@@ -41,6 +41,23 @@ private slots:
                             "b\xff\xff"));
     }
 
+    // What a raw line takes for a Telnet server speaking.
+    void negotiationIsSeenInRawData_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("negotiates");
+        QTest::newRow("ser2net's opening") << bytes({IAC, WILL, 3, IAC, DO, 0}) << true;
+        QTest::newRow("a subnegotiation") << bytes({'N', IAC, SB, COMPORT}) << true;
+        QTest::newRow("a lone FF at the end") << bytes({'N', '3', IAC}) << false;
+        QTest::newRow("NOP and doubled FF") << bytes({IAC, 241, IAC, IAC, 'x'}) << false;
+    }
+    void negotiationIsSeenInRawData()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(bool, negotiates);
+        QCOMPARE(telnet::holdsNegotiation(data), negotiates);
+    }
+
     // What arrives, in pieces as the network splits it: the data a reply gets, the events.
     void commandsNeverReachTheData_data()
     {
@@ -91,7 +108,6 @@ private slots:
     {
         ComPortNegotiation negotiation;
         QByteArray sent = ComPortNegotiation::opening();
-        telnet::Decoder server;
         QByteArray request;
         for (const Event& event : {Event{telnet::kWill, 3, {}}, Event{telnet::kDo, 0, {}},
                                    Event{telnet::kWill, 0, {}}, Event{telnet::kDo, COMPORT, {}}})
@@ -117,12 +133,26 @@ private slots:
         QTest::addColumn<QString>("refusal");
         const QList<Event> agree{
             {telnet::kDo, 0, {}}, {telnet::kWill, 0, {}}, {telnet::kDo, COMPORT, {}}};
+        // The answers of a server at 9600 8N1 to every setting and question, in order.
+        const QByteArray baud = bytes({101, 0, 0, 0x25, 0x80});
+        QList<Event> answers;
+        for (const QByteArray& answer :
+             {baud, bytes({102, 8}), bytes({103, 1}), bytes({104, 1}), bytes({105, 1})})
+            answers << Event{telnet::kSb, COMPORT, answer};
+        for (int question = 0; question < 3; ++question)
+            answers << Event{telnet::kSb, COMPORT, baud};
         QTest::newRow("DONT BINARY") << QList<Event>{{telnet::kDont, 0, {}}} << "binary";
         QTest::newRow("WONT BINARY") << QList<Event>{{telnet::kWont, 0, {}}} << "binary";
         QTest::newRow("DONT COM-PORT") << QList<Event>{{telnet::kDont, COMPORT, {}}} << "COM-PORT";
         QTest::newRow("another baud rate")
             << agree + QList<Event>{{telnet::kSb, COMPORT, bytes({101, 0, 0, 0x4b, 0})}}
             << "the server set the baud rate to 19200 instead of 9600";
+        QTest::newRow("silent about sending binary")
+            << QList<Event>{{telnet::kDo, 0, {}}, {telnet::kDo, COMPORT, {}}} + answers
+            << "never agreed to send binary";
+        QTest::newRow("silent about taking binary")
+            << QList<Event>{{telnet::kWill, 0, {}}, {telnet::kDo, COMPORT, {}}} + answers
+            << "never agreed to take binary";
     }
     void refusalsAndWrongAnswersAreNamed()
     {

@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -24,6 +25,13 @@ namespace {
 // Short enough to keep the suite quick, long enough for a loaded CI machine to answer.
 const QString kFastWait = QStringLiteral("--reply-wait=150");
 const QString kExample = QStringLiteral(TARVEX_EXAMPLE_CONFIG);
+
+// Port number 1 at a network address.
+tarvex::link::PortMap onlyAt(const QString& address)
+{
+    return tarvex::link::PortMap::pinned(
+        {{1, tarvex::link::DeviceName::fromText(address, nullptr).value()}});
+}
 
 // A unit behind ser2net, both ready.
 struct RemoteUnit
@@ -82,6 +90,24 @@ int lineDelayIn(const QString& tracePath)
     auto matches = delay.globalMatch(QString::fromUtf8(trace.readAll()));
     while (matches.hasNext())
         largest = std::max(largest, matches.next().captured(1).toInt());
+    return largest;
+}
+
+// The largest resident size of a running process, sampled until it ends, in KiB.
+qint64 largestRssWhileRunning(QProcess& process)
+{
+    qint64 largest = 0;
+    const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
+    while (process.state() == QProcess::Running) {
+        QFile file(status);
+        if (file.open(QIODevice::ReadOnly)) {
+            static const QRegularExpression rss(QStringLiteral("VmRSS:\\s+(\\d+) kB"));
+            const auto match = rss.match(QString::fromLatin1(file.readAll()));
+            if (match.hasMatch())
+                largest = std::max(largest, match.captured(1).toLongLong());
+        }
+        process.waitForFinished(20);
+    }
     return largest;
 }
 
@@ -199,24 +225,34 @@ private slots:
         ::kill(pid_t(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(2000)); // well inside the connect's 5 s
         QCOMPARE(cli.exitCode(), 130);
+        const QByteArray err = cli.readAllStandardError();
+        QVERIFY2(err.contains("interrupted while connecting; nothing was sent"), err.constData());
     }
 
     // ser2net serves one client: another is accepted, told "Port already in use" and dropped.
+    // Behind a slow path the refusal comes after the open, and still counts.
     void aTerminalServerPortInUseIsBusy_data()
     {
         QTest::addColumn<bool>("rfc2217");
-        QTest::newRow("rfc2217") << true;
-        QTest::newRow("raw tcp") << false;
+        QTest::addColumn<int>("pathDelayMs");
+        QTest::newRow("rfc2217") << true << 0;
+        QTest::newRow("raw tcp") << false << 0;
+        QTest::newRow("raw tcp behind 300 ms each way") << false << 300;
     }
     void aTerminalServerPortInUseIsBusy()
     {
         QFETCH(bool, rfc2217);
+        QFETCH(int, pathDelayMs);
         RemoteUnit unit;
         QVERIFY(unit.start());
         const QString address = rfc2217 ? unit.server.rfc2217Address() : unit.server.rawAddress();
-        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, address}}));
+        tarvex::link::LinePort holder(onlyAt(address));
         QVERIFY2(holder.SetOpen(true), qPrintable(holder.errorString()));
-        const CliRun run = runCli({"read", "--device", address, kFastWait});
+        DelayProxy wan(rfc2217 ? unit.server.rfc2217Port() : unit.server.rawPort(), pathDelayMs);
+        QVERIFY(wan.start());
+        const QString reached =
+            pathDelayMs > 0 ? QStringLiteral("tcp://127.0.0.1:%1").arg(wan.port()) : address;
+        const CliRun run = runCli({"read", "--device", reached, kFastWait});
         QCOMPARE(run.exitCode, 75);
         QVERIFY2(run.err.contains("in use by another client"), run.err.constData());
     }
@@ -228,14 +264,14 @@ private slots:
         QVERIFY(unit.start());
         DelayProxy wan(unit.server.rfc2217Port(), 80);
         QVERIFY(wan.start());
-        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned(
-            {{1, QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())}}));
+        tarvex::link::LinePort cm(onlyAt(QStringLiteral("rfc2217://127.0.0.1:%1").arg(wan.port())));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
         QVERIFY(cm.SetOpen(false));
         QVERIFY2(cm.SetOpen(true), qPrintable(cm.errorString()));
     }
 
-    // The unit goes away among the writes: "changes" lists only what it took.
+    // The unit goes away among the writes: "changes" lists only what it took, and every write
+    // it received is there or "unconfirmed", none "not_sent".
     void aLineDroppedMidApplyIsALostLine()
     {
         RemoteUnit unit({"--hangup-after", "14"});
@@ -244,10 +280,11 @@ private slots:
             {"apply", kExample, "--device", unit.server.rfc2217Address(), "--json", kFastWait});
         QCOMPARE(run.exitCode, 74);
         QCOMPARE(run.json().value("error").toObject().value("kind").toString(), "lost-line");
-        // The write in flight may have reached the unit, unconfirmed; none listed did not.
         const qsizetype changes = run.json().value("changes").toArray().size();
+        const qsizetype sent = changes + run.json().value("unconfirmed").toArray().size();
         const qsizetype writesReceived = unit.sim.log().count('&');
-        QVERIFY2(changes >= 1 && changes <= writesReceived, qPrintable(QString::number(changes)));
+        QVERIFY2(changes >= 1 && changes <= writesReceived && sent >= writesReceived,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(changes).arg(sent).arg(writesReceived)));
         QVERIFY(!run.json().value("not_sent").toArray().isEmpty());
     }
 
@@ -257,7 +294,7 @@ private slots:
     {
         RemoteUnit unit;
         QVERIFY(unit.start());
-        tarvex::link::LinePort cm(tarvex::link::PortMap::pinned({{1, unit.server.rawAddress()}}));
+        tarvex::link::LinePort cm(onlyAt(unit.server.rawAddress()));
         tarvex::link::Link link(cm, std::chrono::milliseconds(150));
         QVERIFY(cm.SetOpen(true));
         QSignalSpy lost(&cm, &tarvex::link::Port::deviceLost);
@@ -267,6 +304,121 @@ private slots:
         QCOMPARE(lost.first().at(1).toString(),
                  QString("the terminal server closed the connection"));
         QVERIFY_THROWS_EXCEPTION(tarvex::link::LinkError, link.SendAndWait("?\r"));
+    }
+
+    // A server that floods the line: what the line holds stays bounded, the run ends at once,
+    // and its one message is a line long.
+    void aFloodIsBoundedAndNamedOnce_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<bool>("afterFirstCommand");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("0xFF on tcp:// at once") << "tcp" << QByteArray("\xff") << false << 69;
+        QTest::newRow("Telnet NOPs on tcp:// after a command")
+            << "tcp" << QByteArray("\xff\xf1") << true << 74;
+        QTest::newRow("0xFF data in a stalled rfc2217:// negotiation")
+            << "rfc2217" << QByteArray("\xff\xff") << false << 69;
+    }
+    void aFloodIsBoundedAndNamedOnce()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QByteArray, pattern);
+        QFETCH(bool, afterFirstCommand);
+        QFETCH(int, exitCode);
+        FloodServer flood(pattern, afterFirstCommand ? FloodServer::From::FirstCommand
+                                                     : FloodServer::From::Connect);
+        QVERIFY(flood.start());
+        QProcess cli;
+        startCli(cli,
+                 {"read", "--device",
+                  QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(flood.port()), kFastWait});
+        QVERIFY(cli.waitForStarted());
+        const qint64 rssKiB = largestRssWhileRunning(cli);
+        const CliRun run = finishCli(cli);
+        qInfo("largest resident size under the flood: %lld KiB", rssKiB);
+        QVERIFY2(rssKiB < 100 * 1024, qPrintable(QString::number(rssKiB)));
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.err.count("far more than a unit would"), 1);
+        QVERIFY2(run.err.size() < 400, run.err.left(400).constData());
+    }
+
+    // A Telnet port named tcp:// is refused before any write that its Telnet would mangle,
+    // also when a slow path brings its negotiation after the open.
+    void aTelnetPortOnTcpIsRefused_data()
+    {
+        QTest::addColumn<int>("pathDelayMs");
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("direct") << 0 << false;
+        QTest::newRow("behind 300 ms each way") << 300 << false;
+        QTest::newRow("busy with another client") << 0 << true;
+    }
+    void aTelnetPortOnTcpIsRefused()
+    {
+        QFETCH(int, pathDelayMs);
+        QFETCH(bool, busy);
+        RemoteUnit unit;
+        QVERIFY(unit.start());
+        tarvex::link::LinePort holder(onlyAt(unit.server.rfc2217Address()));
+        QVERIFY(!busy || holder.SetOpen(true));
+        DelayProxy wan(unit.server.rfc2217Port(), pathDelayMs);
+        QVERIFY(wan.start());
+        const quint16 port = pathDelayMs > 0 ? wan.port() : unit.server.rfc2217Port();
+        const CliRun run = runCli({"message", "set", "test", "a\u00ffb", "--device",
+                                   QStringLiteral("tcp://127.0.0.1:%1").arg(port), kFastWait});
+        QCOMPARE(run.exitCode, 69);
+        QVERIFY2(
+            run.err.contains(QStringLiteral("this port speaks Telnet: use rfc2217://127.0.0.1:%1")
+                                 .arg(port)
+                                 .toUtf8()),
+            run.err.constData());
+        QVERIFY2(!unit.sim.log().contains('&'), unit.sim.log().constData());
+        // The server's Telnet bytes are never quoted raw.
+        QVERIFY(std::all_of(run.err.cbegin(), run.err.cend(), [](char c) { return c > 0; }));
+    }
+
+    // A reply that comes after its wait is named for it, with what to do.
+    void aLateReplyNamesTheDelay_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("tcp://") << false
+                                << "raise ?delay=MS, or use rfc2217://, whose delay is measured";
+        QTest::newRow("rfc2217://") << true << "raise ?delay=MS\n";
+    }
+    void aLateReplyNamesTheDelay()
+    {
+        QFETCH(bool, rfc2217);
+        QFETCH(QString, advice);
+        RemoteUnit unit({"--delay", "400"});
+        QVERIFY(unit.start());
+        const QString address = rfc2217 ? unit.server.rfc2217Address() : unit.server.rawAddress();
+        const CliRun run = runCli({"read", "--device", address, "--json", kFastWait});
+        QCOMPARE(run.exitCode, 74);
+        const QJsonObject error = run.json().value("error").toObject();
+        QCOMPARE(error.value("kind").toString(), "late-reply");
+        QVERIFY2((error.value("message").toString() + u'\n').contains(advice),
+                 qPrintable(error.value("message").toString()));
+    }
+
+    // A scan names each address that gave nothing, with why.
+    void aScanSaysWhyAnAddressGaveNothing_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no such host") << "tcp://no-such-host.invalid:4001"
+                                      << "port 1  tcp://no-such-host.invalid:4001: no such host";
+        const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(freeTcpPort());
+        QTest::newRow("refused") << refused
+                                 << "port 1  " + refused + ": the connection was refused";
+    }
+    void aScanSaysWhyAnAddressGaveNothing()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, says);
+        const CliRun run = runCli({"scan", "--port", "1=" + address, kFastWait});
+        QCOMPARE(run.exitCode, 69);
+        QVERIFY2(run.err.contains(says.toUtf8()), run.err.constData());
     }
 
     // A server whose Telnet makes no sense fails the open, with what it did.

@@ -19,7 +19,8 @@ private slots:
         SimProcess unit;
         QVERIFY(vanishing.start() && unit.start());
         session::Connection connection(
-            link::PortMap::pinned({{2, vanishing.devicePath()}, {3, unit.devicePath()}}));
+            link::PortMap::pinned({{2, link::DeviceName::serial(vanishing.devicePath())},
+                                   {3, link::DeviceName::serial(unit.devicePath())}}));
         QSignalSpy lost(&connection, &session::Connection::lineLost);
         QObject::connect(
             &connection.exchange(), &link::Link::waitStarted, &connection,

@@ -333,6 +333,8 @@ private slots:
         QTest::newRow("--hangup-after")
             << QStringList{"--hangup-after", "3"} << "hangupAfter" << QVariant(3);
         QTest::newRow("no hangup") << QStringList{} << "hangupAfter" << QVariant(-1);
+        QTest::newRow("--cut-after")
+            << QStringList{"--cut-after", "4"} << "cutAfter" << QVariant(4);
         QTest::newRow("--ignore-writes")
             << QStringList{"--ignore-writes"} << "ignoreWrites" << QVariant(true);
     }
@@ -354,6 +356,7 @@ private slots:
             {"echo", o.echo},         {"garbage", o.garbage},   {"hangupAfter", o.hangupAfter},
         };
         fields.insert("ignoreWrites", o.ignoreWrites);
+        fields.insert("cutAfter", o.cutAfter);
         QCOMPARE(fields.value(field), value);
         const int flagsSet = int(o.silent) + int(o.echo) + int(o.garbage) + int(o.ignoreWrites);
         QCOMPARE(flagsSet, value.typeId() == QMetaType::Bool ? 1 : 0); // no option sets another
@@ -368,6 +371,7 @@ private slots:
         QTest::newRow("delay in words") << QStringList{"--delay", "soon"} << "--delay";
         QTest::newRow("hangup after 0") << QStringList{"--hangup-after", "0"} << "--hangup-after";
         QTest::newRow("hangup after nothing") << QStringList{"--hangup-after"} << "hangup-after";
+        QTest::newRow("cut after 0") << QStringList{"--cut-after", "0"} << "--cut-after";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
         QTest::newRow("positional argument") << QStringList{"extra"} << "extra";
         QTest::newRow("identity beyond ISO 8859-1") << QStringList{"--id", "KTX\u20AC"} << "--id";

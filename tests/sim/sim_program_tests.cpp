@@ -181,7 +181,7 @@ private slots:
         const QString help = QString::fromLocal8Bit(run.process.readAllStandardOutput());
         for (const char* option :
              {"--id", "--link", "--state", "--log", "--silent", "--delay", "--paced", "--echo",
-              "--garbage", "--hangup-after", "--help", "--version"})
+              "--garbage", "--hangup-after", "--cut-after", "--help", "--version"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
     }
 

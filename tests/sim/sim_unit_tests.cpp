@@ -288,6 +288,24 @@ private slots:
         QCOMPARE(hungUp.count(), 1);
     }
 
+    // The line goes as the write is in: stored, never answered, and the rest of the chunk
+    // is not handled.
+    void cutAfterTakesTheNthCommandUnanswered()
+    {
+        UnitOptions options;
+        options.cutAfter = 2;
+        options.statePath = scratch("unit.json");
+        const auto unit = startedUnit(options);
+        QVERIFY(unit);
+        PtyClient client(unit->devicePath());
+        QCOMPARE(client.exchange("?N\r", "N0\r"), QByteArray("N0\r"));
+        QVERIFY(client.write("&N5\r?N\r"));
+        QVERIFY(client.waitForHangup());
+        QCOMPARE(client.readFor(0), QByteArray());
+        QCOMPARE(unit->commandsReceived(), 2);
+        QCOMPARE(memoryIn(options.statePath).phoneCount, 5);
+    }
+
     void hangupIgnoresTheRestOfItsChunk()
     {
         UnitOptions options;

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 
@@ -39,6 +40,19 @@ bool listensSoon(quint16 port)
             return !probe.listen(QHostAddress::LocalHost, port);
         },
         kStartMs);
+}
+
+// Starts one of the Python servers beside this file, which prints the port it listens on.
+quint16 startPythonServer(QProcess& process, const QString& script, const QStringList& arguments)
+{
+    process.start(QStringLiteral("python3"), QStringList{script} + arguments);
+    if (!process.waitForStarted(kStartMs))
+        return 0;
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(kStartMs))
+            return 0;
+    }
+    return quint16(process.readLine().trimmed().toUInt());
 }
 
 } // namespace
@@ -80,7 +94,10 @@ bool Ser2netProcess::start()
         return false;
     file.close();
     // -n: in the foreground; -u: no UUCP lock files (the simulator's device is ours alone).
-    process_.start(QStringLiteral("ser2net"),
+    // Debian installs it in /usr/sbin, which a user's PATH (or an empty environment's) lacks.
+    const QString program = QStandardPaths::findExecutable(
+        QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    process_.start(program.isEmpty() ? QStringLiteral("ser2net") : program,
                    {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"), config,
                     QStringLiteral("-P"), scratch_.filePath(QStringLiteral("ser2net.pid"))});
     if (!process_.waitForStarted(kStartMs)) {
@@ -120,15 +137,27 @@ DelayProxy::~DelayProxy()
 
 bool DelayProxy::start()
 {
-    process_.start(
-        QStringLiteral("python3"),
-        {QStringLiteral(TARVEX_DELAY_PROXY), QString::number(target_), QString::number(delayMs_)});
-    if (!process_.waitForStarted(kStartMs))
-        return false;
-    while (!process_.canReadLine()) {
-        if (!process_.waitForReadyRead(kStartMs))
-            return false;
-    }
-    port_ = quint16(process_.readLine().trimmed().toUInt());
+    port_ = startPythonServer(process_, QStringLiteral(TARVEX_DELAY_PROXY),
+                              {QString::number(target_), QString::number(delayMs_)});
+    return port_ != 0;
+}
+
+FloodServer::FloodServer(QByteArray pattern, From from) : pattern_(std::move(pattern)), from_(from)
+{
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    dieWithTheTest(process_);
+}
+
+FloodServer::~FloodServer()
+{
+    stop(process_);
+}
+
+bool FloodServer::start()
+{
+    QStringList arguments{QString::fromLatin1(pattern_.toHex())};
+    if (from_ == From::FirstCommand)
+        arguments << QStringLiteral("after-first-bytes");
+    port_ = startPythonServer(process_, QStringLiteral(TARVEX_FLOOD_SERVER), arguments);
     return port_ != 0;
 }

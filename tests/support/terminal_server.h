@@ -19,6 +19,7 @@ public:
     QString rfc2217Address() const;
     QString rawAddress() const;
     quint16 rfc2217Port() const { return rfc2217Port_; }
+    quint16 rawPort() const { return rawPort_; }
     void kill(); // at once, as a server that loses power
 
 private:
@@ -46,6 +47,27 @@ private:
     QProcess process_;
     quint16 target_;
     int delayMs_;
+    quint16 port_ = 0;
+};
+
+// tests/support/flood_server.py: a TCP server on 127.0.0.1 that sends each client pattern over
+// and over as fast as loopback takes it, at once or after the client's first command.
+class FloodServer
+{
+public:
+    enum class From { Connect, FirstCommand };
+    FloodServer(QByteArray pattern, From from);
+    ~FloodServer();
+    FloodServer(const FloodServer&) = delete;
+    FloodServer& operator=(const FloodServer&) = delete;
+
+    bool start(); // true once it listens
+    quint16 port() const { return port_; }
+
+private:
+    QProcess process_;
+    QByteArray pattern_;
+    From from_;
     quint16 port_ = 0;
 };
 

@@ -21,7 +21,8 @@ namespace {
 struct Line
 {
     explicit Line(SimProcess& sim, std::chrono::milliseconds wait = 40ms)
-        : cm(link::PortMap::pinned({{1, sim.devicePath()}})), exchange(cm, wait)
+        : cm(link::PortMap::pinned({{1, link::DeviceName::serial(sim.devicePath())}})),
+          exchange(cm, wait)
     {
         opened = cm.SetOpen(true);
     }

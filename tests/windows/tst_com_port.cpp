@@ -14,7 +14,8 @@ namespace {
 link::PortMap portUnderTest()
 {
     const int number = qEnvironmentVariableIntValue("TARVEX_TEST_PORT");
-    return link::PortMap::pinned({{1, QStringLiteral("COM%1").arg(number)}});
+    return link::PortMap::pinned(
+        {{1, link::DeviceName::serial(QStringLiteral("COM%1").arg(number))}});
 }
 
 } // namespace

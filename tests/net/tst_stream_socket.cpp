@@ -1,5 +1,6 @@
-// The network line's TCP connection through the product's own Winsock code, against Debian's
-// ser2net (one client at a time) in front of a Linux tarvex-sim, both started by on_ser2net.sh:
+// The network line's TCP connection, the same contract on each system's code (Qt's network
+// module on Linux, our own Winsock code under Wine), against Debian's ser2net (one client at a
+// time) in front of a Linux tarvex-sim, both started by on_ser2net.sh:
 // TARVEX_TEST_SER2NET_PORT is ser2net's port on 127.0.0.1, TARVEX_TEST_CLOSED_PORT one where
 // nothing listens.
 #include "net/stream_socket.h"

@@ -1,0 +1,1 @@
+tarvex_unit.py

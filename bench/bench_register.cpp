@@ -1,0 +1,476 @@
+// The site register of tarvex-cli fleet against simulated sites. Three measurements:
+//  - backup: 200 tarvex-sim units behind ONE ser2net, half RFC 2217 and half raw TCP, some of
+//    each behind the proxy adding 150 ms each way; one `fleet backup` of all of them against one
+//    site's read (the slowest kind of line; goal: at most 1.2 times), with the run's CPU time,
+//    peak memory and peak open file descriptors;
+//  - status and the HTML page of that register once it holds 1,000 commits more (goal: each at
+//    most 1 s);
+//  - apply: 64 sites rendered from one template and applied at once from the register, against
+//    the same apply of one site (fresh units each run; goal: at most 1.2 times).
+// Options: --sites N (200), --proxied N (20), --commits N (1000), --apply-sites N (64).
+#include "sim_fleet.h"
+#include "terminal_servers.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRuns = 3; // the median evens out the other engineers' builds
+constexpr int kViewRuns = 5;
+constexpr double kRunGoal = 1.2;
+constexpr double kViewGoalSeconds = 1.0;
+constexpr int kWanDelayMs = 150;
+constexpr int kSampleMs = 50;
+
+QString cli()
+{
+    return QStringLiteral(TARVEX_CLI_PATH);
+}
+
+// git with a known author and none of the user's configuration, for every tarvex-cli here.
+QProcessEnvironment benchEnvironment(const QTemporaryDir& scratch)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), scratch.path());
+    environment.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
+    for (const char* role : {"AUTHOR", "COMMITTER"}) {
+        environment.insert(QStringLiteral("GIT_%1_NAME").arg(QLatin1StringView(role)),
+                           QStringLiteral("Bench"));
+        environment.insert(QStringLiteral("GIT_%1_EMAIL").arg(QLatin1StringView(role)),
+                           QStringLiteral("bench@example.net"));
+    }
+    return environment;
+}
+
+// --- one program, measured ------------------------------------------------------------------
+
+struct Measured
+{
+    int exitCode = -1;
+    double wallSeconds = 0;
+    double cpuSeconds = 0; // the program and the children it waited for (git)
+    double peakRssMb = 0;
+    int peakDescriptors = 0;
+    QByteArray output;
+};
+
+double procKilobytes(qint64 pid, const char* field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& row : status.readAll().split('\n')) {
+        if (row.startsWith(field))
+            return row.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toDouble();
+    }
+    return 0;
+}
+
+int openDescriptors(qint64 pid)
+{
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                   .size());
+}
+
+// Runs the program to its end in an event loop, its memory and descriptors sampled from /proc.
+Measured measure(const QString& program, const QStringList& arguments,
+                 const QProcessEnvironment& environment)
+{
+    Measured out;
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QEventLoop loop;
+    QTimer sampler;
+    const auto sample = [&] {
+        const qint64 pid = process.processId();
+        if (pid <= 0)
+            return;
+        out.peakRssMb = std::max(out.peakRssMb, procKilobytes(pid, "VmHWM:") / 1024);
+        out.peakDescriptors = std::max(out.peakDescriptors, openDescriptors(pid));
+    };
+    QObject::connect(&sampler, &QTimer::timeout, &loop, sample);
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    const double cpuBefore = childrenCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    process.start(program, arguments);
+    if (!process.waitForStarted())
+        return out;
+    sampler.start(kSampleMs);
+    loop.exec();
+    out.wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+    out.cpuSeconds = childrenCpuSeconds() - cpuBefore;
+    out.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    out.output = process.readAllStandardOutput();
+    return out;
+}
+
+Measured median(std::vector<Measured> runs)
+{
+    std::sort(runs.begin(), runs.end(),
+              [](const Measured& a, const Measured& b) { return a.wallSeconds < b.wallSeconds; });
+    return runs[runs.size() / 2];
+}
+
+void printHeader()
+{
+    std::printf("%-34s %5s %8s %8s %8s %8s %5s\n", "run", "exit", "wall s", "vs one", "cpu s",
+                "rss MB", "fds");
+}
+
+void printRow(const char* name, const Measured& run, double one)
+{
+    std::printf("%-34s %5d %8.3f %7.3fx %8.3f %8.1f %5d\n", name, run.exitCode, run.wallSeconds,
+                one > 0 ? run.wallSeconds / one : 0.0, run.cpuSeconds, run.peakRssMb,
+                run.peakDescriptors);
+}
+
+// The sites a fleet run could not do, with why, from its --json summary.
+void printFailures(const Measured& run)
+{
+    const QJsonArray sites =
+        QJsonDocument::fromJson(run.output).object().value(QStringLiteral("sites")).toArray();
+    for (const QJsonValue& site : sites) {
+        const QJsonObject error = site[QStringLiteral("error")].toObject();
+        if (!error.isEmpty())
+            std::printf("  %s: %s: %s\n", qPrintable(site[QStringLiteral("name")].toString()),
+                        qPrintable(error.value(QStringLiteral("kind")).toString()),
+                        qPrintable(error.value(QStringLiteral("message")).toString()));
+    }
+}
+
+// --- sites and registers --------------------------------------------------------------------
+
+// Every other site raw TCP; the first `proxied` of them behind a proxy of their own (raw TCP
+// then with its round trip given: the proxy answers the handshake itself).
+QStringList siteAddresses(int sites, int proxied, const Ser2netServer& server,
+                          DelayProxies& proxies)
+{
+    QStringList addresses;
+    for (int i = 0; i < sites; ++i) {
+        const bool rfc2217 = i % 2 == 0;
+        if (i >= proxied) {
+            addresses << server.address(i, rfc2217);
+            continue;
+        }
+        const quint16 port = proxies.start(server.port(i, rfc2217), kWanDelayMs);
+        if (port == 0)
+            return {};
+        addresses
+            << (rfc2217
+                    ? QStringLiteral("rfc2217://127.0.0.1:%1").arg(port)
+                    : QStringLiteral("tcp://127.0.0.1:%1?delay=%2").arg(port).arg(2 * kWanDelayMs));
+    }
+    return addresses;
+}
+
+QString siteName(int i)
+{
+    return QStringLiteral("site-%1").arg(i, 3, 10, QLatin1Char('0'));
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool git(const QString& folder, const QStringList& arguments,
+         const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral("git"), arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// fleet init, then the sites (with a template, when given one) in fleet.json.
+bool makeRegister(const QString& folder, const QStringList& addresses, const QByteArray& templ,
+                  const QProcessEnvironment& environment)
+{
+    if (measure(cli(),
+                {QStringLiteral("fleet"), QStringLiteral("init"), folder, QStringLiteral("--json")},
+                environment)
+            .exitCode != 0)
+        return false;
+    QJsonArray sites;
+    for (int i = 0; i < addresses.size(); ++i) {
+        QJsonObject site{{QStringLiteral("name"), siteName(i)},
+                         {QStringLiteral("device"), addresses[i]}};
+        if (!templ.isEmpty()) {
+            site.insert(QStringLiteral("template"), QStringLiteral("templates/standard.json"));
+            site.insert(QStringLiteral("values"),
+                        QJsonObject{{QStringLiteral("site"), QStringLiteral("Site %1").arg(i)}});
+        }
+        sites.append(site);
+    }
+    const QJsonObject list{{QStringLiteral("format"), QStringLiteral("tarvex-fleet")},
+                           {QStringLiteral("version"), 1},
+                           {QStringLiteral("sites"), sites}};
+    if (!templ.isEmpty() &&
+        (!QDir(folder).mkpath(QStringLiteral("templates")) ||
+         !writeFile(folder + QStringLiteral("/templates/standard.json"), templ)))
+        return false;
+    if (!writeFile(folder + QStringLiteral("/fleet.json"), QJsonDocument(list).toJson()))
+        return false;
+    return git(folder, {QStringLiteral("add"), QStringLiteral(".")}, environment) &&
+           git(folder,
+               {QStringLiteral("commit"), QStringLiteral("--quiet"), QStringLiteral("-m"),
+                QStringLiteral("The sites")},
+               environment);
+}
+
+QStringList fleet(const QString& command, const QString& folder, const QStringList& more = {})
+{
+    return QStringList{QStringLiteral("fleet"), command, QStringLiteral("--fleet"), folder,
+                       QStringLiteral("--json")} +
+           more;
+}
+
+// One commit an hour over the last `commits` hours, each changing one site's test number, the
+// sites in turn: a history as months of backups leave it, made by one git fast-import.
+bool addHistory(const QString& folder, int sites, int commits,
+                const QProcessEnvironment& environment)
+{
+    const QByteArray file = readFile(QStringLiteral(TARVEX_EXAMPLE_CONFIG));
+    const qint64 start = QDateTime::currentSecsSinceEpoch() - qint64(commits + 1) * 3600;
+    QByteArray stream;
+    for (int c = 0; c < commits; ++c) {
+        const QByteArray who =
+            "Bench <bench@example.net> " + QByteArray::number(start + c * 3600) + " +0000\n";
+        const QByteArray message = "Backup: " + siteName(c % sites).toUtf8() + " changed\n";
+        const QByteArray content =
+            QByteArray(file).replace("9899999999", QByteArray::number(9800000000LL + c));
+        stream += "commit refs/heads/bench\nauthor " + who + "committer " + who + "data " +
+                  QByteArray::number(message.size()) + "\n" + message;
+        if (c == 0)
+            stream += "from HEAD\n"; // the sites' commit
+        stream += "M 100644 inline units/" + siteName(c % sites).toUtf8() + ".json\ndata " +
+                  QByteArray::number(content.size()) + "\n" + content + "\n";
+    }
+    QProcess importer;
+    importer.setProcessEnvironment(environment);
+    importer.setWorkingDirectory(folder);
+    importer.setProcessChannelMode(QProcess::ForwardedChannels);
+    importer.start(QStringLiteral("git"),
+                   {QStringLiteral("fast-import"), QStringLiteral("--quiet")});
+    importer.write(stream);
+    importer.closeWriteChannel();
+    if (!importer.waitForFinished(-1) || importer.exitCode() != 0)
+        return false;
+    // The branch's files in the work tree and the index; run state under .tarvex/ stays.
+    return git(folder,
+               {QStringLiteral("reset"), QStringLiteral("--hard"), QStringLiteral("--quiet"),
+                QStringLiteral("bench")},
+               environment);
+}
+
+// --- the measurements -----------------------------------------------------------------------
+
+// The slowest of one read per kind of line: what one site's backup cannot beat.
+double oneRead(const QStringList& addresses, int proxied, const QProcessEnvironment& environment)
+{
+    std::printf("one site's read, per kind of line\n");
+    printHeader();
+    double slowest = 0;
+    const int firstDirect = proxied + proxied % 2; // an RFC 2217 site, a raw one after it
+    const std::pair<const char*, int> kinds[] = {{"read rfc2217 +150 ms", 0},
+                                                 {"read tcp ?delay=300 +150 ms", 1},
+                                                 {"read rfc2217", firstDirect},
+                                                 {"read tcp", firstDirect + 1}};
+    for (const auto& [name, site] : kinds) {
+        const Measured run =
+            measure(cli(), {QStringLiteral("read"), QStringLiteral("--device"), addresses[site]},
+                    environment);
+        printRow(name, run, 0);
+        if (run.exitCode != 0)
+            return -1;
+        slowest = std::max(slowest, run.wallSeconds);
+    }
+    return slowest;
+}
+
+bool reportBackup(int sites, int proxied, int commits, const QTemporaryDir& scratch)
+{
+    const QProcessEnvironment environment = benchEnvironment(scratch);
+    SimFleet sims;
+    Ser2netServer server;
+    DelayProxies proxies;
+    const QStringList devices = sims.start(sites, scratch);
+    if (devices.size() != sites || !server.start(devices, scratch))
+        return false;
+    const QStringList addresses = siteAddresses(sites, proxied, server, proxies);
+    const double one = oneRead(addresses, proxied, environment);
+    if (addresses.size() != sites || one <= 0)
+        return false;
+
+    const QString folder = scratch.filePath(QStringLiteral("register"));
+    const QString single = scratch.filePath(QStringLiteral("register-one"));
+    if (!makeRegister(folder, addresses, {}, environment) ||
+        !makeRegister(single, addresses.mid(0, 1), {}, environment) ||
+        !addHistory(folder, sites, commits, environment))
+        return false;
+    std::printf("\nfleet backup: %d sites behind one ser2net (RFC 2217 and raw TCP), %d of them "
+                "behind a proxy adding %d ms each way; median of %d runs\n",
+                sites, proxied, kWanDelayMs, kRuns);
+    printHeader();
+    printRow("backup, a register of 1 site",
+             measure(cli(), fleet(QStringLiteral("backup"), single), environment), one);
+    const QString jobs = QString::number(sites);
+    std::vector<Measured> runs;
+    for (int i = 0; i < kRuns; ++i)
+        runs.push_back(measure(
+            cli(), fleet(QStringLiteral("backup"), folder, {QStringLiteral("--jobs"), jobs}),
+            environment));
+    printRow("backup --jobs N, first run", runs.front(), one);
+    printFailures(runs.front());
+    const Measured backup = median(runs);
+    printRow("backup --jobs N, median", backup, one);
+    printFailures(backup);
+    printRow("backup (default --jobs)",
+             measure(cli(), fleet(QStringLiteral("backup"), folder), environment), one);
+    const double ratio = backup.wallSeconds / one;
+    std::printf("%d sites took %.3fx one site's read: goal (at most %.1fx) %s\n\n", sites, ratio,
+                kRunGoal, backup.exitCode == 0 && ratio <= kRunGoal ? "met" : "missed");
+
+    std::printf("status and the HTML page: %d sites, %d commits of history and more; median of "
+                "%d runs\n",
+                sites, commits, kViewRuns);
+    printHeader();
+    bool met = true;
+    const QString page = scratch.filePath(QStringLiteral("register.html"));
+    for (const auto& [name, arguments] :
+         {std::pair{"status", fleet(QStringLiteral("status"), folder)},
+          std::pair{"report -o FILE.html",
+                    fleet(QStringLiteral("report"), folder, {QStringLiteral("-o"), page})}}) {
+        std::vector<Measured> views;
+        for (int i = 0; i < kViewRuns; ++i)
+            views.push_back(measure(cli(), arguments, environment));
+        const Measured view = median(views);
+        printRow(name, view, 0);
+        met = met && view.exitCode == 0 && view.wallSeconds <= kViewGoalSeconds;
+    }
+    std::printf("status and report each at most %.1f s: goal %s\n\n", kViewGoalSeconds,
+                met ? "met" : "missed");
+    return true;
+}
+
+// The example file with the site's name in every message.
+QByteArray siteTemplate()
+{
+    QJsonObject file =
+        QJsonDocument::fromJson(readFile(QStringLiteral(TARVEX_EXAMPLE_CONFIG))).object();
+    QJsonObject events = file.value(QStringLiteral("events")).toObject();
+    for (auto it = events.begin(); it != events.end(); ++it) {
+        QJsonObject event = it.value().toObject();
+        if (event.contains(QStringLiteral("message")))
+            event[QStringLiteral("message")] =
+                QStringLiteral("${site}: ") + event.value(QStringLiteral("message")).toString();
+        it.value() = event;
+    }
+    file[QStringLiteral("events")] = events;
+    return QJsonDocument(file).toJson();
+}
+
+// One fleet apply of `sites` fresh units behind one ser2net (RFC 2217), all at once.
+Measured applyOnce(int sites, const QTemporaryDir& scratch, int run)
+{
+    const QProcessEnvironment environment = benchEnvironment(scratch);
+    SimFleet sims;
+    Ser2netServer server;
+    const QStringList devices = sims.start(sites, scratch);
+    if (devices.size() != sites || !server.start(devices, scratch))
+        return {};
+    QStringList addresses;
+    for (int i = 0; i < sites; ++i)
+        addresses << server.address(i, true);
+    const QString folder = scratch.filePath(QStringLiteral("apply-%1-%2").arg(sites).arg(run));
+    if (!makeRegister(folder, addresses, siteTemplate(), environment))
+        return {};
+    return measure(
+        cli(),
+        fleet(QStringLiteral("apply"), folder, {QStringLiteral("--jobs"), QString::number(sites)}),
+        environment);
+}
+
+bool reportApply(int sites, const QTemporaryDir& scratch)
+{
+    std::printf("fleet apply of one template to fresh units behind one ser2net (RFC 2217), all "
+                "at once; median of %d runs\n",
+                kRuns);
+    printHeader();
+    double one = 0;
+    for (const int count : {1, sites}) {
+        std::vector<Measured> runs;
+        for (int i = 0; i < kRuns; ++i)
+            runs.push_back(applyOnce(count, scratch, i));
+        const Measured run = median(runs);
+        if (count == 1)
+            one = run.wallSeconds;
+        const QByteArray name = "apply, " + QByteArray::number(count) + " site(s)";
+        printRow(name.constData(), run, one);
+        if (run.exitCode != 0)
+            return false;
+        if (count == sites)
+            std::printf("%d sites took %.3fx one: goal (at most %.1fx) %s\n", sites,
+                        run.wallSeconds / one, kRunGoal,
+                        run.wallSeconds / one <= kRunGoal ? "met" : "missed");
+    }
+    return true;
+}
+
+int optionValue(const QStringList& arguments, const QString& name, int fallback)
+{
+    const qsizetype at = arguments.indexOf(name);
+    return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1].toInt() : fallback;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir scratch;
+    const QStringList arguments = app.arguments();
+    const int sites = optionValue(arguments, QStringLiteral("--sites"), 200);
+    const int proxied = optionValue(arguments, QStringLiteral("--proxied"), 20);
+    const int commits = optionValue(arguments, QStringLiteral("--commits"), 1000);
+    const int applySites = optionValue(arguments, QStringLiteral("--apply-sites"), 64);
+    if (sites < 4 || proxied < 2 || proxied > sites - 3 || commits < 1 || applySites < 2) {
+        std::fprintf(stderr, "bench_register [--sites N>=4] [--proxied 2..N-3] [--commits N] "
+                             "[--apply-sites N>=2]\n");
+        return 2;
+    }
+    if (!reportBackup(sites, proxied, commits, scratch)) {
+        std::fprintf(stderr, "the backup could not be measured\n");
+        return 1;
+    }
+    if (!reportApply(applySites, scratch)) {
+        std::fprintf(stderr, "the apply could not be measured\n");
+        return 1;
+    }
+    return 0;
+}
