@@ -449,12 +449,6 @@ bool reportRuns(int runs, int parallel, const QTemporaryDir& scratch)
     return true;
 }
 
-int optionValue(const QStringList& arguments, const QString& name, int fallback)
-{
-    const qsizetype at = arguments.indexOf(name);
-    return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1].toInt() : fallback;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])

@@ -41,6 +41,12 @@ void SimFleet::stop()
     units_.clear();
 }
 
+int optionValue(const QStringList& arguments, const QString& name, int fallback)
+{
+    const qsizetype at = arguments.indexOf(name);
+    return at >= 0 && at + 1 < arguments.size() ? arguments[at + 1].toInt() : fallback;
+}
+
 double processCpuSeconds()
 {
     timespec now{};

@@ -32,6 +32,9 @@ int applyToAll(const QString& cli, const QString& file, const QStringList& devic
                const std::function<void(const CliProcesses&)>& sample = {},
                std::chrono::milliseconds samplePeriod = std::chrono::milliseconds(100));
 
+// The number given after name on the command line ("--sites 200"), or fallback.
+int optionValue(const QStringList& arguments, const QString& name, int fallback);
+
 // CPU seconds this process has used so far.
 double processCpuSeconds();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/parsed_line.h"
 #include "link/link.h"
 
 #include <QString>
@@ -27,13 +28,7 @@ struct FleetInvocation
     std::chrono::milliseconds replyWait = link::kReplyWait;
 };
 
-struct ParsedFleetLine
-{
-    std::optional<FleetInvocation> invocation; // nothing: print text and exit with code
-    QString text;
-    int exitCode = 0;
-    QString usageProblem; // for the JSON document of a usage error
-};
+using ParsedFleetLine = ParsedLine<FleetInvocation>;
 
 // arguments as the program got them ("tarvex-cli", "fleet", ...). Usage errors: exit 64.
 ParsedFleetLine parseFleetLine(const QStringList& arguments, const QString& environmentFolder);

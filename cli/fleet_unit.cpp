@@ -2,7 +2,6 @@
 
 #include "cli/exchange_log.h"
 #include "cli/unit_port.h"
-#include "link/device_name.h"
 #include "provisioning/backup.h"
 
 namespace tarvex::cli::fleet_unit {
@@ -10,14 +9,12 @@ namespace {
 
 // Runs work on an open port to device, any failure kept in the run instead of thrown.
 template <typename Work>
-UnitRun onUnit(const QString& device, std::chrono::milliseconds replyWait, Work work)
+UnitRun onUnit(const link::DeviceName& device, std::chrono::milliseconds replyWait, Work work)
 {
     UnitRun run;
     try {
         ExchangeLog log({}, false);
-        // The register checked every site's device when it read the list of sites.
-        UnitPort port(link::DeviceName::fromText(device, nullptr).value_or(link::DeviceName()),
-                      replyWait, log);
+        UnitPort port(device, replyWait, log);
         port.open();
         run.identity = port.identify();
         work(port, run);
@@ -35,12 +32,12 @@ void readWhole(UnitPort& port, UnitRun& run)
 
 } // namespace
 
-UnitRun backup(const QString& device, std::chrono::milliseconds replyWait)
+UnitRun backup(const link::DeviceName& device, std::chrono::milliseconds replyWait)
 {
     return onUnit(device, replyWait, readWhole);
 }
 
-UnitRun apply(const QString& device, std::chrono::milliseconds replyWait,
+UnitRun apply(const link::DeviceName& device, std::chrono::milliseconds replyWait,
               const provisioning::ManagedConfiguration& file,
               const provisioning::WriteDecision& decide)
 {
@@ -54,7 +51,8 @@ UnitRun apply(const QString& device, std::chrono::milliseconds replyWait,
                 [](const verdict::AlreadyEqual&) {}, [](const verdict::Declined&) {},
                 [&](const verdict::Verified&) { readWhole(port, run); },
                 [&](const verdict::StillDiffering&) {
-                    throw failureOf(provisioning::notVerified(outcome.stillDiffering, device));
+                    throw failureOf(
+                        provisioning::notVerified(outcome.stillDiffering, device.text()));
                 },
                 [](const verdict::FailedBeforeWriting& failed) { throw failureOf(failed.why); },
                 [](const verdict::StoppedWhileWriting& stopped) { throw failureOf(stopped.why); },

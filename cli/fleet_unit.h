@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/exit_codes.h"
+#include "link/device_name.h"
 #include "provisioning/apply.h"
 #include "provisioning/configuration_file.h"
 
@@ -25,11 +26,11 @@ struct UnitRun
 };
 
 // A strict read of everything; backup only when complete.
-UnitRun backup(const QString& device, std::chrono::milliseconds replyWait);
+UnitRun backup(const link::DeviceName& device, std::chrono::milliseconds replyWait);
 
 // The engine's apply of file with read-back; when decide wrote, a whole read afterwards, so
 // that the register records what the unit holds now.
-UnitRun apply(const QString& device, std::chrono::milliseconds replyWait,
+UnitRun apply(const link::DeviceName& device, std::chrono::milliseconds replyWait,
               const provisioning::ManagedConfiguration& file,
               const provisioning::WriteDecision& decide);
 

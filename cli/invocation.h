@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/parsed_line.h"
 #include "link/device_name.h"
 #include "link/link.h"
 
@@ -31,13 +32,7 @@ struct Invocation
     int count = 0;       // --count: stop after this many units; 0 for no limit
 };
 
-struct ParsedCommandLine
-{
-    std::optional<Invocation> invocation; // nothing: print text and exit with code
-    QString text;
-    int exitCode = 0;
-    QString usageProblem; // for the JSON document of a usage error
-};
+using ParsedCommandLine = ParsedLine<Invocation>;
 
 // --help and --version answer without a unit; a usage error gives exit 64 and its reason.
 ParsedCommandLine parseCommandLine(const QStringList& arguments, const QString& environmentDevice);

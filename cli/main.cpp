@@ -63,6 +63,22 @@ Result run(const Invocation& invocation)
     return result;
 }
 
+// What a command line that asks for no run answers: --help and --version on stdout, a usage
+// error on stderr.
+template <typename Asked> int printInsteadOfRun(const ParsedLine<Asked>& parsed)
+{
+    std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
+    return parsed.exitCode;
+}
+
+bool installInterruptions(QCoreApplication& app)
+{
+    if (interruption::install(app))
+        return true;
+    std::fputs("tarvex-cli: the system refused a handler for interruptions\n", stderr);
+    return false;
+}
+
 // tarvex-cli fleet: the register of sites.
 int runFleetProgram(QCoreApplication& app)
 {
@@ -81,14 +97,10 @@ int runFleetProgram(QCoreApplication& app)
                             {QStringLiteral("error"), errorJson(outcome.error)}};
         return printFleetOutcome(asked, outcome);
     }
-    if (!parsed.invocation) {
-        std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
-        return parsed.exitCode;
-    }
-    if (!interruption::install(app)) {
-        std::fputs("tarvex-cli: the system refused a handler for interruptions\n", stderr);
+    if (!parsed.invocation)
+        return printInsteadOfRun(parsed);
+    if (!installInterruptions(app))
         return int(Exit::Unexpected);
-    }
     return printFleetOutcome(*parsed.invocation, runFleet(*parsed.invocation));
 }
 
@@ -114,14 +126,10 @@ int main(int argc, char* argv[])
         printResult(asked, result);
         return parsed.exitCode;
     }
-    if (!parsed.invocation) {
-        std::fputs(qPrintable(parsed.text), parsed.exitCode == 0 ? stdout : stderr);
-        return parsed.exitCode;
-    }
-    if (!interruption::install(app)) {
-        std::fputs("tarvex-cli: the system refused a handler for interruptions\n", stderr);
+    if (!parsed.invocation)
+        return printInsteadOfRun(parsed);
+    if (!installInterruptions(app))
         return int(Exit::Unexpected);
-    }
     if (parsed.invocation->loop) // prints as it goes
         return ProvisioningLoop(*parsed.invocation, showProgress(*parsed.invocation)).run();
     return printResult(*parsed.invocation, run(*parsed.invocation));

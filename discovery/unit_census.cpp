@@ -2,7 +2,6 @@
 
 #include "link/line_port.h"
 #include "link/port_map.h"
-#include "net/line_address.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 
@@ -20,7 +19,7 @@ using Probes = std::vector<std::unique_ptr<link::LinePort>>;
 
 void noteAddressWithout(const link::LinePort& port, const QString& why, Census& census)
 {
-    if (link::isLineAddress(port.deviceName()))
+    if (port.networkAddress())
         census.addressesWithout
             << QStringLiteral("port %1  %2: %3").arg(port.portNumber()).arg(port.deviceName(), why);
 }

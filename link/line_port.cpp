@@ -104,6 +104,14 @@ bool LinePort::IsOpen() const
     return isOpenLine();
 }
 
+std::optional<LineAddress> LinePort::networkAddress() const
+{
+    const DeviceName device = currentDevice();
+    if (const LineAddress* address = device.networkAddress())
+        return *address;
+    return std::nullopt;
+}
+
 std::chrono::milliseconds LinePort::replyDelay() const
 {
     return isOpenLine() ? line_->replyDelay() : std::chrono::milliseconds{};

@@ -37,6 +37,7 @@ public:
     bool openRefusedForPermission() const override { return permissionRefused_; }
     bool openRefusedAsHeld() const override { return heldElsewhere_; }
     bool speaksOtherProtocol() const override { return otherProtocol_; }
+    std::optional<LineAddress> networkAddress() const override;
     std::chrono::milliseconds replyDelay() const override;
     QString replyDelaySource() const override;
     bool replyDelayPending() const override { return isOpenLine() && line_->replyDelayPending(); }

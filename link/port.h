@@ -53,6 +53,9 @@ public:
     // device's name says (a Telnet server behind tcp://): nothing answers there as named.
     virtual bool speaksOtherProtocol() const { return false; }
 
+    // The network address the current device names; nothing for a serial device.
+    virtual std::optional<LineAddress> networkAddress() const { return std::nullopt; }
+
     // How much later than on a serial port a reply arrives (a network's round trip), known
     // once open; the exchange waits this much longer.
     virtual std::chrono::milliseconds replyDelay() const { return {}; }

@@ -3,7 +3,6 @@
 #include "link/exchange_trace.h"
 #include "link/link.h"
 #include "link/link_errors.h"
-#include "net/line_address.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "provisioning/differences.h"
@@ -138,7 +137,8 @@ template <typename Read> auto UnitSession::ask(const QString& line, const Item& 
 // meanwhile fails as a lost line, which its port names.
 void UnitSession::failOnReply(const Failure& failure, const QString& reply, const QString& doing)
 {
-    if (!link::isLineAddress(device_))
+    const std::optional<link::LineAddress> address = link_.cm.networkAddress();
+    if (!address)
         throw failure;
     if (!link_.Linger(kLateGrace))
         throw link::LinkAborted();
@@ -148,8 +148,7 @@ void UnitSession::failOnReply(const Failure& failure, const QString& reply, cons
     const bool cut = !reply.isEmpty() && !reply.endsWith(u'\r');
     if (late->isEmpty() && !cut)
         throw failure;
-    const auto address = link::parseLineAddress(device_, nullptr);
-    const bool telnet = address && address->kind == link::LineAddress::Kind::Rfc2217;
+    const bool telnet = address->kind == link::LineAddress::Kind::Rfc2217;
     throw Failure(
         Failure::Kind::LateReply,
         QStringLiteral("the reply came late (%1, with a line delay of %2 ms): raise ?delay=MS%3")

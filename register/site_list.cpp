@@ -76,9 +76,14 @@ private:
     {
         if (!device.isString())
             return problem(QStringLiteral("device"), QStringLiteral("a text"));
-        site_.device = device.toString();
-        if (const QString reason = deviceProblem(site_.device); !reason.isEmpty())
+        if (device.toString().trimmed().isEmpty())
+            return problem(QStringLiteral("device"), QStringLiteral("no device given"));
+        QString reason;
+        const std::optional<link::DeviceName> named =
+            link::DeviceName::fromText(device.toString(), &reason);
+        if (!named)
             return problem(QStringLiteral("device"), reason);
+        site_.device = *named;
         const QString key = deviceKey(site_.device);
         if (const auto other = lines_.constFind(key); other != lines_.constEnd())
             return problem(QStringLiteral("device"),

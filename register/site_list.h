@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/device_name.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -15,10 +17,10 @@ QString listFormatName(); // "tarvex-fleet"
 
 struct Site
 {
-    QString name;         // letters, digits, '-', '_', '.': it names the site's file
-    QString device;       // what --device takes
-    QString templatePath; // relative to the register; empty: no template
-    QJsonObject values;   // what the template's ${KEY} placeholders are filled with
+    QString name;            // letters, digits, '-', '_', '.': it names the site's file
+    link::DeviceName device; // what --device takes, read as --device reads it
+    QString templatePath;    // relative to the register; empty: no template
+    QJsonObject values;      // what the template's ${KEY} placeholders are filled with
 };
 
 // One broken rule: "site pump-12, field device: ..."; site is empty for the list itself.

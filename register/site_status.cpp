@@ -42,7 +42,7 @@ QList<SiteStatus> statusOf(const RegisterFolder& folder, const QList<Site>& site
     for (const Site& site : sites) {
         const SiteState& known = state.value(site.name);
         const std::optional<QByteArray> file = folder.lastGood(site.name);
-        out.append({site.name, site.device, known.lastRead, known.lastChange, known.failures,
+        out.append({site.name, site.device.text(), known.lastRead, known.lastChange, known.failures,
                     known.error,
                     flagsOf({known, file.has_value(), drifted(folder, site, file)}, now, stale)});
     }

@@ -1,7 +1,6 @@
 #include "transfer/configuration_transfer.h"
 
 #include "link/link.h"
-#include "net/line_address.h"
 #include "protocol/commands.h"
 #include "protocol/replies.h"
 #include "protocol/value_rules.h"
@@ -79,7 +78,7 @@ QString unreadText(const QStringList& unread, const link::Link& link)
                                   "%1\n\nTheir replies did not come whole, or were not the "
                                   "replies asked for.")
                        .arg(unread.join(QStringLiteral(", ")));
-    if (link::isLineAddress(link.cm.deviceName()))
+    if (link.cm.networkAddress())
         text += QStringLiteral("\n\nOver a network a reply can come later than this line waits "
                                "(%1 ms): connect again with the round trip given in the address "
                                "as ?delay=MS (for example ?delay=%2), then Upload again.")

@@ -28,7 +28,8 @@ const QByteArray kTemplate = R"({"format": "tarvex-config", "version": 1,
 
 Site siteWith(const QJsonObject& values)
 {
-    return {QStringLiteral("pump-12"), QStringLiteral("/dev/ttyUSB0"),
+    return {QStringLiteral("pump-12"),
+            tarvex::link::DeviceName::serial(QStringLiteral("/dev/ttyUSB0")),
             QStringLiteral("templates/standard.json"), values};
 }
 
@@ -109,7 +110,7 @@ void RegisterTest::listReadsSites()
                       "values": {"n": 7}})"));
     QCOMPARE(loaded.problems, QList<ListProblem>{});
     QCOMPARE(loaded.sites.size(), 2);
-    QCOMPARE(loaded.sites[0].device, QStringLiteral("rfc2217://ts12.example.net:4001"));
+    QCOMPARE(loaded.sites[0].device.text(), QStringLiteral("rfc2217://ts12.example.net:4001"));
     QCOMPARE(loaded.sites[1].templatePath, QStringLiteral("t/s.json"));
     QCOMPARE(loaded.sites[1].values.value("n").toInt(), 7);
     QCOMPARE(parseSiteList(emptySiteList()).problems, QList<ListProblem>{});
