@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarvex::link {
 namespace {
@@ -34,7 +35,9 @@ enum class Problem {
 
 struct Fault
 {
-    Problem problem = Problem::None;
+    Fault(Problem what = Problem::None, QString where = {}) : problem(what), part(std::move(where))
+    {}
+    Problem problem;
     QString part; // the part of the text at fault
     QString via;  // the via= value the fault lies in, if it does
 };
@@ -244,8 +247,8 @@ Fault takeSshLogin(const QString& text, SshLogin& login)
     // Without a port, ssh's own; a placeholder lets the host be checked as every host is.
     LineAddress host;
     QString portText;
-    if (const Fault fault = takeHost(hasPort ? authority : authority + QLatin1String(":22"), host,
-                                     portText);
+    if (const Fault fault =
+            takeHost(hasPort ? authority : authority + QLatin1String(":22"), host, portText);
         fault.problem != Problem::None)
         return fault;
     login.host = host.host;

@@ -69,8 +69,8 @@ private:
     QElapsedTimer connection_;   // since the connection was made
     std::chrono::milliseconds delay_{0};
     QString delaySource_;
-    bool delayPending_ = false; // timed by the first reply: from the write to its first byte
-    QElapsedTimer replyClock_;  // since the write that the pending delay is timed from
+    bool delayPending_ = false;  // timed by the first reply: from the write to its first byte
+    QElapsedTimer replyClock_;   // since the write that the pending delay is timed from
     QByteArray received_;        // data, Telnet taken out, not yet read; bounded
     QByteArray opening_;         // the connection's first bytes: what a server says at once
     char lastRawByte_ = 0;       // of a raw line, so that a command split across reads is seen

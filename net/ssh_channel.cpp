@@ -58,15 +58,18 @@ void SshChannel::start(const LineAddress& address)
     gateway_ = SshGateways::instance().take(command_, login_, &wrong);
     if (!gateway_)
         return fail({SshFailure::Kind::Other, wrong});
-    if (gateway_->state() != SshGateway::State::Starting)
-        return onGatewaySettled();
+    // Connected before the state is read: a gateway on another thread may settle in between.
+    awaitingGateway_ = true;
     connect(gateway_.get(), &SshGateway::settled, this, &SshChannel::onGatewaySettled);
+    if (gateway_->state() != SshGateway::State::Starting)
+        onGatewaySettled();
 }
 
 void SshChannel::onGatewaySettled()
 {
-    if (!gateway_)
+    if (!gateway_ || !awaitingGateway_)
         return;
+    awaitingGateway_ = false;
     disconnect(gateway_.get(), &SshGateway::settled, this, nullptr);
     if (gateway_->state() == SshGateway::State::Failed)
         return fail(gateway_->failure());
@@ -131,6 +134,7 @@ void SshChannel::close()
 {
     running_ = false;
     connected_ = false;
+    awaitingGateway_ = false;
     if (child_.state() != QProcess::NotRunning) {
         child_.terminate();
         if (!child_.waitForFinished(kStopWithinMs)) {

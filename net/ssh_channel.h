@@ -66,6 +66,7 @@ private:
     bool connected_ = false;
     bool closedByFarEnd_ = false;
     bool running_ = false;
+    bool awaitingGateway_ = false; // settled() not yet seen
 };
 
 } // namespace tarvex::link

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <chrono>
 
@@ -18,7 +19,7 @@ using namespace std::chrono_literals;
 constexpr auto kLinger = 2s;
 constexpr int kStopWithinMs = 2000;
 
-SshGateways* gateways = nullptr;
+std::atomic<SshGateways*> gateways = nullptr;
 
 QString keyOf(const QStringList& command, const SshLogin& login)
 {
@@ -35,8 +36,7 @@ SshGateway::SshGateway(QStringList command, SshLogin login, QString controlPath,
     ssh_process::prepare(master_);
     master_.setStandardInputFile(QProcess::nullDevice());
     master_.setStandardOutputFile(QProcess::nullDevice());
-    connect(&master_, &QProcess::readyReadStandardError, this,
-            [this] { standardError_ += master_.readAllStandardError(); });
+    connect(&master_, &QProcess::readyReadStandardError, this, &SshGateway::takeStandardError);
     connect(&master_, &QProcess::finished, this, &SshGateway::onFinished);
     connect(&master_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -78,23 +78,45 @@ void SshGateway::onDirectoryChanged()
         settle(State::Ready);
 }
 
+SshFailure SshGateway::failure() const
+{
+    const std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+QString SshGateway::standardError() const
+{
+    const std::lock_guard lock(mutex_);
+    return QString::fromLocal8Bit(standardError_);
+}
+
+void SshGateway::takeStandardError()
+{
+    const QByteArray words = master_.readAllStandardError();
+    const std::lock_guard lock(mutex_);
+    standardError_ += words;
+}
+
 void SshGateway::onFinished()
 {
-    standardError_ += master_.readAllStandardError();
-    if (state_ == State::Ready) {
+    takeStandardError();
+    const State was = state_;
+    if (was == State::Failed)
+        return;
+    SshFailure why = was == State::Starting && master_.error() == QProcess::FailedToStart
+                         ? SshFailure{SshFailure::Kind::Unreachable,
+                                      QStringLiteral("cannot run %1: %2")
+                                          .arg(command_.first(), ssh_process::installHint())}
+                         : sshFailureOf(standardError(), sshServerName(login_), {});
+    {
+        const std::lock_guard lock(mutex_);
+        failure_ = std::move(why);
+    }
+    if (was == State::Ready) {
         state_ = State::Failed;
-        failure_ = sshFailureOf(standardError(), sshServerName(login_), {});
         emit ended();
         return;
     }
-    if (state_ != State::Starting)
-        return;
-    if (master_.error() == QProcess::FailedToStart)
-        failure_ = {
-            SshFailure::Kind::Unreachable,
-            QStringLiteral("cannot run %1: %2").arg(command_.first(), ssh_process::installHint())};
-    else
-        failure_ = sshFailureOf(standardError(), sshServerName(login_), {});
     settle(State::Failed);
 }
 
@@ -108,8 +130,15 @@ void SshGateway::settle(State state)
 
 SshGateways& SshGateways::instance()
 {
-    if (!gateways)
-        gateways = new SshGateways(QCoreApplication::instance());
+    QCoreApplication* application = QCoreApplication::instance();
+    const auto make = [application] {
+        if (!gateways)
+            gateways = new SshGateways(application);
+    };
+    if (QThread::currentThread() == application->thread())
+        make();
+    else
+        QMetaObject::invokeMethod(application, make, Qt::BlockingQueuedConnection);
     return *gateways;
 }
 
@@ -123,6 +152,18 @@ SshGateways::~SshGateways()
 
 std::shared_ptr<SshGateway> SshGateways::take(const QStringList& command, const SshLogin& login,
                                               QString* wrong)
+{
+    if (QThread::currentThread() == thread())
+        return takeHere(command, login, wrong);
+    // The application's thread waits in its event loop while others run lines (fleet_jobs.h).
+    std::shared_ptr<SshGateway> taken;
+    QMetaObject::invokeMethod(
+        this, [&] { taken = takeHere(command, login, wrong); }, Qt::BlockingQueuedConnection);
+    return taken;
+}
+
+std::shared_ptr<SshGateway> SshGateways::takeHere(const QStringList& command, const SshLogin& login,
+                                                  QString* wrong)
 {
     const QString key = keyOf(command, login);
     for (const auto& entry : entries_) {
@@ -162,7 +203,14 @@ std::shared_ptr<SshGateway> SshGateways::take(const QStringList& command, const 
 
 void SshGateways::release(const std::shared_ptr<SshGateway>& gateway)
 {
-    Entry* entry = gateways ? gateways->entryOf(gateway.get()) : nullptr;
+    SshGateways* all = gateways;
+    if (all)
+        QMetaObject::invokeMethod(all, [all, gateway] { all->releaseHere(gateway.get()); });
+}
+
+void SshGateways::releaseHere(const SshGateway* gateway)
+{
+    Entry* entry = entryOf(gateway);
     if (!entry || --entry->users > 0)
         return;
     if (gateway->state() == SshGateway::State::Failed)

@@ -8,7 +8,9 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 class QTemporaryDir;
 
@@ -17,7 +19,8 @@ namespace tarvex::link {
 // One SSH connection shared by every line to its host (OpenSSH's connection sharing): ssh in
 // the foreground as the master, our child, its control socket in a private folder. Ready once
 // the socket appears (ssh makes it after the login), failed when ssh ends before. Many units
-// behind one gateway so cost one login, not one each.
+// behind one gateway so cost one login, not one each. It lives on the application's thread;
+// lines on other threads (the register's sites) read its state and failure from theirs.
 class SshGateway : public QObject
 {
     Q_OBJECT
@@ -28,9 +31,9 @@ public:
     ~SshGateway() override;
 
     State state() const { return state_; }
-    const SshFailure& failure() const { return failure_; }
+    SshFailure failure() const;
     const QString& controlPath() const { return controlPath_; }
-    QString standardError() const { return QString::fromLocal8Bit(standardError_); }
+    QString standardError() const;
 
     void start();
     void stop(); // ends the connection and every line on it
@@ -43,19 +46,22 @@ private:
     void onDirectoryChanged();
     void onFinished();
     void settle(State state);
+    void takeStandardError();
 
     QStringList command_;
     SshLogin login_;
     QString controlPath_;
     QProcess master_;
     QFileSystemWatcher watcher_;
+    mutable std::mutex mutex_; // over what other threads read: the failure and ssh's words
     QByteArray standardError_;
     SshFailure failure_;
-    State state_ = State::Starting;
+    std::atomic<State> state_ = State::Starting;
 };
 
 // The gateways of this program, one per ssh command and login, torn down when the program ends
 // and each soon after its last line closed (as ssh's ControlPersist would, but ours to end).
+// On the application's thread: a line on another thread takes and releases through it there.
 class SshGateways : public QObject
 {
     Q_OBJECT
@@ -73,6 +79,9 @@ public:
 
 private:
     explicit SshGateways(QObject* parent);
+    std::shared_ptr<SshGateway> takeHere(const QStringList& command, const SshLogin& login,
+                                         QString* wrong);
+    void releaseHere(const SshGateway* gateway);
     struct Entry
     {
         QString key;

@@ -12,6 +12,13 @@
 
 namespace {
 
+// Port number 1 at a network address.
+tarvex::link::PortMap onlyAt(const QString& address)
+{
+    return tarvex::link::PortMap::pinned(
+        {{1, tarvex::link::DeviceName::fromText(address, nullptr).value()}});
+}
+
 const QString kFastWait = QStringLiteral("--reply-wait=150");
 const QString kExample = QStringLiteral(TARVEX_EXAMPLE_CONFIG);
 
@@ -148,7 +155,7 @@ private slots:
     {
         SiteUnit unit;
         QVERIFY(unit.start());
-        tarvex::link::LinePort holder(tarvex::link::PortMap::pinned({{1, unit.tunnel(true)}}));
+        tarvex::link::LinePort holder(onlyAt(unit.tunnel(true)));
         QVERIFY2(holder.SetOpen(true), qPrintable(holder.errorString()));
         const CliRun run = runCli({"read", "--device", unit.tunnel(true), kFastWait});
         QCOMPARE(run.exitCode, 75);
@@ -161,8 +168,8 @@ private slots:
         SiteUnit first;
         SiteUnit second;
         QVERIFY(first.start() && second.start());
-        tarvex::link::LinePort a(tarvex::link::PortMap::pinned({{1, first.tunnel(false)}}));
-        tarvex::link::LinePort b(tarvex::link::PortMap::pinned({{1, second.tunnel(true)}}));
+        tarvex::link::LinePort a(onlyAt(first.tunnel(false)));
+        tarvex::link::LinePort b(onlyAt(second.tunnel(true)));
         QVERIFY2(a.SetOpen(true), qPrintable(a.errorString()));
         QVERIFY2(b.SetOpen(true), qPrintable(b.errorString()));
         QCOMPARE(ssh_.sshProcesses().size(), 3); // the shared connection and a channel each
