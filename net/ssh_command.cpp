@@ -1,6 +1,6 @@
 #include "net/ssh_command.h"
 
-#include <QProcess>
+#include "net/shell_words.h"
 
 namespace tarvex::link {
 namespace {
@@ -17,9 +17,11 @@ std::optional<QStringList> sshCommandWords(QString* wrong)
     const QString command = qEnvironmentVariable("TARVEX_SSH_COMMAND");
     if (command.trimmed().isEmpty())
         return QStringList{QStringLiteral("ssh")};
-    const QStringList words = QProcess::splitCommand(command);
-    if (words.isEmpty()) {
-        *wrong = QStringLiteral("TARVEX_SSH_COMMAND (\"%1\") names no program").arg(command);
+    QString why;
+    const std::optional<QStringList> words = shellWords(command, &why);
+    if (!words || words->isEmpty() || words->first().isEmpty()) {
+        *wrong = QStringLiteral("TARVEX_SSH_COMMAND (\"%1\") names no program%2")
+                     .arg(command, why.isEmpty() ? QString() : QStringLiteral(": ") + why);
         return std::nullopt;
     }
     return words;

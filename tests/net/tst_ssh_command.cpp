@@ -1,3 +1,4 @@
+#include "net/shell_words.h"
 #include "net/ssh_command.h"
 #include "net/ssh_failure.h"
 
@@ -37,6 +38,40 @@ private slots:
         if (port > 0)
             login.port = quint16(port);
         QCOMPARE(tarvex::link::sshLineArguments(login, "/p", target).join(u' '), arguments);
+    }
+
+    // TARVEX_SSH_COMMAND and --on-change: split as a shell would, nothing expanded. The words
+    // are joined by "|" to compare; "refused" rows give what the refusal says.
+    void commandsSplitAsAShellWould_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("blanks") << " ssh  -F\t/etc/c "
+                                << "ssh|-F|/etc/c";
+        QTest::newRow("single quotes hold all") << "ssh -o 'ProxyCommand=ssh -W %h:%p \\jump $X'"
+                                                << "ssh|-o|ProxyCommand=ssh -W %h:%p \\jump $X";
+        QTest::newRow("double quotes, escapes") << "mail -s \"a \\\"b\\\" \\c\" x"
+                                                << "mail|-s|a \"b\" \\c|x";
+        QTest::newRow("backslash outside") << "a\\ b c\\'d"
+                                           << "a b|c'd";
+        QTest::newRow("an empty quoted word") << "a '' b"
+                                              << "a||b";
+        QTest::newRow("quotes inside a word") << "-o'User=a b'\"c\""
+                                              << "-oUser=a bc";
+        QTest::newRow("unclosed single quote") << "ssh 'x"
+                                               << "refused: a ' is not closed";
+        QTest::newRow("unclosed double quote") << "ssh \"x"
+                                               << "refused: a \" is not closed";
+        QTest::newRow("lone backslash at the end") << "ssh x\\"
+                                                   << "refused: it ends in a lone \\";
+    }
+    void commandsSplitAsAShellWould()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, words);
+        QString wrong;
+        const std::optional<QStringList> split = tarvex::link::shellWords(command, &wrong);
+        QCOMPARE(split ? split->join(u'|') : QStringLiteral("refused: ") + wrong, words);
     }
 
     void theSharedConnectionNeverWeakensHostKeys()
