@@ -40,3 +40,7 @@ if [ ! -e "$policy" ]; then
 fi
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Installed here for the tests only: the machine's own sshd stays off at the next boot too.
+if [[ " ${missing[*]} " == *" openssh-server "* ]] && command -v systemctl >/dev/null; then
+    "${sudo[@]}" systemctl disable ssh.service ssh.socket >/dev/null 2>&1 || true
+fi

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QTest>
 
+#include <array>
 #include <csignal>
 
 namespace {
@@ -175,6 +176,33 @@ private slots:
         QCOMPARE(ssh_.sshProcesses().size(), 3); // the shared connection and a channel each
         a.SetOpen(false);
         b.SetOpen(false);
+    }
+
+    // The register runs each site on a thread of its own; through one SSH host they share
+    // its connection, and every site's configuration is recorded.
+    void aRegisterBacksUpSitesThroughOneSshHost()
+    {
+        std::array<SiteUnit, 3> units;
+        QStringList sites;
+        for (SiteUnit& unit : units) {
+            QVERIFY(unit.start());
+            sites << QStringLiteral(R"({"name": "site%1", "device": "%2"})")
+                         .arg(sites.size())
+                         .arg(unit.tunnel(sites.size() != 1));
+        }
+        QTemporaryDir dir;
+        const QString fleet = dir.filePath("register");
+        QCOMPARE(runCli({"fleet", "init", fleet}).exitCode, 0);
+        QFile list(fleet + "/fleet.json");
+        QVERIFY2(list.open(QIODevice::WriteOnly), qPrintable(list.errorString()));
+        list.write(QStringLiteral(R"({"format": "tarvex-fleet", "version": 1, "sites": [%1]})")
+                       .arg(sites.join(u','))
+                       .toUtf8());
+        list.close();
+        const CliRun backup = runCli({"fleet", "backup", "--fleet", fleet, kFastWait});
+        QVERIFY2(backup.exitCode == 0, backup.err.constData());
+        for (int site = 0; site < 3; ++site)
+            QVERIFY(QFile::exists(fleet + QStringLiteral("/units/site%1.json").arg(site)));
     }
 
     // The user or the system ends the run: exit 130, and the ssh children end with it.
