@@ -92,11 +92,16 @@ void SshChannel::onStandardError()
     standardError_ += child_.readAllStandardError();
     if (connected_ || !acceptedIn(standardError_, gateway_ != nullptr))
         return;
+    open();
+    if (!received_.isEmpty())
+        emit received();
+}
+
+void SshChannel::open()
+{
     openNanoseconds_ = openClock_.nsecsElapsed();
     connected_ = true;
     emit connected();
-    if (!received_.isEmpty())
-        emit received();
 }
 
 void SshChannel::onFinished()
@@ -105,6 +110,25 @@ void SshChannel::onFinished()
         return;
     standardError_ += child_.readAllStandardError();
     received_ += child_.readAllStandardOutput();
+    // A channel that opened and ended before its acceptance was read (a terminal server that
+    // refuses at once): open it first and end it later, as a socket's connect and close come.
+    if (!connected_ && child_.error() != QProcess::FailedToStart &&
+        acceptedIn(standardError_, gateway_ != nullptr)) {
+        open();
+        QMetaObject::invokeMethod(this, &SshChannel::end, Qt::QueuedConnection);
+        return;
+    }
+    end();
+}
+
+void SshChannel::end()
+{
+    if (!running_)
+        return;
+    if (connected_ && !received_.isEmpty())
+        emit received();
+    if (!running_)
+        return;
     const QString words = QString::fromLocal8Bit(standardError_) +
                           (gateway_ ? QStringLiteral("\n") + gateway_->standardError() : QString());
     const QString server = sshServerName(login_);

@@ -50,6 +50,8 @@ private:
     void launch();
     void onStandardError();
     void onFinished();
+    void open();
+    void end(); // after the child finished
     void fail(SshFailure failure);
     void releaseGateway();
 

@@ -159,7 +159,7 @@ private slots:
         tarvex::link::LinePort holder(onlyAt(unit.tunnel(true)));
         QVERIFY2(holder.SetOpen(true), qPrintable(holder.errorString()));
         const CliRun run = runCli({"read", "--device", unit.tunnel(true), kFastWait});
-        QCOMPARE(run.exitCode, 75);
+        QVERIFY2(run.exitCode == 75, qPrintable(QString::number(run.exitCode) + run.err));
         QVERIFY2(run.err.contains("in use by another client"), run.err.constData());
     }
 

@@ -148,7 +148,10 @@ QString SshServer::sshCommand() const
 
 bool SshServer::bridgeConsoleTo(const QString& device)
 {
-    return writeAuthorizedKeys(QStringLiteral("exec socat STDIO %1,rawer").arg(device));
+    // One session on the port at a time, as on a console server: the next waits until the
+    // last one's bridge has let go of the device, so that no two read it.
+    return writeAuthorizedKeys(QStringLiteral("exec flock %1 socat -t 0 STDIO %2,rawer")
+                                   .arg(path(QStringLiteral("console.lock")), device));
 }
 
 QList<qint64> SshServer::sshProcesses() const
