@@ -185,15 +185,21 @@ NetworkLine::Waited NetworkLine::waitFor(const std::function<bool()>& done,
         return Waited::Aborted;
     if (done())
         return Waited::Done;
+    if (socketFailed_) // it ended before this wait began: the connect's wait saw it connect
+        return Waited::Failed;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(kTimedOut); });
+    // The first outcome ends the wait: a connect, the data and the close can come in one pass
+    // of the loop, and the connect is then what this wait was for.
+    bool ended = false;
     const auto check = [&] {
-        if (socketFailed_)
-            loop.exit(kFailed);
-        else if (done())
-            loop.exit(kDone);
+        if (ended)
+            return;
+        ended = socketFailed_ || done();
+        if (ended)
+            loop.exit(socketFailed_ ? kFailed : kDone);
     };
     connect(&socket_, &LineTransport::connected, &loop, check);
     connect(&socket_, &LineTransport::received, &loop, check);
@@ -217,6 +223,7 @@ NetworkLine::Waited NetworkLine::waitFor(const std::function<bool()>& done,
 
 bool NetworkLine::pause(std::chrono::milliseconds time)
 {
+    socketFailed_ = false; // the last attempt's end, already taken
     if (waitFor([] { return false; }, time) == Waited::TimedOut)
         return true;
     return fail(QStringLiteral("the connection was abandoned"));

@@ -142,7 +142,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, says);
         const QString address =
-            QStringLiteral("tcp://127.0.0.1:%1?via=%2").arg(freeTcpPort()).arg(via);
+            QStringLiteral("tcp://127.0.0.1:%1?via=%2").arg(ssh_.closedPort()).arg(via);
         if (!sshCommand.isEmpty())
             qputenv("TARVEX_SSH_COMMAND", sshCommand.toLocal8Bit());
         const CliRun run = runCli({"read", "--device", address, kFastWait});

@@ -7,9 +7,13 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +40,8 @@ SshServer::SshServer()
 
 SshServer::~SshServer()
 {
+    if (closedPort_ >= 0)
+        ::close(closedPort_);
     if (sshd_.state() == QProcess::NotRunning)
         return;
     sshd_.terminate();
@@ -43,6 +49,21 @@ SshServer::~SshServer()
         sshd_.kill();
         sshd_.waitForFinished(kStopMs);
     }
+}
+
+// A port bound but never listened on: a connection there is refused, and while we hold it no
+// other program of the test run can take it.
+quint16 SshServer::holdClosedPort()
+{
+    closedPort_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (closedPort_ < 0 || ::bind(closedPort_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::getsockname(closedPort_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return 0;
+    return ntohs(address.sin_port);
 }
 
 QString SshServer::path(const QString& name) const
@@ -89,7 +110,7 @@ bool SshServer::start()
         if (!makeKey(QString::fromLatin1(key)))
             return false;
     port_ = freeTcpPort();
-    const quint16 closedPort = freeTcpPort();
+    closedPortNumber_ = holdClosedPort();
     const QString server =
         QStringLiteral("ListenAddress 127.0.0.1\nPort %1\nHostKey %2\nAuthorizedKeysFile %3\n"
                        "PidFile none\nPermitRootLogin prohibit-password\n"
@@ -116,7 +137,7 @@ bool SshServer::start()
             .arg(port_)
             .arg(path("site_key"), path("console_key"), path("stray_key"), path("known_hosts"),
                  path("no_known_hosts"), path("wrong_known_hosts"))
-            .arg(closedPort);
+            .arg(closedPortNumber_);
     if (!writeFile("sshd_config", server) || !writeFile("ssh_config", client) ||
         !writeFile("known_hosts", hostLine) || !writeFile("no_known_hosts", {}) ||
         !writeFile("wrong_known_hosts", wrongLine) || !writeAuthorizedKeys("false"))

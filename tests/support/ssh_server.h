@@ -24,6 +24,7 @@ public:
 
     bool start(); // true once sshd listens
     quint16 port() const { return port_; }
+    quint16 closedPort() const { return closedPortNumber_; } // refuses every connection
     // For TARVEX_SSH_COMMAND: ssh with this server's client config.
     QString sshCommand() const;
     QString clientConfig() const;
@@ -38,8 +39,11 @@ private:
     QString path(const QString& name) const;
     QString publicKey(const QString& name) const;
     bool writeAuthorizedKeys(const QString& consoleCommand);
+    quint16 holdClosedPort();
 
     QTemporaryDir scratch_;
     QProcess sshd_;
     quint16 port_ = 0;
+    int closedPort_ = -1; // the socket that keeps "nowhere"'s port closed
+    quint16 closedPortNumber_ = 0;
 };
