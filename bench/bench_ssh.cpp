@@ -10,7 +10,8 @@
 //    times), with the SSH logins sshd accepted meanwhile;
 //  - a fleet: 64 fresh units behind one ser2net behind one sshd, one `fleet apply` of all of them
 //    through the tunnel, against one site's (goal: at most 1.3 times), with the SSH connections
-//    and logins sshd accepted during each (from its log at VERBOSE).
+//    and logins sshd accepted during each (from its log at VERBOSE); and as many logins at
+//    once without sharing, as where ssh cannot share a connection, against sshd's MaxStartups.
 // Options: --sites N (64), the fleet's size; --fleet-only, the fleet alone.
 // The machine's load average is printed before and after: the figures are one run each.
 #include "sim_fleet.h"
@@ -20,12 +21,15 @@
 #include "traced_exchanges.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -46,22 +50,26 @@ void printLoad(const char* when)
     std::printf("load average %s: %s\n", when, figures.constData());
 }
 
-// What sshd's log says it accepted so far: TCP connections and logins.
+// What sshd's log says so far: the TCP connections it took, the logins it accepted, and the
+// connections it dropped past MaxStartups.
 struct SshdCount
 {
     int connections = 0;
     int logins = 0;
+    int dropped = 0;
 };
 
 SshdCount sshdCount(const QString& log)
 {
     const QByteArray text = readFile(log);
-    return {int(text.count("Connection from ")), int(text.count("Accepted publickey for "))};
+    return {int(text.count("Connection from ")), int(text.count("Accepted publickey for ")),
+            int(text.count("past MaxStartups"))};
 }
 
 SshdCount operator-(const SshdCount& after, const SshdCount& before)
 {
-    return {after.connections - before.connections, after.logins - before.logins};
+    return {after.connections - before.connections, after.logins - before.logins,
+            after.dropped - before.dropped};
 }
 
 // --- one unit, one command at a time --------------------------------------------------------
@@ -252,6 +260,63 @@ bool reportFleet(int fleetSites, const Gateway& gateway, const QTemporaryDir& sc
     return true;
 }
 
+// Where ssh cannot share connections (Windows' ssh.exe), every line logs in by itself: `sites`
+// logins to one sshd at once, each an ssh -W to sshd's own port, held until each has logged in
+// or ended. sshd lets only so many unfinished logins wait (MaxStartups, 10:30:100 by default).
+void reportLoginsAtOnce(int sites, const Gateway& gateway)
+{
+    std::vector<std::unique_ptr<QProcess>> logins;
+    QEventLoop loop;
+    int pending = sites;
+    int through = 0;
+    const SshdCount before = sshdCount(gateway.log);
+    QElapsedTimer wall;
+    wall.start();
+    const QStringList command = QProcess::splitCommand(gateway.sshCommand(false));
+    for (int i = 0; i < sites; ++i) {
+        QProcess* ssh = logins.emplace_back(std::make_unique<QProcess>()).get();
+        auto settled = std::make_shared<bool>(false);
+        const auto settle = [&, settled](bool loggedIn) {
+            if (*settled)
+                return;
+            *settled = true;
+            through += loggedIn;
+            if (--pending == 0)
+                loop.quit();
+        };
+        auto words = std::make_shared<QByteArray>(); // ssh -v's, as they come
+        QObject::connect(ssh, &QProcess::readyReadStandardError, &loop, [ssh, settle, words] {
+            *words += ssh->readAllStandardError();
+            if (words->contains("Authenticated to"))
+                settle(true);
+        });
+        QObject::connect(ssh, &QProcess::finished, &loop, [settle] { settle(false); });
+        QObject::connect(ssh, &QProcess::errorOccurred, &loop,
+                         [settle](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) // else finished follows
+                                 settle(false);
+                         });
+        ssh->start(command.first(),
+                   command.mid(1) +
+                       QStringList{QStringLiteral("-o"), QStringLiteral("BatchMode=yes"),
+                                   QStringLiteral("-v"), QStringLiteral("-W"),
+                                   QStringLiteral("127.0.0.1:%1").arg(gateway.server.port()),
+                                   QStringLiteral("site")});
+    }
+    loop.exec();
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    for (const auto& ssh : logins) {
+        ssh->kill();
+        ssh->waitForFinished();
+    }
+    const SshdCount opened = sshdCount(gateway.log) - before;
+    std::printf("%d logins at once, no sharing (as with Windows' ssh.exe): %d logged in, %d turned "
+                "away, in %.3f s; sshd took %d connections, accepted %d logins, dropped %d past "
+                "MaxStartups\n",
+                sites, through, sites - through, seconds, opened.connections, opened.logins,
+                opened.dropped);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -272,6 +337,8 @@ int main(int argc, char* argv[])
     printLoad("before");
     const bool measured = (fleetOnly || reportExchangeCost(gateway, scratch)) &&
                           reportFleet(fleetSites, gateway, scratch);
+    if (measured)
+        reportLoginsAtOnce(fleetSites, gateway);
     printLoad("after");
     if (!measured)
         std::fprintf(stderr, "a run failed: the figures above are not complete\n");
