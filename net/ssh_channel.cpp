@@ -53,6 +53,7 @@ void SshChannel::start(const LineAddress& address)
         return fail({SshFailure::Kind::Other, wrong});
     command_ = *command;
     running_ = true;
+    ssh_process::allowManyChildren();
     if (!ssh_process::sharesConnections())
         return launch();
     gateway_ = SshGateways::instance().take(command_, login_, &wrong);

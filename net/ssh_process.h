@@ -15,6 +15,11 @@ void prepare(QProcess& process);
 // a Unix socket); Windows' ssh.exe offers none, so each line there has a connection of its own.
 bool sharesConnections();
 
+// Each line through ssh holds pipes to its child, a fleet's many lines many of them: lets this
+// program open as many descriptors as the system allows it (POSIX: the soft limit raised to the
+// hard one; Windows has no such limit). Harmless to call again.
+void allowManyChildren();
+
 // What to install when there is no ssh program.
 QString installHint();
 

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace tarvex::link::ssh_process {
@@ -14,6 +15,15 @@ void prepare(QProcess& process)
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     });
+}
+
+void allowManyChildren()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit); // where it is refused, the old limit stays
+    }
 }
 
 bool sharesConnections()

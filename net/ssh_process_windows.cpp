@@ -14,6 +14,8 @@ void prepare(QProcess& process)
     });
 }
 
+void allowManyChildren() {}
+
 bool sharesConnections()
 {
     return false;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -243,6 +244,25 @@ private slots:
         const qsizetype changes = run.json().value("changes").toArray().size();
         QVERIFY2(changes >= 1 && changes <= unit.sim.log().count('&'),
                  qPrintable(QString::number(changes)));
+    }
+
+    // Each line through ssh holds pipes to its child, a fleet's many lines many of them: the
+    // program takes what the system allows, not the soft limit it was started with. 16 is
+    // enough for tarvex-cli to start, short of the 20 or so that one line through ssh needs.
+    void linesThroughSshOutgrowALowDescriptorLimit()
+    {
+        SiteUnit unit;
+        QVERIFY(unit.start());
+        const CliRun run =
+            runCli({"read", "--device", unit.tunnel(true), kFastWait}, [](QProcess& cli) {
+                cli.setChildProcessModifier([] {
+                    rlimit limit{};
+                    ::getrlimit(RLIMIT_NOFILE, &limit);
+                    limit.rlim_cur = 16;
+                    ::setrlimit(RLIMIT_NOFILE, &limit);
+                });
+            });
+        QVERIFY2(run.exitCode == 0, run.err.constData());
     }
 
 private:

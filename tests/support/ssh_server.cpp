@@ -102,7 +102,7 @@ bool SshServer::writeAuthorizedKeys(const QString& consoleCommand)
                          publicKey(QStringLiteral("console_key")) + u'\n');
 }
 
-bool SshServer::start()
+bool SshServer::start(const QString& logFile)
 {
     // sshd insists on its privilege separation folder, which the package's service would make.
     ::mkdir("/run/sshd", 0755);
@@ -142,7 +142,10 @@ bool SshServer::start()
         !writeFile("known_hosts", hostLine) || !writeFile("no_known_hosts", {}) ||
         !writeFile("wrong_known_hosts", wrongLine) || !writeAuthorizedKeys("false"))
         return false;
-    sshd_.start(QStringLiteral("/usr/sbin/sshd"), {"-D", "-e", "-f", path("sshd_config")});
+    QStringList arguments = {"-D", "-f", path("sshd_config")};
+    arguments << (logFile.isEmpty() ? QStringList{"-e"}
+                                    : QStringList{"-E", logFile, "-o", "LogLevel=VERBOSE"});
+    sshd_.start(QStringLiteral("/usr/sbin/sshd"), arguments);
     if (!sshd_.waitForStarted(kStartMs)) {
         qWarning("sshd cannot start (Debian package openssh-server): %s",
                  qPrintable(sshd_.errorString()));

@@ -22,7 +22,9 @@ public:
     SshServer(const SshServer&) = delete;
     SshServer& operator=(const SshServer&) = delete;
 
-    bool start(); // true once sshd listens
+    // True once sshd listens. With logFile, sshd logs there at VERBOSE (each connection and
+    // login it accepted) rather than its errors on stderr.
+    bool start(const QString& logFile = {});
     quint16 port() const { return port_; }
     quint16 closedPort() const { return closedPortNumber_; } // refuses every connection
     // For TARVEX_SSH_COMMAND: ssh with this server's client config.
