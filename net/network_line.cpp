@@ -105,7 +105,9 @@ bool NetworkLine::connectTo(const LineAddress& address)
 {
     socket_.connectTo(address);
     const auto bound = socket_.viaSsh() ? kSshConnectWithin : kConnectWithin;
-    const Waited waited = waitFor([this] { return socket_.isConnected(); }, bound);
+    // The transport may fail before it returns (on Windows, an ssh that cannot run).
+    const Waited waited =
+        socketFailed_ ? Waited::Failed : waitFor([this] { return socket_.isConnected(); }, bound);
     // The handshake takes one round trip: the raw line's delay, unless measured otherwise.
     delay_ = wholeMilliseconds(socket_.handshakeNanoseconds());
     if (waited == Waited::Done) {

@@ -7,6 +7,11 @@
 #include <unistd.h>
 
 namespace tarvex::link::ssh_process {
+namespace {
+
+constexpr int kStopWithinMs = 2000;
+
+} // namespace
 
 void prepare(QProcess& process)
 {
@@ -14,6 +19,15 @@ void prepare(QProcess& process)
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     });
+}
+
+void stop(QProcess& process)
+{
+    process.terminate();
+    if (!process.waitForFinished(kStopWithinMs)) {
+        process.kill();
+        process.waitForFinished(kStopWithinMs);
+    }
 }
 
 bool sharesConnections()
