@@ -148,7 +148,10 @@ QString SshServer::sshCommand() const
 
 bool SshServer::bridgeConsoleTo(const QString& device)
 {
-    return writeAuthorizedKeys(QStringLiteral("exec socat STDIO %1,rawer").arg(device));
+    // One session on the line at a time, as on a console server: a new session's bridge waits
+    // until the last one's has let go, or the two would share the unit's replies.
+    return writeAuthorizedKeys(QStringLiteral("exec flock %1 socat -t0 STDIO %2,rawer")
+                                   .arg(path(QStringLiteral("console.lock")), device));
 }
 
 QList<qint64> SshServer::sshProcesses() const
