@@ -105,6 +105,8 @@ bool NetworkLine::connectTo(const LineAddress& address)
 {
     socket_.connectTo(address);
     const auto bound = socket_.viaSsh() ? kSshConnectWithin : kConnectWithin;
+    // The transport may fail before it returns (on Windows, an ssh that cannot run): the wait
+    // then ends at once.
     const Waited waited = waitFor([this] { return socket_.isConnected(); }, bound);
     // The handshake takes one round trip: the raw line's delay, unless measured otherwise.
     delay_ = wholeMilliseconds(socket_.handshakeNanoseconds());

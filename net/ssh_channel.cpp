@@ -7,8 +7,6 @@
 namespace tarvex::link {
 namespace {
 
-constexpr int kStopWithinMs = 2000;
-
 // ssh -v says when the far end accepted the channel: over a shared connection when the master
 // hands over the session, on a connection of its own once the login is through.
 bool acceptedIn(const QByteArray& standardError, bool shared)
@@ -160,13 +158,8 @@ void SshChannel::close()
     running_ = false;
     connected_ = false;
     awaitingGateway_ = false;
-    if (child_.state() != QProcess::NotRunning) {
-        child_.terminate();
-        if (!child_.waitForFinished(kStopWithinMs)) {
-            child_.kill();
-            child_.waitForFinished(kStopWithinMs);
-        }
-    }
+    if (child_.state() != QProcess::NotRunning)
+        ssh_process::stop(child_);
     releaseGateway();
 }
 

@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 
 // How long an unused connection waits for another line (a read, then an apply) before it ends.
 constexpr auto kLinger = 2s;
-constexpr int kStopWithinMs = 2000;
 
 std::atomic<SshGateways*> gateways = nullptr;
 
@@ -65,11 +64,7 @@ void SshGateway::stop()
     if (master_.state() == QProcess::NotRunning)
         return;
     disconnect(&master_, nullptr, this, nullptr);
-    master_.terminate(); // ssh ends its connection and removes its socket
-    if (!master_.waitForFinished(kStopWithinMs)) {
-        master_.kill();
-        master_.waitForFinished(kStopWithinMs);
-    }
+    ssh_process::stop(master_); // ssh ends its connection and removes its socket
 }
 
 void SshGateway::onDirectoryChanged()

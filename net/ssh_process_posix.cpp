@@ -8,6 +8,11 @@
 #include <unistd.h>
 
 namespace tarvex::link::ssh_process {
+namespace {
+
+constexpr int kStopWithinMs = 2000;
+
+} // namespace
 
 void prepare(QProcess& process)
 {
@@ -23,6 +28,15 @@ void allowManyChildren()
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit); // where it is refused, the old limit stays
+    }
+}
+
+void stop(QProcess& process)
+{
+    process.terminate();
+    if (!process.waitForFinished(kStopWithinMs)) {
+        process.kill();
+        process.waitForFinished(kStopWithinMs);
     }
 }
 
