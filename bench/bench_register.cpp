@@ -9,18 +9,11 @@
 //    the same apply of one site (fresh units each run; goal: at most 1.2 times).
 // Options: --sites N (200), --proxied N (20), --commits N (1000), --apply-sites N (64).
 #include "sim_fleet.h"
+#include "site_register.h"
 #include "terminal_servers.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,91 +25,10 @@ constexpr int kViewRuns = 5;
 constexpr double kRunGoal = 1.2;
 constexpr double kViewGoalSeconds = 1.0;
 constexpr int kWanDelayMs = 150;
-constexpr int kSampleMs = 50;
 
 QString cli()
 {
     return QStringLiteral(TARVEX_CLI_PATH);
-}
-
-// git with a known author and none of the user's configuration, for every tarvex-cli here.
-QProcessEnvironment benchEnvironment(const QTemporaryDir& scratch)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), scratch.path());
-    environment.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
-    for (const char* role : {"AUTHOR", "COMMITTER"}) {
-        environment.insert(QStringLiteral("GIT_%1_NAME").arg(QLatin1StringView(role)),
-                           QStringLiteral("Bench"));
-        environment.insert(QStringLiteral("GIT_%1_EMAIL").arg(QLatin1StringView(role)),
-                           QStringLiteral("bench@example.net"));
-    }
-    return environment;
-}
-
-// --- one program, measured ------------------------------------------------------------------
-
-struct Measured
-{
-    int exitCode = -1;
-    double wallSeconds = 0;
-    double cpuSeconds = 0; // the program and the children it waited for (git)
-    double peakRssMb = 0;
-    int peakDescriptors = 0;
-    QByteArray output;
-};
-
-double procKilobytes(qint64 pid, const char* field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& row : status.readAll().split('\n')) {
-        if (row.startsWith(field))
-            return row.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toDouble();
-    }
-    return 0;
-}
-
-int openDescriptors(qint64 pid)
-{
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
-                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
-                   .size());
-}
-
-// Runs the program to its end in an event loop, its memory and descriptors sampled from /proc.
-Measured measure(const QString& program, const QStringList& arguments,
-                 const QProcessEnvironment& environment)
-{
-    Measured out;
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QEventLoop loop;
-    QTimer sampler;
-    const auto sample = [&] {
-        const qint64 pid = process.processId();
-        if (pid <= 0)
-            return;
-        out.peakRssMb = std::max(out.peakRssMb, procKilobytes(pid, "VmHWM:") / 1024);
-        out.peakDescriptors = std::max(out.peakDescriptors, openDescriptors(pid));
-    };
-    QObject::connect(&sampler, &QTimer::timeout, &loop, sample);
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    const double cpuBefore = childrenCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    process.start(program, arguments);
-    if (!process.waitForStarted())
-        return out;
-    sampler.start(kSampleMs);
-    loop.exec();
-    out.wallSeconds = double(wall.nsecsElapsed()) / 1e9;
-    out.cpuSeconds = childrenCpuSeconds() - cpuBefore;
-    out.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    out.output = process.readAllStandardOutput();
-    return out;
 }
 
 Measured median(std::vector<Measured> runs)
@@ -137,20 +49,6 @@ void printRow(const char* name, const Measured& run, double one)
     std::printf("%-34s %5d %8.3f %7.3fx %8.3f %8.1f %5d\n", name, run.exitCode, run.wallSeconds,
                 one > 0 ? run.wallSeconds / one : 0.0, run.cpuSeconds, run.peakRssMb,
                 run.peakDescriptors);
-}
-
-// The sites a fleet run could not do, with why, from its --json summary.
-void printFailures(const Measured& run)
-{
-    const QJsonArray sites =
-        QJsonDocument::fromJson(run.output).object().value(QStringLiteral("sites")).toArray();
-    for (const QJsonValue& site : sites) {
-        const QJsonObject error = site[QStringLiteral("error")].toObject();
-        if (!error.isEmpty())
-            std::printf("  %s: %s: %s\n", qPrintable(site[QStringLiteral("name")].toString()),
-                        qPrintable(error.value(QStringLiteral("kind")).toString()),
-                        qPrintable(error.value(QStringLiteral("message")).toString()));
-    }
 }
 
 // --- sites and registers --------------------------------------------------------------------
@@ -176,78 +74,6 @@ QStringList siteAddresses(int sites, int proxied, const Ser2netServer& server,
                     : QStringLiteral("tcp://127.0.0.1:%1?delay=%2").arg(port).arg(2 * kWanDelayMs));
     }
     return addresses;
-}
-
-QString siteName(int i)
-{
-    return QStringLiteral("site-%1").arg(i, 3, 10, QLatin1Char('0'));
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool git(const QString& folder, const QStringList& arguments,
-         const QProcessEnvironment& environment)
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("git"), arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// fleet init, then the sites (with a template, when given one) in fleet.json.
-bool makeRegister(const QString& folder, const QStringList& addresses, const QByteArray& templ,
-                  const QProcessEnvironment& environment)
-{
-    if (measure(cli(),
-                {QStringLiteral("fleet"), QStringLiteral("init"), folder, QStringLiteral("--json")},
-                environment)
-            .exitCode != 0)
-        return false;
-    QJsonArray sites;
-    for (int i = 0; i < addresses.size(); ++i) {
-        QJsonObject site{{QStringLiteral("name"), siteName(i)},
-                         {QStringLiteral("device"), addresses[i]}};
-        if (!templ.isEmpty()) {
-            site.insert(QStringLiteral("template"), QStringLiteral("templates/standard.json"));
-            site.insert(QStringLiteral("values"),
-                        QJsonObject{{QStringLiteral("site"), QStringLiteral("Site %1").arg(i)}});
-        }
-        sites.append(site);
-    }
-    const QJsonObject list{{QStringLiteral("format"), QStringLiteral("tarvex-fleet")},
-                           {QStringLiteral("version"), 1},
-                           {QStringLiteral("sites"), sites}};
-    if (!templ.isEmpty() &&
-        (!QDir(folder).mkpath(QStringLiteral("templates")) ||
-         !writeFile(folder + QStringLiteral("/templates/standard.json"), templ)))
-        return false;
-    if (!writeFile(folder + QStringLiteral("/fleet.json"), QJsonDocument(list).toJson()))
-        return false;
-    return git(folder, {QStringLiteral("add"), QStringLiteral(".")}, environment) &&
-           git(folder,
-               {QStringLiteral("commit"), QStringLiteral("--quiet"), QStringLiteral("-m"),
-                QStringLiteral("The sites")},
-               environment);
-}
-
-QStringList fleet(const QString& command, const QString& folder, const QStringList& more = {})
-{
-    return QStringList{QStringLiteral("fleet"), command, QStringLiteral("--fleet"), folder,
-                       QStringLiteral("--json")} +
-           more;
 }
 
 // One commit an hour over the last `commits` hours, each changing one site's test number, the
@@ -376,23 +202,6 @@ bool reportBackup(int sites, int proxied, int commits, const QTemporaryDir& scra
     std::printf("status and report each at most %.1f s: goal %s\n\n", kViewGoalSeconds,
                 met ? "met" : "missed");
     return true;
-}
-
-// The example file with the site's name in every message.
-QByteArray siteTemplate()
-{
-    QJsonObject file =
-        QJsonDocument::fromJson(readFile(QStringLiteral(TARVEX_EXAMPLE_CONFIG))).object();
-    QJsonObject events = file.value(QStringLiteral("events")).toObject();
-    for (auto it = events.begin(); it != events.end(); ++it) {
-        QJsonObject event = it.value().toObject();
-        if (event.contains(QStringLiteral("message")))
-            event[QStringLiteral("message")] =
-                QStringLiteral("${site}: ") + event.value(QStringLiteral("message")).toString();
-        it.value() = event;
-    }
-    file[QStringLiteral("events")] = events;
-    return QJsonDocument(file).toJson();
 }
 
 // One fleet apply of `sites` fresh units behind one ser2net (RFC 2217), all at once.

@@ -8,16 +8,15 @@
 //    units side by side, each read compared with the file applied: no bad reply, no wrong value.
 #include "sim_fleet.h"
 #include "terminal_servers.h"
+#include "traced_exchanges.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -58,40 +57,6 @@ CliResult runCli(const QStringList& arguments)
 QString errorKind(const CliResult& result)
 {
     return result.document.value(QStringLiteral("error"))[QStringLiteral("kind")].toString();
-}
-
-// --- what a trace says of its exchanges -----------------------------------------------------
-
-struct Exchanges
-{
-    int count = 0;
-    double waitMs = 0;   // the windows waited, 200 ms + line delay each
-    double spanMs = 0;   // from the first exchange's start to the last one's end
-    int lineDelayMs = 0; // the largest measured
-    double ratio() const { return waitMs > 0 ? spanMs / waitMs : 0; }
-};
-
-Exchanges exchangesIn(const QString& tracePath)
-{
-    static const QRegularExpression line(
-        QStringLiteral(R"(^(\S+Z) .*  ([\d.]+) ms  \(wait (\d+) ms: \d+ \+ (\d+) line delay\)$)"),
-        QRegularExpression::MultilineOption);
-    QFile trace(tracePath);
-    Exchanges exchanges;
-    if (!trace.open(QIODevice::ReadOnly))
-        return exchanges;
-    QDateTime first;
-    auto matches = line.globalMatch(QString::fromUtf8(trace.readAll()));
-    while (matches.hasNext()) {
-        const auto match = matches.next();
-        const QDateTime start = QDateTime::fromString(match.captured(1), Qt::ISODateWithMs);
-        if (exchanges.count++ == 0)
-            first = start;
-        exchanges.waitMs += match.captured(3).toDouble();
-        exchanges.spanMs = double(first.msecsTo(start)) + match.captured(2).toDouble();
-        exchanges.lineDelayMs = std::max(exchanges.lineDelayMs, match.captured(4).toInt());
-    }
-    return exchanges;
 }
 
 // --- the fleet ------------------------------------------------------------------------------

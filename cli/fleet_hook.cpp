@@ -1,5 +1,7 @@
 #include "cli/fleet_hook.h"
 
+#include "net/shell_words.h"
+
 #include <QJsonDocument>
 #include <QProcess>
 
@@ -11,9 +13,16 @@ void runHook(const QString& command, const QJsonObject& summary)
 {
     if (command.isEmpty())
         return;
+    QString wrong;
+    const std::optional<QStringList> words = link::shellWords(command, &wrong);
+    if (!words || words->isEmpty()) {
+        std::fprintf(stderr, "tarvex-cli fleet: the hook \"%s\" names no command: %s\n",
+                     qPrintable(command), qPrintable(wrong));
+        return;
+    }
     QProcess hook;
     hook.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    hook.startCommand(command);
+    hook.start(words->first(), words->mid(1));
     if (!hook.waitForStarted(-1)) {
         std::fprintf(stderr, "tarvex-cli fleet: the hook \"%s\" did not start: %s\n",
                      qPrintable(command), qPrintable(hook.errorString()));

@@ -34,12 +34,18 @@ public:
     virtual bool speaksOtherProtocol() const { return false; }
     // How much later than on a serial port a reply arrives: a network's round trip.
     virtual std::chrono::milliseconds replyDelay() const { return {}; }
+    // How that delay was learnt, in a trace's words ("timed by the Telnet answers", "as given").
+    virtual QString replyDelaySource() const { return {}; }
+    // The delay is not known yet: it is timed by the first reply (from the next write to its
+    // first byte), and delayLearnt() says when.
+    virtual bool replyDelayPending() const { return false; }
     // Ends a wait of the open (for a connection, an answer) at once; the open then fails.
     virtual void abortWaits() {}
 
 signals:
     // The line went away while open; it is closed when this is emitted, once per loss.
     void lost(const QString& systemText);
+    void delayLearnt();
 };
 
 } // namespace tarvex::link

@@ -6,10 +6,14 @@ QString waitGiven(const TracedExchange& exchange)
 {
     if (exchange.lineDelay.count() <= 0)
         return {};
-    return QStringLiteral("(wait %1 ms: %2 + %3 line delay)")
+    const QString source = exchange.lineDelaySource.isEmpty()
+                               ? QString()
+                               : QStringLiteral(", ") + exchange.lineDelaySource;
+    return QStringLiteral("(wait %1 ms: %2 + %3 line delay%4)")
         .arg((exchange.replyWait + exchange.lineDelay).count())
         .arg(exchange.replyWait.count())
-        .arg(exchange.lineDelay.count());
+        .arg(exchange.lineDelay.count())
+        .arg(source);
 }
 
 QString traceText(const TracedExchange& exchange)

@@ -21,9 +21,11 @@ struct TracedExchange
     double milliseconds = 0;
     std::chrono::milliseconds replyWait{};
     std::chrono::milliseconds lineDelay{}; // none on a serial port
+    QString lineDelaySource{};             // how the line learnt it
 };
 
-// The wait a network line's exchange was given, "(wait 203 ms: 200 + 3 line delay)"; empty on
+// The wait a network line's exchange was given and how its delay was learnt,
+// "(wait 203 ms: 200 + 3 line delay, timed by the TCP connect)"; empty on
 // a serial port, whose wait never changes.
 QString waitGiven(const TracedExchange& exchange);
 

@@ -87,6 +87,7 @@ template <typename Line> Line& LinePort::lineOfKind()
     line_ = std::move(made);
     network_ = std::is_same_v<Line, NetworkLine>;
     connect(&line, &ByteLine::lost, this, &LinePort::onLost);
+    connect(&line, &ByteLine::delayLearnt, this, &Port::replyDelayLearnt);
     return line;
 }
 
@@ -114,6 +115,11 @@ std::optional<LineAddress> LinePort::networkAddress() const
 std::chrono::milliseconds LinePort::replyDelay() const
 {
     return isOpenLine() ? line_->replyDelay() : std::chrono::milliseconds{};
+}
+
+QString LinePort::replyDelaySource() const
+{
+    return isOpenLine() ? line_->replyDelaySource() : QString();
 }
 
 void LinePort::abortWaits()

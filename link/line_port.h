@@ -39,6 +39,8 @@ public:
     bool speaksOtherProtocol() const override { return otherProtocol_; }
     std::optional<LineAddress> networkAddress() const override;
     std::chrono::milliseconds replyDelay() const override;
+    QString replyDelaySource() const override;
+    bool replyDelayPending() const override { return isOpenLine() && line_->replyDelayPending(); }
     void abortWaits() override;
 
 private:

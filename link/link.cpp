@@ -4,6 +4,8 @@
 
 #include <QEventLoop>
 
+#include <algorithm>
+
 namespace tarvex::link {
 namespace {
 // Distinct from the code a quitting application makes every loop return.
@@ -90,7 +92,16 @@ bool Link::Wait()
         return false;
     waited_.start();
     emit waitStarted();
-    return waitFor(waitUsed());
+    if (!cm.replyDelayPending())
+        return waitFor(waitUsed());
+    // A line that times its delay by this reply waits for its first byte, then the reply wait.
+    const QMetaObject::Connection learnt = connect(&cm, &Port::replyDelayLearnt, this, [this] {
+        tmrWait.start(std::max(waitUsed() - std::chrono::milliseconds(waited_.elapsed()),
+                               std::chrono::milliseconds(0)));
+    });
+    const bool waited = waitFor(kFirstReplyWithin);
+    disconnect(learnt);
+    return waited;
 }
 
 bool Link::Linger(std::chrono::milliseconds time)
@@ -118,7 +129,7 @@ void Link::endExchange(const QString& line, const std::optional<QString>& reply)
 {
     const double milliseconds = double(waited_.nsecsElapsed()) / 1e6;
     emit exchangeEnded({cm.deviceName(), line, reply.value_or(QString()), reply.has_value(),
-                        milliseconds, replyWait_, cm.replyDelay()});
+                        milliseconds, replyWait_, cm.replyDelay(), cm.replyDelaySource()});
 }
 
 void Link::abort()

@@ -16,6 +16,8 @@ class QEventLoop;
 namespace tarvex::link {
 
 inline constexpr std::chrono::milliseconds kReplyWait{200};
+// How long an exchange waits for the first byte that times a line's delay.
+inline constexpr std::chrono::milliseconds kFirstReplyWithin{5000};
 
 // The one-command exchange with the unit: write a line, wait a fixed time while the program
 // keeps processing events, then take everything received as the reply. The wait blocks in a

@@ -59,6 +59,9 @@ public:
     // How much later than on a serial port a reply arrives (a network's round trip), known
     // once open; the exchange waits this much longer.
     virtual std::chrono::milliseconds replyDelay() const { return {}; }
+    virtual QString replyDelaySource() const { return {}; } // how it was learnt
+    // Not known yet: the next reply times it, and replyDelayLearnt() follows its first byte.
+    virtual bool replyDelayPending() const { return false; }
     // Ends a wait inside SetOpen (for a network connection) at once; the open then fails.
     virtual void abortWaits() {}
 
@@ -66,6 +69,7 @@ signals:
     // The device went away while open (unplugged adapter, closed terminal). The port is
     // already closed when this is emitted, and it is emitted once per loss.
     void deviceLost(const QString& device, const QString& reason);
+    void replyDelayLearnt();
 };
 
 } // namespace tarvex::link

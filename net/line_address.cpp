@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarvex::link {
 namespace {
@@ -26,12 +27,19 @@ enum class Problem {
     UnknownOption,
     DelayOutOfRange,
     DelayTwice,
+    NotSshUser,
+    SshPortOutOfRange,
+    ViaOnSession,
+    ViaTwice,
 };
 
 struct Fault
 {
-    Problem problem = Problem::None;
+    Fault(Problem what = Problem::None, QString where = {}) : problem(what), part(std::move(where))
+    {}
+    Problem problem;
     QString part; // the part of the text at fault
+    QString via;  // the via= value the fault lies in, if it does
 };
 
 // The one place that words a malformed address.
@@ -43,7 +51,7 @@ QString wording(const QString& text, const Fault& fault)
     case Problem::None:
         return {};
     case Problem::UnknownKind:
-        why = QStringLiteral("unknown kind \"%1\" (tcp:// or rfc2217://)").arg(part);
+        why = QStringLiteral("unknown kind \"%1\" (tcp://, rfc2217:// or ssh://)").arg(part);
         break;
     case Problem::UnclosedBracket:
         why = QStringLiteral("the IPv6 address has no closing \"]\"");
@@ -73,7 +81,7 @@ QString wording(const QString& text, const Fault& fault)
         why = QStringLiteral("nothing may follow the port but ?delay=MS");
         break;
     case Problem::UnknownOption:
-        why = QStringLiteral("unknown option \"%1\" (the only one is delay=MS)").arg(part);
+        why = QStringLiteral("unknown option \"%1\" (delay=MS or via=SSHHOST)").arg(part);
         break;
     case Problem::DelayOutOfRange:
         why = QStringLiteral("delay takes milliseconds from 0 to %1, not \"%2\"")
@@ -83,7 +91,21 @@ QString wording(const QString& text, const Fault& fault)
     case Problem::DelayTwice:
         why = QStringLiteral("delay is given twice");
         break;
+    case Problem::NotSshUser:
+        why = QStringLiteral("\"%1\" is not an SSH user name").arg(part);
+        break;
+    case Problem::SshPortOutOfRange:
+        why = QStringLiteral("the SSH port is 1 to 65535, not \"%1\"").arg(part);
+        break;
+    case Problem::ViaOnSession:
+        why = QStringLiteral("ssh:// takes no via= (a jump host goes in the SSH config)");
+        break;
+    case Problem::ViaTwice:
+        why = QStringLiteral("via is given twice");
+        break;
     }
+    if (!fault.via.isNull())
+        why = QStringLiteral("via=%1: %2").arg(fault.via, why);
     return QStringLiteral("\"%1\" is not a network address: %2").arg(text, why);
 }
 
@@ -93,6 +115,8 @@ std::optional<LineAddress::Kind> kindOf(const QString& scheme)
         return LineAddress::Kind::RawTcp;
     if (scheme.compare(QLatin1String("rfc2217"), Qt::CaseInsensitive) == 0)
         return LineAddress::Kind::Rfc2217;
+    if (scheme.compare(QLatin1String("ssh"), Qt::CaseInsensitive) == 0)
+        return LineAddress::Kind::SshSession;
     return std::nullopt;
 }
 
@@ -206,12 +230,60 @@ Fault takeDelay(const QString& option, LineAddress& address)
     return {};
 }
 
+// "[USER@]HOST[:PORT]" of an SSH login: the user is everything before the last "@", a ":" in it
+// included (a console server's "admin:port05").
+Fault takeSshLogin(const QString& text, SshLogin& login)
+{
+    static const QRegularExpression userShape(
+        QStringLiteral("^[^\\s/?#@\\x00-\\x1f-][^\\s/?#@\\x00-\\x1f]*$"));
+    const qsizetype at = text.lastIndexOf(u'@');
+    login.user = at < 0 ? QString() : text.left(at);
+    if (at >= 0 && !userShape.match(login.user).hasMatch())
+        return {Problem::NotSshUser, login.user};
+    const QString authority = text.mid(at + 1);
+    const bool bracketed = authority.startsWith(u'[');
+    const bool hasPort =
+        bracketed ? authority.contains(QLatin1String("]:")) : authority.count(u':') == 1;
+    // Without a port, ssh's own; a placeholder lets the host be checked as every host is.
+    LineAddress host;
+    QString portText;
+    if (const Fault fault =
+            takeHost(hasPort ? authority : authority + QLatin1String(":22"), host, portText);
+        fault.problem != Problem::None)
+        return fault;
+    login.host = host.host;
+    if (!hasPort)
+        return {};
+    if (takePort(portText, host).problem != Problem::None)
+        return {Problem::SshPortOutOfRange, portText};
+    login.port = host.port;
+    return {};
+}
+
+Fault takeVia(const QString& option, LineAddress& address)
+{
+    if (address.kind == LineAddress::Kind::SshSession)
+        return {Problem::ViaOnSession, {}};
+    if (address.ssh)
+        return {Problem::ViaTwice, {}};
+    const QString value = option.section(u'=', 1);
+    SshLogin login;
+    Fault fault = takeSshLogin(value, login);
+    if (fault.problem != Problem::None) {
+        fault.via = value;
+        return fault;
+    }
+    address.ssh = login;
+    return {};
+}
+
 // The options after "?", each NAME=VALUE, joined by "&"; a further one is one more row.
 Fault takeOptions(const QString& query, LineAddress& address)
 {
     using Take = Fault (*)(const QString& option, LineAddress& address);
     static const QList<std::pair<QString, Take>> options = {
         {QStringLiteral("delay"), takeDelay},
+        {QStringLiteral("via"), takeVia},
     };
     for (const QString& option : query.split(u'&')) {
         const QString name = option.section(u'=', 0, 0);
@@ -238,11 +310,21 @@ Fault parse(const QString& text, LineAddress& address)
     const QString authority = afterScheme.left(queryAt);
     if (authority.contains(u'/'))
         return {Problem::SomethingAfterPort, {}};
-    QString portText;
-    if (const Fault fault = takeHost(authority, address, portText); fault.problem != Problem::None)
-        return fault;
-    if (const Fault fault = takePort(portText, address); fault.problem != Problem::None)
-        return fault;
+    if (*kind == LineAddress::Kind::SshSession) {
+        SshLogin login;
+        if (const Fault fault = takeSshLogin(authority, login); fault.problem != Problem::None)
+            return fault;
+        address.host = login.host;
+        address.port = login.port.value_or(0);
+        address.ssh = login;
+    } else {
+        QString portText;
+        if (const Fault fault = takeHost(authority, address, portText);
+            fault.problem != Problem::None)
+            return fault;
+        if (const Fault fault = takePort(portText, address); fault.problem != Problem::None)
+            return fault;
+    }
     return queryAt < 0 ? Fault{} : takeOptions(afterScheme.mid(queryAt + 1), address);
 }
 

@@ -10,17 +10,29 @@ namespace tarvex::link {
 // A unit behind a terminal server, named where a device is: tcp://HOST:PORT for a raw TCP port
 // (the server owns the line settings), rfc2217://HOST:PORT for Telnet with the COM-PORT option,
 // each optionally followed by ?delay=MS. HOST is a name, an IPv4 address or an IPv6 address in
-// brackets. Parsed once, where the text enters; what comes later reads these fields. A further
-// kind is one more scheme, a further parameter one more option.
+// brackets. Either may go through an SSH host, ?via=[USER@]SSHHOST[:SSHPORT]: the TCP connection
+// is then made from there. ssh://[USER@]HOST[:PORT] is a console server's SSH login whose session
+// is the serial line itself (the user part may hold a ":", as "admin:port05"). Parsed once, where
+// the text enters; what comes later reads these fields. A further kind is one more scheme, a
+// further parameter one more option.
+struct SshLogin
+{
+    QString user; // empty: ssh's own choice (its config, or the local user)
+    QString host;
+    std::optional<quint16> port; // none: ssh's own choice
+};
+
 struct LineAddress
 {
-    enum class Kind { RawTcp, Rfc2217 };
+    enum class Kind { RawTcp, Rfc2217, SshSession };
 
     Kind kind = Kind::RawTcp;
     QString host; // without the brackets of an IPv6 address
     quint16 port = 0;
     // The line's delay as given, in place of the measured one.
     std::optional<std::chrono::milliseconds> delay;
+    // The SSH login the line goes through: the tunnel's host, or the console server itself.
+    std::optional<SshLogin> ssh;
     QString text; // as written: how messages and the list of recent addresses name it
 };
 

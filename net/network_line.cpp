@@ -15,6 +15,7 @@ using namespace std::chrono_literals;
 
 // Bounds of the open: a few seconds for each step, whatever the network does.
 constexpr auto kConnectWithin = 5s;
+constexpr auto kSshConnectWithin = 15s; // a login first, maybe through jump hosts
 constexpr auto kNegotiateWithin = 10s;
 
 // A reply is under 100 bytes; a line that holds far more unasked is no unit's, and what it
@@ -42,8 +43,8 @@ QString seconds(std::chrono::milliseconds time)
 
 NetworkLine::NetworkLine(QObject* parent) : ByteLine(parent)
 {
-    connect(&socket_, &StreamSocket::received, this, &NetworkLine::onReceived);
-    connect(&socket_, &StreamSocket::failed, this, &NetworkLine::onFailed);
+    connect(&socket_, &LineTransport::received, this, &NetworkLine::onReceived);
+    connect(&socket_, &LineTransport::failed, this, &NetworkLine::onFailed);
 }
 
 NetworkLine::~NetworkLine()
@@ -92,6 +93,9 @@ bool NetworkLine::attempt(const LineAddress& address)
         return false;
     }
     delay_ = address.delay.value_or(delay_);
+    delaySource_ = delaySourceOf(address);
+    delayPending_ = timedByFirstReply(address);
+    replyClock_.invalidate();
     received_.clear(); // what came before the open, as a serial port drops it
     open_ = true;
     return true;
@@ -99,20 +103,20 @@ bool NetworkLine::attempt(const LineAddress& address)
 
 bool NetworkLine::connectTo(const LineAddress& address)
 {
-    QElapsedTimer clock;
-    clock.start();
-    socket_.connectToHost(address.host, address.port);
-    const Waited waited = waitFor([this] { return socket_.isConnected(); }, kConnectWithin);
+    socket_.connectTo(address);
+    const auto bound = socket_.viaSsh() ? kSshConnectWithin : kConnectWithin;
+    // The transport may fail before it returns (on Windows, an ssh that cannot run): the wait
+    // then ends at once.
+    const Waited waited = waitFor([this] { return socket_.isConnected(); }, bound);
     // The handshake takes one round trip: the raw line's delay, unless measured otherwise.
-    delay_ = wholeMilliseconds(clock.nsecsElapsed());
+    delay_ = wholeMilliseconds(socket_.handshakeNanoseconds());
     if (waited == Waited::Done) {
         connection_.start();
         return true;
     }
     socket_.close();
     if (waited == Waited::TimedOut)
-        return fail(
-            QStringLiteral("no answer to the connection within %1").arg(seconds(kConnectWithin)));
+        return fail(QStringLiteral("no answer to the connection within %1").arg(seconds(bound)));
     if (waited == Waited::Aborted)
         return fail(QStringLiteral("the connection was abandoned"));
     switch (socket_.error()) {
@@ -183,19 +187,25 @@ NetworkLine::Waited NetworkLine::waitFor(const std::function<bool()>& done,
         return Waited::Aborted;
     if (done())
         return Waited::Done;
+    if (socketFailed_) // it ended before this wait began: the connect's wait saw it connect
+        return Waited::Failed;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(kTimedOut); });
+    // The first outcome ends the wait: a connect, the data and the close can come in one pass
+    // of the loop, and the connect is then what this wait was for.
+    bool ended = false;
     const auto check = [&] {
-        if (socketFailed_)
-            loop.exit(kFailed);
-        else if (done())
-            loop.exit(kDone);
+        if (ended)
+            return;
+        ended = socketFailed_ || done();
+        if (ended)
+            loop.exit(socketFailed_ ? kFailed : kDone);
     };
-    connect(&socket_, &StreamSocket::connected, &loop, check);
-    connect(&socket_, &StreamSocket::received, &loop, check);
-    connect(&socket_, &StreamSocket::failed, &loop, check);
+    connect(&socket_, &LineTransport::connected, &loop, check);
+    connect(&socket_, &LineTransport::received, &loop, check);
+    connect(&socket_, &LineTransport::failed, &loop, check);
     timer.start(bound);
     loop_ = &loop;
     const int code = loop.exec();
@@ -215,6 +225,7 @@ NetworkLine::Waited NetworkLine::waitFor(const std::function<bool()>& done,
 
 bool NetworkLine::pause(std::chrono::milliseconds time)
 {
+    socketFailed_ = false; // the last attempt's end, already taken
     if (waitFor([] { return false; }, time) == Waited::TimedOut)
         return true;
     return fail(QStringLiteral("the connection was abandoned"));
@@ -241,6 +252,8 @@ bool NetworkLine::write(const QByteArray& bytes)
     if (!socket_.write(telnet_ ? telnet::escaped(bytes) : bytes))
         return fail(socket_.errorString());
     awaitingReply_ = true;
+    if (delayPending_)
+        replyClock_.start();
     return true;
 }
 
@@ -271,6 +284,11 @@ void NetworkLine::onReceived()
         takeTelnet(bytes);
     else
         takeRaw(bytes, connectionStart);
+    if (open_ && delayPending_ && replyClock_.isValid() && !bytes.isEmpty()) {
+        delay_ = wholeMilliseconds(replyClock_.nsecsElapsed());
+        delayPending_ = false;
+        emit delayLearnt();
+    }
 }
 
 // A Telnet server negotiates at once, and never answers in a unit's place: its commands at the

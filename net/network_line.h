@@ -3,7 +3,7 @@
 #include "line/byte_line.h"
 #include "net/com_port_negotiation.h"
 #include "net/line_address.h"
-#include "net/stream_socket.h"
+#include "net/line_transport.h"
 #include "net/telnet_codec.h"
 
 #include <QElapsedTimer>
@@ -32,10 +32,12 @@ public:
     bool write(const QByteArray& bytes) override;
     std::optional<QByteArray> readAll() override;
     QString errorString() const override { return error_; }
-    bool openRefusedForPermission() const override { return false; }
+    bool openRefusedForPermission() const override { return !open_ && socket_.refusedLogin(); }
     bool openRefusedAsHeld() const override { return held_; }
     bool speaksOtherProtocol() const override { return speaksTelnet_; }
     std::chrono::milliseconds replyDelay() const override { return delay_; }
+    QString replyDelaySource() const override { return delaySource_; }
+    bool replyDelayPending() const override { return open_ && delayPending_; }
     void abortWaits() override;
 
 private:
@@ -59,13 +61,16 @@ private:
     void lose(const QString& reason);
     QString telnetAdvice() const;
 
-    StreamSocket socket_;
+    LineTransport socket_;
     bool telnet_ = false;
     telnet::Decoder decoder_;
     ComPortNegotiation negotiation_;
     QElapsedTimer requestClock_; // since the last line-settings request went out
     QElapsedTimer connection_;   // since the connection was made
     std::chrono::milliseconds delay_{0};
+    QString delaySource_;
+    bool delayPending_ = false;  // timed by the first reply: from the write to its first byte
+    QElapsedTimer replyClock_;   // since the write that the pending delay is timed from
     QByteArray received_;        // data, Telnet taken out, not yet read; bounded
     QByteArray opening_;         // the connection's first bytes: what a server says at once
     char lastRawByte_ = 0;       // of a raw line, so that a command split across reads is seen

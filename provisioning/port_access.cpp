@@ -15,6 +15,10 @@ Failure openFailure(const link::DeviceName& name, const link::Port& port)
     if (port.openRefusedAsHeld())
         return Failure(Failure::Kind::PortBusy,
                        QStringLiteral("%1 is busy: %2").arg(device, port.errorString()), device);
+    if (port.openRefusedForPermission() && name.networkAddress())
+        return Failure(Failure::Kind::PermissionDenied,
+                       QStringLiteral("cannot open %1: %2").arg(device, port.errorString()),
+                       device);
     if (port.openRefusedForPermission()) {
         const discovery::DeviceAccess access = discovery::accessOf(device);
         if (access.userMayOpen)

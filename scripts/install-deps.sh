@@ -15,6 +15,10 @@ packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine64 wine nsis icouti
 packages+=(ser2net iproute2)
 # The register of sites keeps its history with the git program; its tests run real repositories.
 packages+=(git)
+# SSH lines: the system's OpenSSH client; the tests' own sshd in the foreground (the server
+# package's service is never started: see below), and socat to bridge a console server's session
+# to a simulated unit.
+packages+=(openssh-client openssh-server socat)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -26,5 +30,17 @@ done
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
+# No service of a package may start during the install: the tests run their own sshd on a free
+# port, and nothing of ours may leave one listening on port 22.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+    "${sudo[@]}" chmod 755 "$policy"
+    trap '"${sudo[@]}" rm -f "$policy"' EXIT
+fi
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Installed here for the tests only: the machine's own sshd stays off at the next boot too.
+if [[ " ${missing[*]} " == *" openssh-server "* ]] && command -v systemctl >/dev/null; then
+    "${sudo[@]}" systemctl disable ssh.service ssh.socket >/dev/null 2>&1 || true
+fi

@@ -26,7 +26,8 @@ options:
   device:
     description:
       - The unit's serial device on the managed host, or its network address
-        (C(rfc2217://HOST:PORT) or C(tcp://HOST:PORT)), passed as C(--device); see the
+        (C(rfc2217://HOST:PORT), C(tcp://HOST:PORT), either with C(?via=SSHHOST), or
+        C(ssh://USER@HOST)), passed as C(--device); see the
         I(device) option of M(tarvex_unit).
       - When left out, C(tarvex-cli) takes C(TARVEX_DEVICE) from the environment or scans the
         host's serial ports, and fails if several units answer.

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """The example playbook against three simulated units, through the real tarvex-cli.
 
-test_provision_bench.py TARVEX_CLI TARVEX_SIM
+test_provision_bench.py TARVEX_CLI TARVEX_SIM TEST_SSHD
 
 A first run writes all three units, a second changes nothing, and a check run after the file
 changed reports the change (with --diff, item by item) yet leaves every unit's memory as it was.
 A unit that ignores writes, and one that does not exist, fail their own hosts only, with
 tarvex-cli's message (and, for the first, as changed: something was written). The sites playbook
-writes a unit behind Debian's ser2net (RFC 2217) from the controller, and then changes nothing.
+writes a unit behind Debian's ser2net (RFC 2217) from the controller, and then changes nothing;
+then, the file changed, through an SSH tunnel to that ser2net (the tests' own sshd).
 """
 
 import ctypes
@@ -240,8 +241,28 @@ def check_sites_playbook_through_ser2net(context, config_file, address):
            "the unit behind ser2net holds phones %s" % memory["phones"][:2])
 
 
+def check_sites_playbook_through_ssh(context, config_file, address, sshd):
+    server = subprocess.Popen([sshd], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                              preexec_fn=end_with_parent)
+    try:
+        ssh_command = server.stdout.readline().strip()
+        expect(ssh_command, "the test sshd did not start")
+        context = dict(context, environment=dict(context["environment"],
+                                                 TARVEX_SSH_COMMAND=ssh_command))
+        changed = json.loads(json.dumps(CONFIGURATION))
+        changed["phones"]["test"] = "9877777777"
+        write_json(config_file, changed)
+        check_sites_playbook_through_ser2net(context, config_file, address + "?via=site")
+        memory = json.loads(open(os.path.join(context["scratch"], "site-unit.state.json"), "rb").read())
+        expect(memory["phones"][-1] == "9877777777",
+               "through SSH the unit's test phone is %s" % memory["phones"][-1])
+    finally:
+        server.stdin.close()
+        server.wait(timeout=10)
+
+
 def main():
-    cli, sim = sys.argv[1:3]
+    cli, sim, sshd = sys.argv[1:4]
     ansible = shutil.which("ansible-playbook")
     expect(ansible, "ansible-playbook not found (scripts/install-deps.sh installs ansible-core)")
     with tempfile.TemporaryDirectory(prefix="tarvex-ansible-") as scratch:
@@ -273,6 +294,7 @@ def main():
             units.append(server)
             write_json(config_file, CONFIGURATION)
             check_sites_playbook_through_ser2net(context, config_file, address)
+            check_sites_playbook_through_ssh(context, config_file, address, sshd)
         finally:
             for process in units:
                 process.terminate()

@@ -5,6 +5,7 @@
 #include "app/recent_addresses.h"
 #include "app/traffic_log.h"
 #include "flow_support.h"
+#include "support/ssh_server.h"
 #include "support/terminal_server.h"
 
 #include <QAction>
@@ -69,6 +70,7 @@ class TestNetworkFlow : public QObject
     Q_OBJECT
 
     QTemporaryDir settings_; // the recent addresses of these tests only
+    SshServer ssh_;          // the SSH host and console server of the SSH rows
 
 private slots:
     void initTestCase()
@@ -77,6 +79,8 @@ private slots:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_.path());
         QVERIFY2(!QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/usr/bin"}).isEmpty(),
                  "ser2net is missing: sudo apt-get install ser2net");
+        QVERIFY(ssh_.start());
+        qputenv("TARVEX_SSH_COMMAND", ssh_.sshCommand().toLocal8Bit());
     }
 
     void aScanProbesAnAddressAsItsPortNumber()
@@ -116,7 +120,8 @@ private slots:
         QVERIFY(w.actions().saveConfiguration->isEnabled());
         QCOMPARE(recent_addresses::load(), QStringList{address});
         const TrafficLog& log = w.trafficLog();
-        QVERIFY(log.index(0, TrafficLog::Duration).data().toString().contains("line delay)"));
+        QVERIFY(
+            log.index(0, TrafficLog::Duration).data().toString().contains("line delay, timed by"));
 
         click(ui.cmdUpLoad);
         QCOMPARE(phonesShown(ui), distinctPhones() << "5559999999");
@@ -182,6 +187,48 @@ private slots:
         QCOMPARE(seen.titles(), QStringList{"Upload"});
         QCOMPARE(seen.boxes.first().text.section(u'\n', 1, 1).split(", "), unread);
         QVERIFY(seen.boxes.first().text.contains("?delay="));
+    }
+
+    // Through SSH as through any address: a tunnel and a console server's port reach the unit;
+    // a host whose key is not known gives nothing, says how to trust it, and leaves no ssh.
+    void connectAndUploadThroughSsh_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("tunnel, rfc2217") << "rfc2217?via=site"
+                                         << "KTX-210";
+        QTest::newRow("console server") << "ssh://console"
+                                        << "KTX-210";
+        QTest::newRow("unknown host key") << "rfc2217?via=stranger"
+                                          << "Device not Found!";
+    }
+    void connectAndUploadThroughSsh()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, shown);
+        RemoteUnit unit;
+        QVERIFY(unit.start());
+        Recorder seen;
+        Operator hands;
+        const bool console = form.startsWith("ssh://");
+        if (console)
+            QVERIFY(ssh_.bridgeConsoleTo(unit.sim.devicePath()));
+        hands.addresses = QStringList{console ? form : unit.server.rfc2217Address() + form.mid(7)};
+        {
+            MainWindow w(tarvex::link::PortMap::pinned({}), kQuickWait);
+            w.actions().connectToNetworkUnit->trigger();
+            const FormControls& ui = w.form().controls();
+            QCOMPARE(ui.lblConn->text(), shown);
+            if (shown == "KTX-210") {
+                click(ui.cmdUpLoad);
+                QCOMPARE(phonesShown(ui), distinctPhones() << "5559999999");
+            } else {
+                QVERIFY2(ui.lblConn->toolTip().contains("is not known"),
+                         qPrintable(ui.lblConn->toolTip()));
+                QVERIFY(ui.lblConn->toolTip().contains("ssh-keyscan"));
+            }
+        }
+        QVERIFY(QTest::qWaitFor([this] { return ssh_.sshProcesses().isEmpty(); }, 5000));
     }
 
     // Nothing listens there: the state of a scan that found nothing, and a box that says why.
