@@ -8,6 +8,13 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t' || c == u'\n';
 }
 
+// Outside quotes a backslash escapes what would otherwise split or quote; before anything else
+// it stays, so that a Windows path (C:\OpenSSH\ssh.exe) needs no quoting.
+bool escapableOutsideQuotes(QChar c)
+{
+    return isBlank(c) || c == u'\'' || c == u'"' || c == u'\\';
+}
+
 // Inside double quotes a backslash escapes only these; before anything else it stays.
 bool escapableInDoubleQuotes(QChar c)
 {
@@ -81,7 +88,12 @@ private:
     {
         if (at_ >= text_.size())
             return refuse(QStringLiteral("it ends in a lone \\"));
-        const QChar next = text_.at(at_++);
+        const QChar next = text_.at(at_);
+        if (!escapableOutsideQuotes(next)) {
+            word_ += u'\\';
+            return true;
+        }
+        ++at_;
         if (next == u'\n' && word_.isEmpty())
             inWord_ = false; // a line continued: no word of its own
         else if (next != u'\n')

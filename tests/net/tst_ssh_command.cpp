@@ -54,6 +54,8 @@ private slots:
                                                 << "mail|-s|a \"b\" \\c|x";
         QTest::newRow("backslash outside") << "a\\ b c\\'d"
                                            << "a b|c'd";
+        QTest::newRow("a Windows path stays") << "C:\\OpenSSH\\ssh.exe -F C:\\t\\c"
+                                              << "C:\\OpenSSH\\ssh.exe|-F|C:\\t\\c";
         QTest::newRow("an empty quoted word") << "a '' b"
                                               << "a||b";
         QTest::newRow("quotes inside a word") << "-o'User=a b'\"c\""
